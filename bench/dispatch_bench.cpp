@@ -1,0 +1,32 @@
+// Cost of the dispatch step: an entry point (index load + indirect tail call
+// through the constant table) against a direct call of the same body.
+#include <benchmark/benchmark.h>
+
+#include "dsp_dispatch.h"
+
+namespace {
+
+extern "C" __attribute__((noinline)) DspStatus n0_benchProbe(Dsp32f* pDst, int len) {
+    benchmark::DoNotOptimize(pDst);
+    return len > 0 ? dspStsNoErr : dspStsSizeErr;
+}
+
+}  // namespace
+
+using benchProbe_fn = DspStatus (*)(Dsp32f*, int);
+extern const benchProbe_fn benchProbe_table[5];
+DSP_DEFINE_TABLE_SINGLE(benchProbe);
+extern "C" __attribute__((noinline)) DSP_DEFINE_ENTRY(DspStatus, benchProbe, (Dsp32f * pDst, int len), (pDst, len))
+
+static void BM_DirectBodyCall(benchmark::State& state) {
+    Dsp32f x = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(n0_benchProbe(&x, 1));
+}
+BENCHMARK(BM_DirectBodyCall);
+
+static void BM_DispatchedEntryPoint(benchmark::State& state) {
+    dspStaticInit();
+    Dsp32f x = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(benchProbe(&x, 1));
+}
+BENCHMARK(BM_DispatchedEntryPoint);

@@ -1,0 +1,60 @@
+// Aligned blocks: the system block is over-allocated, the address handed out
+// is rounded up to 32 bytes, and the system block's address is kept in the
+// pointer-sized word just before it.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "dsp_memory.h"
+
+DspMemHooks dspMemHooks{std::malloc, std::calloc, std::realloc, std::free};
+
+void* dspAlignedMallocBytes(std::size_t bytes) {
+    if (bytes < 1) return nullptr;
+    if (bytes > std::numeric_limits<std::size_t>::max() - kDspBlockOverhead) return nullptr;
+    void* system = dspMemHooks.allocate(bytes + kDspBlockOverhead);
+    if (system == nullptr) return nullptr;
+    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(system) + kDspBlockOverhead - 1;
+    auto* aligned = reinterpret_cast<unsigned char*>(first & ~static_cast<std::uintptr_t>(kDspBlockAlignment - 1));
+    std::memcpy(aligned - sizeof(void*), &system, sizeof(void*));
+    return aligned;
+}
+
+void* dspAlignedMalloc(int size) {
+    if (size < 1) return nullptr;
+    return dspAlignedMallocBytes(static_cast<std::size_t>(size));
+}
+
+void dspAlignedFree(void* ptr) {
+    if (ptr == nullptr) return;
+    void* system;
+    std::memcpy(&system, static_cast<unsigned char*>(ptr) - sizeof(void*), sizeof(void*));
+    dspMemHooks.release(system);
+}
+
+namespace {
+
+template <typename T>
+T* typedMalloc(int len) {
+    if (len < 1) return nullptr;
+    // 64-bit byte count: len * 8 cannot wrap, so a block is never short.
+    return static_cast<T*>(dspAlignedMallocBytes(static_cast<std::size_t>(len) * sizeof(T)));
+}
+
+}  // namespace
+
+// One body serves every variant: allocation has no processor-specific code.
+extern "C" Dsp8u* n0_dspsMalloc_8u(int len) { return typedMalloc<Dsp8u>(len); }
+extern "C" Dsp32f* n0_dspsMalloc_32f(int len) { return typedMalloc<Dsp32f>(len); }
+extern "C" Dsp64f* n0_dspsMalloc_64f(int len) { return typedMalloc<Dsp64f>(len); }
+extern "C" void n0_dspsFree(void* ptr) { dspAlignedFree(ptr); }
+
+DSP_DEFINE_TABLE_SINGLE(dspsMalloc_8u);
+DSP_DEFINE_TABLE_SINGLE(dspsMalloc_32f);
+DSP_DEFINE_TABLE_SINGLE(dspsMalloc_64f);
+DSP_DEFINE_TABLE_SINGLE(dspsFree);
+
+DSP_DEFINE_ENTRY(Dsp8u*, dspsMalloc_8u, (int len), (len))
+DSP_DEFINE_ENTRY(Dsp32f*, dspsMalloc_32f, (int len), (len))
+DSP_DEFINE_ENTRY(void, dspsFree, (void* ptr), (ptr))

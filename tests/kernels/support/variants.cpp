@@ -1,0 +1,30 @@
+#include "variants.h"
+
+#include <cpuid.h>
+
+#include "dsp.h"
+#include "dsp_dispatch.h"
+
+std::vector<int> supportedVariants() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    __cpuid(1, a, b, c, d);
+    std::vector<int> variants{0};
+    if (d & (1u << 26)) variants.push_back(1);
+    if (c & (1u << 0)) variants.push_back(2);
+    if (c & (1u << 9)) variants.push_back(3);
+    if (c & (1u << 19)) variants.push_back(4);
+    return variants;
+}
+
+int cpuCodeForVariant(int index) {
+    static constexpr int kCodes[5] = {-1, 6, 8, 33, 35};
+    return kCodes[index];
+}
+
+std::string variantName(const testing::TestParamInfo<int>& info) { return "n" + std::to_string(info.param); }
+
+ScopedVariant::ScopedVariant(int index) : savedIndex_(dspCurrentVariant()) {
+    EXPECT_EQ(dspStaticInitCpu(cpuCodeForVariant(index)), dspStsNoErr);
+}
+
+ScopedVariant::~ScopedVariant() { dspDispatchIndex.store(savedIndex_); }
