@@ -1,0 +1,38 @@
+// FIR helpers of the design: frequency responses and weighted least-squares
+// fits of a complex target response.
+#pragma once
+
+#include <complex>
+#include <functional>
+#include <vector>
+
+namespace orvelan::design {
+
+inline constexpr double kDesignRate = 44100.0;
+
+std::complex<double> firResponse(const std::vector<double>& taps, double hz, double sampleRate = kDesignRate);
+
+// Least-squares fit of `length` taps to target(hz) on a uniform grid from 0 to
+// Nyquist, weighted by weight(hz). The fits for one length and weight share
+// one factorisation, so the fitter is built once and reused.
+class LeastSquaresFir {
+public:
+    LeastSquaresFir(int length, const std::function<double(double)>& weight, int gridPoints = 2048,
+                    double sampleRate = kDesignRate);
+    std::vector<double> fit(const std::function<std::complex<double>(double)>& target) const;
+    // The same with the target given at every point of gridHz().
+    std::vector<double> fit(const std::vector<std::complex<double>>& targetOnGrid) const;
+    const std::vector<double>& gridHz() const { return gridHz_; }
+
+private:
+    int length_;
+    double sampleRate_;
+    std::vector<double> gridHz_;
+    std::vector<double> gridWeight_;
+    std::vector<double> normalMatrix_;  // Cholesky factor, row-major length x length
+};
+
+// Linear-phase windowed-sinc low-pass (Hann window), unit gain at 0 Hz.
+std::vector<double> windowedLowPass(int length, double cutoffHz, double sampleRate = kDesignRate);
+
+}  // namespace orvelan::design

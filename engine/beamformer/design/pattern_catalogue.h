@@ -1,0 +1,34 @@
+// The twelve beam patterns the beamformer offers, with what their records fix
+// before any filter is designed: name, code, family and order, variant values
+// (white-noise-gain limits in dB), beam widths, filter lengths and HF mode.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "beam_patterns.h"
+
+namespace orvelan::design {
+
+struct PatternSpec {
+    std::string name;
+    int code;  // family x 10 + order
+    PatternFamily family;
+    int order;
+    std::string description;         // "WNG" for the five-variant patterns
+    std::vector<int> variantValues;  // white-noise-gain limit of each variant, dB
+    std::vector<int> beamWidths;     // degrees, per variant
+    int modalLength;
+    int crossoverLength;
+    int hfMode;  // 1 nearest capsule, 2 capsule triangle
+};
+
+inline constexpr int kPatternCount = 12;
+inline constexpr int kModalLength = 251;
+inline constexpr int kModalLatency = (kModalLength - 1) / 2;
+inline constexpr int kEqLength = 31;
+
+const std::array<PatternSpec, kPatternCount>& patternCatalogue();
+
+}  // namespace orvelan::design

@@ -1,0 +1,198 @@
+// Writes the beamformer's read-only tables (see tables/beamformer_tables.h)
+// as a C++ source file, from the design code.
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "array_geometry.h"
+#include "crossover_eq.h"
+#include "encoder.h"
+#include "modal_design.h"
+#include "pattern_catalogue.h"
+#include "radial_biquads.h"
+
+using namespace orvelan::design;
+
+namespace {
+
+std::string floatLiteral(double v)
+{
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<float>(v));
+    const bool integral = std::string(buffer).find_first_of(".eEn") == std::string::npos;
+    return std::string(buffer) + (integral ? ".0f" : "f");
+}
+
+std::string doubleLiteral(double v)
+{
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.17g", v);
+    std::string s = buffer;
+    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
+    return s;
+}
+
+template <typename T, typename Format>
+void writeList(std::ostream& out, const std::vector<T>& values, Format format)
+{
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out << format(values[i]) << ',';
+        out << ((i % 8 == 7) ? "\n" : " ");
+    }
+    out << '\n';
+}
+
+void writeFloats(std::ostream& out, const std::string& declaration, const std::vector<double>& values)
+{
+    out << declaration << " = {\n";
+    writeList(out, values, floatLiteral);
+    out << "};\n\n";
+}
+
+void writeInts(std::ostream& out, const std::string& declaration, const std::vector<std::int32_t>& values)
+{
+    out << declaration << " = {\n";
+    writeList(out, values, [](std::int32_t v) { return std::to_string(v); });
+    out << "};\n\n";
+}
+
+void writeDecomposition(std::ostream& out)
+{
+    const Matrix<double> e = designEncoderMatrix();
+    out << "const float kEncoderMatrix[kComponentCount][kCapsuleCount] = {\n";
+    for (int k = 0; k < kComponentCount; ++k) {
+        std::vector<double> row;
+        for (int c = 0; c < kCapsuleCount; ++c) row.push_back(e(k, c));
+        out << "{\n";
+        writeList(out, row, floatLiteral);
+        out << "},\n";
+    }
+    out << "};\n\n";
+
+    const RadialBiquadSet& set = modeZeroRadialBiquads();
+    out << "const std::int32_t kRadialSectionCounts[kOrderCount] = {";
+    for (int n = 0; n <= kMaxOrder; ++n) out << set.sectionCounts[n] << (n < kMaxOrder ? ", " : "};\n");
+    for (int n = 0; n <= kMaxOrder; ++n) {
+        std::vector<double> values;
+        for (int s = 0; s < set.sectionCounts[n]; ++s) {
+            const BiquadSection& q = set.sections[n][s];
+            values.insert(values.end(), {q.b0, q.b1, q.b2, q.a0, q.a1, q.a2});
+        }
+        out << "static const double radialSectionsOrder" << n << "[] = {\n";
+        writeList(out, values, doubleLiteral);
+        out << "};\n";
+    }
+    out << "const double* const kRadialSections[kOrderCount] = {radialSectionsOrder0, radialSectionsOrder1, "
+           "radialSectionsOrder2, radialSectionsOrder3};\n\n";
+}
+
+void writeSteering(std::ostream& out)
+{
+    out << "const float kElevationTable[kComponentCount][kGridRows] = {\n";
+    for (int k = 0; k < kComponentCount; ++k) {
+        std::vector<double> row;
+        for (int t = 0; t < kGridRows; ++t) row.push_back(elevationFactor(k, t));
+        out << "{\n";
+        writeList(out, row, floatLiteral);
+        out << "},\n";
+    }
+    out << "};\n\n";
+    out << "const float kAzimuthTable[6][360] = {\n";
+    for (int row = 0; row < 6; ++row) {
+        const int j = row / 2 + 1;
+        std::vector<double> values;
+        for (int p = 0; p < 360; ++p) {
+            const double a = j * p * 3.14159265358979323846 / 180.0;
+            values.push_back(2.0 * (row % 2 == 0 ? std::sin(a) : std::cos(a)));
+        }
+        out << "{\n";
+        writeList(out, values, floatLiteral);
+        out << "},\n";
+    }
+    out << "};\n\n";
+}
+
+void writeGrids(std::ostream& out)
+{
+    writeInts(out, "const std::int32_t kNearestCapsuleGrid[kGridRows * kGridColumns]", nearestCapsuleGrid());
+    writeInts(out, "const std::int32_t kTriangleGrid[kGridRows * kGridColumns]", triangleGrid());
+    writeInts(out, "const std::int32_t kTriangleTable[3 * kTriangleCount]", triangleTableByMember());
+}
+
+void writePattern(std::ostream& out, int index)
+{
+    const PatternSpec& spec = patternCatalogue()[index];
+    const std::string p = "pattern" + std::to_string(index);
+    const int variants = static_cast<int>(spec.variantValues.size());
+    const CrossoverPair crossover = designCrossover(spec.crossoverLength);
+
+    std::vector<double> modal, curves, eq;
+    std::vector<std::int32_t> tapCounts, eqLengths;
+    for (int v = 0; v < variants; ++v) {
+        const ModalFilters filters = designModalFilters(spec, v);
+        for (int n = 0; n <= kMaxOrder; ++n) {
+            std::vector<double> row = filters.taps[n];
+            tapCounts.push_back(static_cast<std::int32_t>(row.size()));
+            row.resize(spec.modalLength, 0.0);
+            modal.insert(modal.end(), row.begin(), row.end());
+        }
+        const std::vector<float> curve = designedPolarCurve(spec, filters);
+        curves.insert(curves.end(), curve.begin(), curve.end());
+        const std::vector<double> eqTaps = designEq(spec, filters, crossover);
+        eq.insert(eq.end(), eqTaps.begin(), eqTaps.end());
+        eqLengths.push_back(kEqLength);
+    }
+    writeFloats(out, "static const float " + p + "ModalTaps[]", modal);
+    writeInts(out, "static const std::int32_t " + p + "TapCounts[]", tapCounts);
+    writeInts(out, "static const std::int32_t " + p + "VariantValues[]",
+              std::vector<std::int32_t>(spec.variantValues.begin(), spec.variantValues.end()));
+    writeInts(out, "static const std::int32_t " + p + "BeamWidths[]",
+              std::vector<std::int32_t>(spec.beamWidths.begin(), spec.beamWidths.end()));
+    writeFloats(out, "static const float " + p + "Curves[]", curves);
+    writeFloats(out, "static const float " + p + "EqTaps[]", eq);
+    writeInts(out, "static const std::int32_t " + p + "EqLengths[]", eqLengths);
+    writeFloats(out, "static const float " + p + "CrossoverLowPass[]", crossover.lowPass);
+    writeFloats(out, "static const float " + p + "CrossoverHighPass[]", crossover.highPass);
+}
+
+void writePatternRecords(std::ostream& out)
+{
+    for (int i = 0; i < kPatternCount; ++i) writePattern(out, i);
+    out << "const PatternTable kPatterns[kPatternCount] = {\n";
+    for (int i = 0; i < kPatternCount; ++i) {
+        const PatternSpec& spec = patternCatalogue()[i];
+        const std::string p = "pattern" + std::to_string(i);
+        out << "    {\"" << spec.name << "\", " << spec.code << ", \"" << spec.description << "\", "
+            << spec.variantValues.size() << ", " << spec.modalLength << ", " << kEqLength << ", " << kCurvePoints
+            << ", " << spec.crossoverLength << ", " << spec.hfMode << ",\n     " << p << "ModalTaps, " << p
+            << "TapCounts, " << p << "VariantValues, " << p << "BeamWidths, " << p << "Curves, " << p << "EqTaps, "
+            << p << "EqLengths, " << p << "CrossoverLowPass, " << p << "CrossoverHighPass},\n";
+    }
+    out << "};\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::cerr << "usage: " << argv[0] << " output.cpp\n";
+        return 2;
+    }
+    std::ostringstream out;
+    out << "// Generated by orvelan_beamformer_tablegen; do not edit.\n"
+           "#include \"beamformer_tables.h\"\n\n"
+           "namespace orvelan::beamformer::tables {\n\n";
+    writeDecomposition(out);
+    writeSteering(out);
+    writeGrids(out);
+    writePatternRecords(out);
+    out << "\n}  // namespace orvelan::beamformer::tables\n";
+    std::ofstream file(argv[1]);
+    file << out.str();
+    return file.good() ? 0 : 1;
+}

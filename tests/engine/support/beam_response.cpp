@@ -1,0 +1,122 @@
+#include "beam_response.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "fir_design.h"
+#include "radial_biquads.h"
+
+namespace orvelan::testing {
+
+namespace tables = beamformer::tables;
+using namespace design;
+
+namespace {
+constexpr double kPi = std::numbers::pi;
+
+Complex delay(double samples, double hz) { return std::polar(1.0, -2.0 * kPi * hz / kDesignRate * samples); }
+
+std::vector<double> widened(const float* taps, int length) { return std::vector<double>(taps, taps + length); }
+
+// Capsule weights of the low band (modal FIRs, biquads, encoder, steering).
+std::array<Complex, kCapsuleCount> lowBandCapsuleWeights(int pattern, int variant, const Direction& look, double hz)
+{
+    const ModalFilters filters = storedModalFilters(pattern, variant);
+    const ComponentVector w = steeringWeights(look);
+    std::array<Complex, kCapsuleCount> g{};
+    for (int k = 0; k < kComponentCount; ++k) {
+        const int n = componentOrder(k);
+        if (filters.taps[n].empty()) continue;
+        const int alignment = kModalLatency - (static_cast<int>(filters.taps[n].size()) - 1) / 2;
+        const Complex gain = firResponse(filters.taps[n], hz) * delay(alignment, hz) *
+                             radialBiquadResponse(n, hz, kDesignRate) * w[k];
+        for (int c = 0; c < kCapsuleCount; ++c) g[c] += gain * double(tables::kEncoderMatrix[k][c]);
+    }
+    return g;
+}
+}  // namespace
+
+const tables::PatternTable& patternTable(int pattern) { return tables::kPatterns[pattern]; }
+
+ModalFilters storedModalFilters(int pattern, int variant)
+{
+    const tables::PatternTable& t = patternTable(pattern);
+    ModalFilters filters;
+    for (int n = 0; n < tables::kOrderCount; ++n) {
+        const int count = t.tapCounts[variant * tables::kOrderCount + n];
+        if (count > 0)
+            filters.taps[n] = widened(t.modalTaps + (variant * tables::kOrderCount + n) * t.modalLength, count);
+    }
+    return filters;
+}
+
+std::array<Complex, kComponentCount> equalisedComponents(const sim::CapsuleTransfer& p, double hz)
+{
+    std::array<Complex, kComponentCount> components{};
+    for (int k = 0; k < kComponentCount; ++k) {
+        for (int c = 0; c < kCapsuleCount; ++c) components[k] += double(tables::kEncoderMatrix[k][c]) * p[c];
+        components[k] *= radialBiquadResponse(componentOrder(k), hz, kDesignRate);
+    }
+    return components;
+}
+
+Complex lowBandResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz)
+{
+    const auto g = lowBandCapsuleWeights(pattern, variant, look, hz);
+    const sim::CapsuleTransfer p = sim::capsuleTransfer(source, hz);
+    Complex y = 0.0;
+    for (int c = 0; c < kCapsuleCount; ++c) y += g[c] * p[c];
+    return y;
+}
+
+Complex beamResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz)
+{
+    const tables::PatternTable& t = patternTable(pattern);
+    const sim::CapsuleTransfer p = sim::capsuleTransfer(source, hz);
+    const Vec3 lookVector = unitVector(look);
+    Complex high = 0.0;
+    if (t.hfMode == 1) {
+        high = p[nearestCapsule(lookVector)];
+    } else {
+        for (int c : capsuleTriangles()[containingTriangle(lookVector)]) high += p[c] / 3.0;
+    }
+    high *= delay(kModalLatency, hz);
+    const Complex low = lowBandResponse(pattern, variant, look, source, hz);
+    const Complex lowPass = firResponse(widened(t.crossoverLowPass, t.crossoverLength), hz);
+    const Complex highPass = firResponse(widened(t.crossoverHighPass, t.crossoverLength), hz);
+    const Complex eq = firResponse(widened(t.eqTaps + variant * t.eqLength, t.eqLengths[variant]), hz);
+    return (low * lowPass + high * highPass) * eq;
+}
+
+double lowBandWhiteNoiseGainDb(int pattern, int variant, const Direction& look, double hz)
+{
+    const auto g = lowBandCapsuleWeights(pattern, variant, look, hz);
+    const PatternSpec& spec = patternCatalogue()[pattern];
+    const Direction source = offsetDirection(look, referenceAngleDegrees(spec), 0.0);
+    const sim::CapsuleTransfer p = sim::capsuleTransfer(source, hz);
+    Complex y = 0.0;
+    double noise = 0.0;
+    for (int c = 0; c < kCapsuleCount; ++c) {
+        y += g[c] * p[c];
+        noise += std::norm(g[c]);
+    }
+    return 10.0 * std::log10(std::norm(y) / noise);
+}
+
+Direction offsetDirection(const Direction& look, double gammaDegrees, double rollDegrees)
+{
+    // Build an orthonormal frame around the look direction.
+    const Vec3 a = unitVector(look);
+    Vec3 helper = std::abs(a.z) < 0.9 ? Vec3{0, 0, 1} : Vec3{1, 0, 0};
+    Vec3 b{a.y * helper.z - a.z * helper.y, a.z * helper.x - a.x * helper.z, a.x * helper.y - a.y * helper.x};
+    const double nb = std::sqrt(dot(b, b));
+    b = {b.x / nb, b.y / nb, b.z / nb};
+    const Vec3 c{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    const double g = gammaDegrees * kPi / 180.0, r = rollDegrees * kPi / 180.0;
+    const double cb = std::sin(g) * std::cos(r), cc = std::sin(g) * std::sin(r), ca = std::cos(g);
+    return directionOf({ca * a.x + cb * b.x + cc * c.x, ca * a.y + cb * b.y + cc * c.y, ca * a.z + cb * b.z + cc * c.z});
+}
+
+double decibels(double magnitude) { return 20.0 * std::log10(magnitude); }
+
+}  // namespace orvelan::testing

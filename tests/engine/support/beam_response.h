@@ -1,0 +1,43 @@
+// Frequency-domain model of a beam as the generated tables form it: the
+// simulated capsules, the encoder matrix, the mode-0 radial biquads, the
+// steering weights and the modal FIRs (with the modal stage's alignment),
+// plus the crossover, the HF path and the equaliser.
+#pragma once
+
+#include <complex>
+
+#include "array_simulator.h"
+#include "beamformer_tables.h"
+#include "modal_design.h"
+
+namespace orvelan::testing {
+
+using Complex = std::complex<double>;
+using design::Direction;
+
+const beamformer::tables::PatternTable& patternTable(int pattern);
+
+// The modal FIRs of one variant, as stored (float taps widened).
+design::ModalFilters storedModalFilters(int pattern, int variant);
+
+// Encoded and radially equalised components for the capsule pressures p.
+std::array<Complex, design::kComponentCount> equalisedComponents(const sim::CapsuleTransfer& p, double hz);
+
+// Low band of a beam looking at `look` for a unit plane wave from `source`.
+Complex lowBandResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz);
+
+// Whole beam before the output delay: low band through the crossover
+// low-pass, HF path (delayed by the modal latency) through the high-pass,
+// then the equaliser.
+Complex beamResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz);
+
+// White-noise gain in dB of the low band at hz (capsule weights from the
+// tables), for a wave from the pattern's reference direction.
+double lowBandWhiteNoiseGainDb(int pattern, int variant, const Direction& look, double hz);
+
+// The direction at angle `gamma` from `look`, turned about it by `roll`.
+Direction offsetDirection(const Direction& look, double gammaDegrees, double rollDegrees);
+
+double decibels(double magnitude);
+
+}  // namespace orvelan::testing
