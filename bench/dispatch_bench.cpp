@@ -16,7 +16,9 @@ extern "C" __attribute__((noinline)) DspStatus n0_benchProbe(Dsp32f* pDst, int l
 using benchProbe_fn = DspStatus (*)(Dsp32f*, int);
 extern const benchProbe_fn benchProbe_table[5];
 DSP_DEFINE_TABLE_SINGLE(benchProbe);
-extern "C" __attribute__((noinline)) DSP_DEFINE_ENTRY(DspStatus, benchProbe, (Dsp32f * pDst, int len), (pDst, len))
+// Kept out of line so the benchmark loop pays for a real call, as callers do.
+extern "C" __attribute__((noinline)) DspStatus benchProbe(Dsp32f* pDst, int len);
+DSP_DEFINE_ENTRY(DspStatus, benchProbe, (Dsp32f * pDst, int len), (pDst, len))
 
 static void BM_DirectBodyCall(benchmark::State& state) {
     Dsp32f x = 0;

@@ -101,25 +101,113 @@ void dspsFree(void* ptr);
 
 /* ---- Zero and fill ---------------------------------------------------- */
 
+/* Write len elements of zero bytes. */
+DspStatus dspsZero_8u(Dsp8u* pDst, int len);
+DspStatus dspsZero_32f(Dsp32f* pDst, int len);
+DspStatus dspsZero_32s(Dsp32s* pDst, int len);
+
 /* ---- Copy and move ---------------------------------------------------- */
+
+/* Copy len elements; the ranges must not overlap unless pSrc == pDst. */
+DspStatus dspsCopy_32f(const Dsp32f* pSrc, Dsp32f* pDst, int len);
+DspStatus dspsCopy_64f(const Dsp64f* pSrc, Dsp64f* pDst, int len);
+DspStatus dspsCopy_32fc(const Dsp32fc* pSrc, Dsp32fc* pDst, int len);
 
 /* ---- Float-to-integer conversion -------------------------------------- */
 
+/* Rounding of the _Sfs conversions: dspRndZero truncates toward zero,
+ * dspRndNear rounds to nearest with ties to even, and every other value
+ * rounds to nearest with ties away from zero. */
+typedef int DspRoundMode;
+enum { dspRndZero = 0, dspRndNear = 1 };
+
+/* pDst[i] = pSrc[i] * 2^-scaleFactor, rounded by rnd and saturated to the
+ * destination range. NaN and out-of-range values are stored silently (no
+ * warning). A 24-bit vector holds packed 3-byte little-endian samples (3*len
+ * bytes) and always rounds to nearest, ties to even. The caller's MXCSR is
+ * unchanged afterwards. */
+DspStatus dspsConvert_32f8u_Sfs(const Dsp32f* pSrc, Dsp8u* pDst, int len, DspRoundMode rnd, int scaleFactor);
+DspStatus dspsConvert_32f16s_Sfs(const Dsp32f* pSrc, Dsp16s* pDst, int len, DspRoundMode rnd, int scaleFactor);
+DspStatus dspsConvert_32f24s_Sfs(const Dsp32f* pSrc, Dsp8u* pDst, int len, int scaleFactor);
+DspStatus dspsConvert_32f32s_Sfs(const Dsp32f* pSrc, Dsp32s* pDst, int len, DspRoundMode rnd, int scaleFactor);
+
 /* ---- Integer-to-float conversion -------------------------------------- */
+
+/* pDst[i] = the value of sample i, unscaled (multiply by 2^-15, 2^-23 or
+ * 2^-31 for full scale 1.0). A 24-bit vector holds packed 3-byte
+ * little-endian signed samples. 32-bit values beyond 2^24 round to nearest
+ * in the current rounding mode. No warnings. */
+DspStatus dspsConvert_8u32f(const Dsp8u* pSrc, Dsp32f* pDst, int len);
+DspStatus dspsConvert_16s32f(const Dsp16s* pSrc, Dsp32f* pDst, int len);
+DspStatus dspsConvert_24s32f(const Dsp8u* pSrc, Dsp32f* pDst, int len);
+DspStatus dspsConvert_32s32f(const Dsp32s* pSrc, Dsp32f* pDst, int len);
 
 /* ---- Polar-to-Cartesian conversion and ramp --------------------------- */
 
+/* pRe[i] = pMag[i] * cos(pPhase[i]), pIm[i] = pMag[i] * sin(pPhase[i]),
+ * phases in radians. */
+DspStatus dspsPolarToCart_32f(const Dsp32f* pMag, const Dsp32f* pPhase, Dsp32f* pRe, Dsp32f* pIm, int len);
+/* pDst[i] = offset + slope * i (the SIMD variants accumulate the slope). */
+DspStatus dspsVectorRamp_32f(Dsp32f* pDst, int len, Dsp32f offset, Dsp32f slope);
+
 /* ---- Element-wise arithmetic on real vectors -------------------------- */
+
+/* Element by element, IEEE single precision, infinities and NaNs passed
+ * through. A destination may be the very same array as a source; only
+ * dspsAddProduct_32f also allows partial overlap (the result is that of the
+ * ascending element loop). */
+DspStatus dspsAdd_32f_I(const Dsp32f* pSrc, Dsp32f* pSrcDst, int len);     /* pSrcDst += pSrc */
+DspStatus dspsAdd_32f(const Dsp32f* pSrc1, const Dsp32f* pSrc2, Dsp32f* pDst, int len);
+DspStatus dspsMul_32f_I(const Dsp32f* pSrc, Dsp32f* pSrcDst, int len);     /* pSrcDst *= pSrc */
+DspStatus dspsMul_32f(const Dsp32f* pSrc1, const Dsp32f* pSrc2, Dsp32f* pDst, int len);
+/* pSrcDst[i] += pSrc1[i] * pSrc2[i] */
+DspStatus dspsAddProduct_32f(const Dsp32f* pSrc1, const Dsp32f* pSrc2, Dsp32f* pSrcDst, int len);
 
 /* ---- Complex and Perm-spectrum arithmetic ----------------------------- */
 
 /* ---- Arithmetic with a constant --------------------------------------- */
 
+/* In place: the constant first. val == 0 leaves the vector untouched (AddC);
+ * val == 1 leaves it untouched and val == 0 writes +0.0 (MulC). */
+DspStatus dspsAddC_32f_I(Dsp32f val, Dsp32f* pSrcDst, int len);
+DspStatus dspsMulC_32f_I(Dsp32f val, Dsp32f* pSrcDst, int len);
+DspStatus dspsSubCRev_32f_I(Dsp32f val, Dsp32f* pSrcDst, int len);   /* val - x */
+/* Multiplies by the rounded reciprocal 1/val; val == 0 gives dspStsDivByZeroErr. */
+DspStatus dspsDivC_32f_I(Dsp32f val, Dsp32f* pSrcDst, int len);
+/* Two vectors: the constant between source and destination. */
+DspStatus dspsMulC_32f(const Dsp32f* pSrc, Dsp32f val, Dsp32f* pDst, int len);
+DspStatus dspsSubCRev_32f(const Dsp32f* pSrc, Dsp32f val, Dsp32f* pDst, int len);
+/* pSrcDst[i] += pSrc[i] * val */
+DspStatus dspsAddProductC_32f(const Dsp32f* pSrc, Dsp32f val, Dsp32f* pSrcDst, int len);
+
 /* ---- Maximum, absolute value, thresholds ------------------------------ */
+
+/* The greatest element. Without NaNs every variant returns the greatest
+ * value (a tie of +0 and -0 may come out with either sign); a NaN element is
+ * returned or ignored depending on its position. */
+DspStatus dspsMax_32f(const Dsp32f* pSrc, int len, Dsp32f* pMax);
+/* Sign bit cleared; pSrc may equal pDst. */
+DspStatus dspsAbs_32f(const Dsp32f* pSrc, Dsp32f* pDst, int len);
+/* Elements below level raised to it (LT), above level lowered to it (GT). */
+DspStatus dspsThreshold_LT_32f(const Dsp32f* pSrc, Dsp32f* pDst, int len, Dsp32f level);
+DspStatus dspsThreshold_LT_32f_I(Dsp32f* pSrcDst, int len, Dsp32f level);
+DspStatus dspsThreshold_GT_32f_I(Dsp32f* pSrcDst, int len, Dsp32f level);
 
 /* ---- Standard deviation ----------------------------------------------- */
 
 /* ---- Logarithm, exponential, square root ------------------------------ */
+
+/* Natural logarithm. Every element is written; the first element in index
+ * order that is +0.0 (result -inf) or has its sign bit set (result NaN)
+ * decides the warning: dspStsLnZeroArg or dspStsLnNegArg. pSrc may equal
+ * pDst. */
+DspStatus dspsLn_32f_I(Dsp32f* pSrcDst, int len);
+DspStatus dspsLn_32f(const Dsp32f* pSrc, Dsp32f* pDst, int len);
+/* Exponential. Overflow gives +inf and underflow +0.0 without a status. */
+DspStatus dspsExp_32f_I(Dsp32f* pSrcDst, int len);
+/* Square root. Negative elements become NaN with dspStsSqrtNegArg; -0.0
+ * stays -0.0. */
+DspStatus dspsSqrt_32f_I(Dsp32f* pSrcDst, int len);
 
 #ifdef __cplusplus
 }

@@ -21,7 +21,11 @@ int cpuCodeForVariant(int index) {
     return kCodes[index];
 }
 
-std::string variantName(const testing::TestParamInfo<int>& info) { return "n" + std::to_string(info.param); }
+std::string variantName(const testing::TestParamInfo<int>& info) {
+    std::string name = "n";  // appended, not "n" + ...: GCC 12 warns falsely on that form
+    name += std::to_string(info.param);
+    return name;
+}
 
 ScopedVariant::ScopedVariant(int index) : savedIndex_(dspCurrentVariant()) {
     EXPECT_EQ(dspStaticInitCpu(cpuCodeForVariant(index)), dspStsNoErr);
