@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "rigid_sphere.h"
+#include "unimodal_search.h"
 
 namespace orvelan::design {
 
@@ -33,15 +34,23 @@ const RadialBiquadSet& modeZeroRadialBiquads()
     return set;
 }
 
+const BiquadSection& radialHighPass() { return kHighPass; }
+
+std::complex<double> biquadResponse(const BiquadSection& q, double hz, double sampleRate)
+{
+    const std::complex<double> zInv = std::polar(1.0, -2.0 * std::numbers::pi * hz / sampleRate);
+    return (q.b0 + zInv * (q.b1 + zInv * q.b2)) / (q.a0 + zInv * (q.a1 + zInv * q.a2));
+}
+
 std::complex<double> radialBiquadResponse(int order, double hz, double sampleRate)
 {
-    const RadialBiquadSet& set = modeZeroRadialBiquads();
-    const std::complex<double> zInv = std::polar(1.0, -2.0 * std::numbers::pi * hz / sampleRate);
+    return radialBiquadResponse(modeZeroRadialBiquads(), order, hz, sampleRate);
+}
+
+std::complex<double> radialBiquadResponse(const RadialBiquadSet& set, int order, double hz, double sampleRate)
+{
     std::complex<double> response = 1.0;
-    for (int s = 0; s < set.sectionCounts[order]; ++s) {
-        const BiquadSection& q = set.sections[order][s];
-        response *= (q.b0 + zInv * (q.b1 + zInv * q.b2)) / (q.a0 + zInv * (q.a1 + zInv * q.a2));
-    }
+    for (int s = 0; s < set.sectionCounts[order]; ++s) response *= biquadResponse(set.sections[order][s], hz, sampleRate);
     return response;
 }
 
@@ -61,27 +70,7 @@ double fitSphereDelay(double sampleRate)
             }
         return sum / count;
     };
-    // Golden-section search over 80..180 us (the misfit is unimodal there).
-    const double ratio = 0.5 * (std::sqrt(5.0) - 1.0);
-    double lo = 80e-6, hi = 180e-6;
-    double a = hi - ratio * (hi - lo), b = lo + ratio * (hi - lo);
-    double fa = misfit(a), fb = misfit(b);
-    for (int i = 0; i < 60; ++i) {
-        if (fa < fb) {
-            hi = b;
-            b = a;
-            fb = fa;
-            a = hi - ratio * (hi - lo);
-            fa = misfit(a);
-        } else {
-            lo = a;
-            a = b;
-            fa = fb;
-            b = lo + ratio * (hi - lo);
-            fb = misfit(b);
-        }
-    }
-    return 0.5 * (lo + hi);
+    return minimiseUnimodal(misfit, 80e-6, 180e-6);  // the misfit is unimodal there
 }
 
 }  // namespace orvelan::design

@@ -2,7 +2,8 @@
 // the inverse radial response of the rigid sphere (advanced by about r/c),
 // gain-limited at low frequencies and ended by a second-order high-pass.
 // These coefficients are fixed data of the system; the design of everything
-// downstream (modal FIRs, EQ) is made against their actual response.
+// downstream (modal FIRs, EQ) is made against their actual response. The
+// section type and the responses serve the mode-1 set too (radial_equaliser.h).
 #pragma once
 
 #include <array>
@@ -23,9 +24,14 @@ struct RadialBiquadSet {
 };
 
 const RadialBiquadSet& modeZeroRadialBiquads();
+// The second-order high-pass that ends every order's cascade in both sets.
+const BiquadSection& radialHighPass();
 
-// Frequency response of one order's cascade at frequency hz and sample rate.
+std::complex<double> biquadResponse(const BiquadSection& section, double hz, double sampleRate);
+// Frequency response of one order's cascade at frequency hz and sample rate
+// (the first form: the mode-0 set).
 std::complex<double> radialBiquadResponse(int order, double hz, double sampleRate);
+std::complex<double> radialBiquadResponse(const RadialBiquadSet& set, int order, double hz, double sampleRate);
 
 // The ratio radius / speed of sound (seconds) of the sphere whose radial
 // responses the biquads invert best in magnitude between 300 Hz and 4 kHz

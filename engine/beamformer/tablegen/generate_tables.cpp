@@ -14,6 +14,7 @@
 #include "modal_design.h"
 #include "pattern_catalogue.h"
 #include "radial_biquads.h"
+#include "radial_equaliser.h"
 
 using namespace orvelan::design;
 
@@ -60,6 +61,43 @@ void writeInts(std::ostream& out, const std::string& declaration, const std::vec
     out << "};\n\n";
 }
 
+// Per order a section count and a list of sections, the lists named
+// <listPrefix>Order<n>, and the table of pointers to them.
+void writeBiquadSet(std::ostream& out, const RadialBiquadSet& set, const std::string& countsName,
+                    const std::string& listPrefix, const std::string& tableName)
+{
+    out << "const std::int32_t " << countsName << "[kOrderCount] = {";
+    for (int n = 0; n <= kMaxOrder; ++n) out << set.sectionCounts[n] << (n < kMaxOrder ? ", " : "};\n");
+    for (int n = 0; n <= kMaxOrder; ++n) {
+        std::vector<double> values;
+        for (int s = 0; s < set.sectionCounts[n]; ++s) {
+            const BiquadSection& q = set.sections[n][s];
+            values.insert(values.end(), {q.b0, q.b1, q.b2, q.a0, q.a1, q.a2});
+        }
+        out << "static const double " << listPrefix << "Order" << n << "[] = {\n";
+        writeList(out, values, doubleLiteral);
+        out << "};\n";
+    }
+    out << "const double* const " << tableName << "[kOrderCount] = {";
+    for (int n = 0; n <= kMaxOrder; ++n) out << listPrefix << "Order" << n << (n < kMaxOrder ? ", " : "};\n\n");
+}
+
+void writeRadialFirs(std::ostream& out)
+{
+    const RadialEqualiser& equaliser = modeOneRadialEqualiser();
+    std::vector<std::int32_t> lengths, delays;
+    for (int n = 0; n <= kMaxOrder; ++n) {
+        lengths.push_back(static_cast<std::int32_t>(equaliser.firTaps[n].size()));
+        delays.push_back(radialAlignmentDelay(n));
+        writeFloats(out, "static const float radialFirOrder" + std::to_string(n) + "[]", equaliser.firTaps[n]);
+    }
+    out << "const float* const kRadialFirTaps[kOrderCount] = {radialFirOrder0, radialFirOrder1, radialFirOrder2, "
+           "radialFirOrder3};\n";
+    writeInts(out, "const std::int32_t kRadialFirLengths[kOrderCount]", lengths);
+    writeInts(out, "const std::int32_t kRadialAlignmentDelays[kOrderCount]", delays);
+    out << "const std::int32_t kRadialFirLatency = " << kRadialFirLatency << ";\n\n";
+}
+
 void writeDecomposition(std::ostream& out)
 {
     const Matrix<double> e = designEncoderMatrix();
@@ -73,21 +111,10 @@ void writeDecomposition(std::ostream& out)
     }
     out << "};\n\n";
 
-    const RadialBiquadSet& set = modeZeroRadialBiquads();
-    out << "const std::int32_t kRadialSectionCounts[kOrderCount] = {";
-    for (int n = 0; n <= kMaxOrder; ++n) out << set.sectionCounts[n] << (n < kMaxOrder ? ", " : "};\n");
-    for (int n = 0; n <= kMaxOrder; ++n) {
-        std::vector<double> values;
-        for (int s = 0; s < set.sectionCounts[n]; ++s) {
-            const BiquadSection& q = set.sections[n][s];
-            values.insert(values.end(), {q.b0, q.b1, q.b2, q.a0, q.a1, q.a2});
-        }
-        out << "static const double radialSectionsOrder" << n << "[] = {\n";
-        writeList(out, values, doubleLiteral);
-        out << "};\n";
-    }
-    out << "const double* const kRadialSections[kOrderCount] = {radialSectionsOrder0, radialSectionsOrder1, "
-           "radialSectionsOrder2, radialSectionsOrder3};\n\n";
+    writeBiquadSet(out, modeZeroRadialBiquads(), "kRadialSectionCounts", "radialSections", "kRadialSections");
+    writeBiquadSet(out, modeOneRadialEqualiser().biquads, "kModeOneRadialSectionCounts", "modeOneRadialSections",
+                   "kModeOneRadialSections");
+    writeRadialFirs(out);
 }
 
 void writeSteering(std::ostream& out)

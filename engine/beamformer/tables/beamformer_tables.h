@@ -1,6 +1,7 @@
-// Read-only data of the beamformer: the encoder matrix and radial biquads of
-// the decomposition, the steering tables of the modal beamformer, the HF
-// grids and the twelve pattern records. Generated at build time by
+// Read-only data of the beamformer: the encoder matrix and the radial filters
+// of the decomposition (biquads of radial modes 0 and 1, FIRs of mode 1), the
+// steering tables of the modal beamformer, the HF grids and the twelve
+// pattern records. Generated at build time by
 // orvelan_beamformer_tablegen from the design code in ../design.
 #pragma once
 
@@ -23,6 +24,16 @@ extern const float kEncoderMatrix[kComponentCount][kCapsuleCount];
 // section (b0, b1, b2, a0, a1, a2).
 extern const std::int32_t kRadialSectionCounts[kOrderCount];
 extern const double* const kRadialSections[kOrderCount];
+
+// Radial mode 1: biquads laid out as above (three sections per order), then
+// per order a FIR of kRadialFirLengths taps and an alignment delay, which
+// together give every order kRadialFirLatency samples of latency.
+extern const std::int32_t kModeOneRadialSectionCounts[kOrderCount];
+extern const double* const kModeOneRadialSections[kOrderCount];
+extern const std::int32_t kRadialFirLengths[kOrderCount];
+extern const float* const kRadialFirTaps[kOrderCount];
+extern const std::int32_t kRadialAlignmentDelays[kOrderCount];
+extern const std::int32_t kRadialFirLatency;
 
 // Steering: elevation factor per component and whole degree 0..180; azimuth
 // rows 2 sin(j p) (rows 0, 2, 4) and 2 cos(j p) (rows 1, 3, 5), j = 1..3.

@@ -50,12 +50,27 @@ ModalFilters storedModalFilters(int pattern, int variant)
     return filters;
 }
 
+Complex storedRadialResponse(int radialMode, int order, double hz)
+{
+    const double* sections = radialMode == 0 ? tables::kRadialSections[order] : tables::kModeOneRadialSections[order];
+    const int count = radialMode == 0 ? tables::kRadialSectionCounts[order] : tables::kModeOneRadialSectionCounts[order];
+    Complex response = 1.0;
+    for (int s = 0; s < count; ++s) {
+        const double* q = sections + 6 * s;
+        response *= biquadResponse({q[0], q[1], q[2], q[3], q[4], q[5]}, hz, kDesignRate);
+    }
+    if (radialMode == 1)
+        response *= firResponse(widened(tables::kRadialFirTaps[order], tables::kRadialFirLengths[order]), hz) *
+                    delay(tables::kRadialAlignmentDelays[order], hz);
+    return response;
+}
+
 std::array<Complex, kComponentCount> equalisedComponents(const sim::CapsuleTransfer& p, double hz)
 {
     std::array<Complex, kComponentCount> components{};
     for (int k = 0; k < kComponentCount; ++k) {
         for (int c = 0; c < kCapsuleCount; ++c) components[k] += double(tables::kEncoderMatrix[k][c]) * p[c];
-        components[k] *= radialBiquadResponse(componentOrder(k), hz, kDesignRate);
+        components[k] *= storedRadialResponse(0, componentOrder(k), hz);
     }
     return components;
 }

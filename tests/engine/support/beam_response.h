@@ -20,7 +20,12 @@ const beamformer::tables::PatternTable& patternTable(int pattern);
 // The modal FIRs of one variant, as stored (float taps widened).
 design::ModalFilters storedModalFilters(int pattern, int variant);
 
+// One order's radial filtering as the tables store it: in radial mode 0 its
+// biquads, in mode 1 its biquads, FIR and alignment delay.
+Complex storedRadialResponse(int radialMode, int order, double hz);
+
 // Encoded and radially equalised components for the capsule pressures p.
+// (radial mode 0).
 std::array<Complex, design::kComponentCount> equalisedComponents(const sim::CapsuleTransfer& p, double hz);
 
 // Low band of a beam looking at `look` for a unit plane wave from `source`.
