@@ -1,6 +1,7 @@
 // Natural logarithm and exponential: special values and warnings, the
 // accuracy class of each variant, the limits of every exponential path,
 // block and group boundaries, aliased calls and the caller's MXCSR.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -317,6 +318,47 @@ TEST_P(LnTest, BlockAndGroupBoundaries) {
             }
         }
     }
+}
+
+// Which elements take the groups of eight (one shared division per pair of
+// vectors) and which the short path (a division per element): in a block of
+// 32 or more elements with a 4-byte-aligned pointer, (16 - address mod 16)/4
+// head elements (so four when the block is already aligned), then the groups,
+// then the rest. A short-path element gives the bits it gives alone.
+TEST_P(LnTest, HeadAndTailElementsTakeTheShortPath) {
+    const int v = GetParam();
+    if (v == 0) GTEST_SKIP() << "n0 has one path";
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> nearOne(0.7f, 1.45f);  // small results show the rounding of s
+    std::size_t groupElementsOffAlone = 0;
+    for (int len : {32, 33, 36, 39, 40, 41, 256, 300}) {
+        std::vector<float> x(static_cast<std::size_t>(len));
+        for (float& e : x) e = nearOne(rng);
+        std::vector<std::uint32_t> alone(x.size());
+        for (std::size_t i = 0; i < x.size(); ++i) alone[i] = bitsOf(runLn(LnCall::InPlace, v, {x[i]}).values[0]);
+        for (std::size_t offset : {0u, 4u, 8u, 12u}) {
+            std::vector<bool> inGroup(x.size(), false);
+            const std::size_t head = (16 - offset) / 4;
+            for (std::size_t start = 0; start < x.size(); start += 256) {
+                const std::size_t n = std::min<std::size_t>(256, x.size() - start);
+                if (n < 32) continue;
+                const std::size_t end = start + head + (n - head) / 8 * 8;
+                for (std::size_t i = start + head; i < end; ++i) inGroup[i] = true;
+            }
+            for (LnCall call : kLnCalls) {
+                const VectorOutcome out = runLn(call, v, x, offset, offset);
+                for (std::size_t i = 0; i < x.size(); ++i) {
+                    if (inGroup[i]) {
+                        groupElementsOffAlone += bitsOf(out.values[i]) != alone[i];
+                    } else {
+                        ASSERT_EQ(hexBits(bitsOf(out.values[i])), hexBits(alone[i]))
+                            << nameOf(call) << " length " << len << " offset " << offset << " element " << i;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(groupElementsOffAlone, 0u) << "the fixture does not tell the two paths apart";
 }
 
 // dspsLn_32f with pDst == pSrc must equal dspsLn_32f_I, special values and

@@ -41,12 +41,15 @@ VectorOutcome runSqrt(int variant, const std::vector<float>& x, std::size_t offs
 
 // The Newton block of each element (-1 for elements outside the blocks), for
 // a vector that starts `offset` bytes past a 16-byte boundary: single
-// elements first until the boundary (none when the vector is not 4-byte
-// aligned), then whole blocks of 16 (n2..n4) or 8 (n1); n0 has none.
+// elements first until address bits 2 and 3 are clear (so a vector that is
+// not 4-byte aligned also peels up to three), then whole blocks of 16
+// (n2..n4) or 8 (n1); n0 has none.
+std::size_t headLength(std::size_t offset) { return (16 - (offset & 12)) % 16 / 4; }
+
 std::vector<int> newtonBlocks(int variant, std::size_t offset, std::size_t len) {
     std::vector<int> blockOf(len, -1);
     if (variant == 0) return blockOf;
-    const std::size_t head = std::min(len, offset % 4 == 0 ? (16 - offset) % 16 / 4 : std::size_t{0});
+    const std::size_t head = std::min(len, headLength(offset));
     const std::size_t block = variant == 1 ? 8 : 16;
     const std::size_t end = head + (len - head) / block * block;
     for (std::size_t i = head; i < end; ++i) blockOf[i] = static_cast<int>((i - head) / block);
@@ -84,6 +87,20 @@ std::vector<float> positiveInputs(std::size_t count, unsigned seed) {
     while (x.size() < count) x.push_back(x.size() % 2 ? floatFromBits(anyNormal(rng)) : nearOne(rng));
     x.resize(count);
     return x;
+}
+
+// A value at or above 1.0 whose Newton-refined root in a block of the variant
+// differs from the exactly rounded one (the estimate is the processor's; on
+// the development machine the first candidate), or 0 if none is found.
+float newtonInexactValue(int variant) {
+    std::vector<float> candidates = {floatFromBits(0x40476AFCu)};
+    for (float c : positiveInputs(256, 9))
+        if (c >= 1.0f) candidates.push_back(c);
+    for (float c : candidates) {
+        const VectorOutcome out = runSqrt(variant, std::vector<float>(variant == 1 ? 8 : 16, c));
+        if (bitsOf(out.values[0]) != bitsOf(sqrtReference(c))) return c;
+    }
+    return 0.0f;
 }
 
 class SqrtTest : public testing::TestWithParam<int> {};
@@ -175,16 +192,44 @@ TEST_P(SqrtTest, BlockAndAlignmentBoundaries) {
 }
 
 // A vector shorter than one block after the alignment head is exactly
-// rounded in every variant, as is any vector in n0.
+// rounded in every variant, as is any vector in n0. The second fixture holds
+// only values at or above 1.0 whose Newton estimate is off, so that a block
+// wrongly formed (n1 included) shows in the results.
 TEST_P(SqrtTest, ShortVectorsAreExactlyRounded) {
     const int v = GetParam();
     const std::size_t shortest = v == 1 ? 8 : 16;
-    for (std::size_t offset : {0u, 4u, 12u, 1u}) {
-        const std::size_t head = offset % 4 == 0 ? (16 - offset) % 16 / 4 : 0;
-        const std::vector<float> x = positiveInputs(head + shortest - 1, 17);
-        const VectorOutcome out = runSqrt(v, x, offset);
-        for (std::size_t i = 0; i < x.size(); ++i)
-            ASSERT_EQ(bitsOf(out.values[i]), bitsOf(sqrtReference(x[i]))) << "offset " << offset << " element " << i;
+    for (std::size_t offset : {0u, 4u, 12u, 1u, 6u, 13u}) {
+        const std::size_t head = headLength(offset);
+        const float inexact = v == 0 ? 4.0f : newtonInexactValue(v);
+        const std::vector<float> fixtures[] = {positiveInputs(head + shortest - 1, 17),
+                                               std::vector<float>(head + shortest - 1, inexact)};
+        for (const std::vector<float>& x : fixtures) {
+            const VectorOutcome out = runSqrt(v, x, offset);
+            for (std::size_t i = 0; i < x.size(); ++i)
+                ASSERT_EQ(bitsOf(out.values[i]), bitsOf(sqrtReference(x[i])))
+                    << "offset " << offset << " element " << i;
+        }
+    }
+}
+
+// Head, blocks and tail at every offset, on values whose Newton estimate is
+// off: the head (up to three elements, also when the array is not 4-byte
+// aligned) and the tail are exactly rounded, each block is not.
+TEST_P(SqrtTest, HeadPeelsUpToThreeElementsAtAnyOffset) {
+    const int v = GetParam();
+    if (v == 0) GTEST_SKIP() << "n0 has no blocks";
+    const float x = newtonInexactValue(v);
+    if (x == 0.0f) GTEST_SKIP() << "no input found whose Newton root is off";
+    const float exact = sqrtReference(x);
+    const std::size_t block = v == 1 ? 8 : 16;
+    for (std::size_t offset = 0; offset < 16; ++offset) {
+        const std::size_t head = headLength(offset);
+        const std::vector<float> data(head + block + 1, x);
+        const VectorOutcome out = runSqrt(v, data, offset);
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            const bool inBlock = i >= head && i < head + block;
+            ASSERT_NE(bitsOf(out.values[i]) == bitsOf(exact), inBlock) << "offset " << offset << " element " << i;
+        }
     }
 }
 

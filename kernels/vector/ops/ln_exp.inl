@@ -274,8 +274,9 @@ void lnFinishGroups(const Dsp32f* src, Dsp32f* dst, int groups, const Dsp32s* ex
 
 // One block of 1..kLnBlockLength elements; returns its LnCode. The vector
 // path needs a 4-byte-aligned destination at the same offset from a 16-byte
-// boundary as the source: single elements bring it to the boundary, groups
-// of eight follow, the rest goes element-wise. The reduced arguments are
+// boundary as the source: (16 - address mod 16)/4 single elements (four when
+// the block is already aligned) bring it to the boundary, groups of eight
+// follow, the rest goes element-wise. The reduced arguments are
 // staged in the destination or in the work area; either way src stays as it
 // was until each group's fix-up has read it, so in-place calls must stage in
 // the work area.
@@ -287,7 +288,7 @@ int lnBlock(const Dsp32f* src, Dsp32f* dst, int n, LnWorkArea& work, bool stageI
         lnShortPath(src, dst, n, code);
         return code;
     }
-    const int head = static_cast<int>((16 - dstAddress % 16) % 16 / 4);
+    const int head = static_cast<int>((16 - dstAddress % 16) / 4);
     lnShortPath(src, dst, head, code);
     src += head;
     dst += head;

@@ -96,15 +96,15 @@ int sqrtBlocks(Dsp32f* data, int n, int& negative) {
     return i;
 }
 
-// Single elements up to a 16-byte boundary (an array not 4-byte aligned never
-// reaches one and runs unaligned throughout), the blocks, then the rest
-// exactly. Returns non-zero when an element compared below zero.
+// Single elements up to a 16-byte boundary, the blocks, then the rest
+// exactly. Only address bits 2 and 3 are looked at: an array not 4-byte
+// aligned leaves the head after at most three elements, never reaches a
+// boundary and runs unaligned throughout. Returns non-zero when an element
+// compared below zero.
 [[gnu::noinline]] int sqrtInPlaceKernel(Dsp32f* data, int n) {
     int negative = 0;
     int i = 0;
-    if (onBoundary(data, 4)) {
-        for (; i < n && !onBoundary(data + i, 16); ++i) negative |= exactRootOfElement(data + i);
-    }
+    for (; i < n && (addressOf(data + i) & 0xC) != 0; ++i) negative |= exactRootOfElement(data + i);
     if (onBoundary(data + i, 16)) {
         i += sqrtBlocks<AlignedLoad, AlignedStore>(data + i, n - i, negative);
     } else {
