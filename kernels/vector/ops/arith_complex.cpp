@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ops/alignment.h"
 #include "ops/arith_complex.h"
 #include "ops/arith_real.h"
 #include "ops/division_nan.h"

@@ -227,11 +227,11 @@ void realKernel(const Dsp8u* src, Dsp8u* dst, std::size_t len, const Op& op, Pla
     };
     std::size_t i = 0;
     if (len >= 11) {
-        const bool dstAligned4 = (dspAddressOf(dst) & 3) == 0;
+        const bool dstAligned4 = (addressOf(dst) & 3) == 0;
         if (dstAligned4)
-            for (const std::size_t peel = ((0 - dspAddressOf(dst)) >> 2) & 3; i < peel; ++i) single(i);
+            for (const std::size_t peel = ((0 - addressOf(dst)) >> 2) & 3; i < peel; ++i) single(i);
         const std::size_t blocks = (len - i) / 8;
-        const BlockPlan plan = planFor(BlockShape{blocks, dstAligned4, dspIsAligned16(src + 4 * i)});
+        const BlockPlan plan = planFor(BlockShape{blocks, dstAligned4, onBoundary(src + 4 * i, 16)});
         runBlocks(src + 4 * i, dst + 4 * i, blocks, plan, op);
         i += 8 * blocks;
     }
@@ -306,7 +306,7 @@ inline void addProductConstKernel(const Dsp32f* pSrc, Dsp32f val, Dsp32f* pSrcDs
 }
 
 inline bool rangesOverlap(const void* a, const void* b, std::size_t bytes) {
-    const std::uintptr_t x = dspAddressOf(a), y = dspAddressOf(b);
+    const std::uintptr_t x = addressOf(a), y = addressOf(b);
     return x < y + bytes && y < x + bytes;
 }
 
@@ -316,12 +316,12 @@ inline bool rangesOverlap(const void* a, const void* b, std::size_t bytes) {
 inline void addProductConstBody(const Dsp32f* pSrc, Dsp32f val, Dsp32f* pSrcDst, std::size_t len) {
     const auto* src = reinterpret_cast<const Dsp8u*>(pSrc);
     auto* dst = reinterpret_cast<Dsp8u*>(pSrcDst);
-    if (((dspAddressOf(src) | dspAddressOf(dst)) & 3) == 0) {
+    if (((addressOf(src) | addressOf(dst)) & 3) == 0) {
         addProductConstKernel(pSrc, val, pSrcDst, len);
         return;
     }
     const AddProductConst op{val};
-    if (len <= 6 || rangesOverlap(src, dst, 4 * len) || (dspAddressOf(dst) & 3) != 0) {
+    if (len <= 6 || rangesOverlap(src, dst, 4 * len) || (addressOf(dst) & 3) != 0) {
         for (std::size_t at = 0; at < 4 * len; at += 4) storeFloat(dst + at, op(loadFloat(src + at), loadFloat(dst + at)));
         return;
     }
@@ -341,9 +341,9 @@ inline void mulConstComplexKernel(const Dsp32fc* pSrc, Dsp32fc val, Dsp32fc* pDs
     };
     std::size_t i = 0;
     if (len >= 5) {
-        if ((dspAddressOf(dst) & 15) == 8) single(i++);
+        if ((addressOf(dst) & 15) == 8) single(i++);
         const std::size_t blocks = (len - i) / 4;
-        const bool dstAligned = dspIsAligned16(dst + 8 * i), srcAligned = dspIsAligned16(src + 8 * i);
+        const bool dstAligned = onBoundary(dst + 8 * i, 16), srcAligned = onBoundary(src + 8 * i, 16);
         const bool stream = dstAligned && srcAligned && blocks > kMulLargeBlocks;
         const BlockPlan plan{srcAligned ? Loads::kAligned : Loads::kUnaligned,
                              !dstAligned ? Stores::kUnaligned : stream ? Stores::kStreaming : Stores::kAligned};

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "ops/alignment.h"
 #include "ops/arith_real.h"
 #include "ops/division_nan.h"
 #include "ops/vector_checks.h"

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "ops/alignment.h"
 #include "ops/convert_to_float.h"
 #include "ops/vector_checks.h"
 #include "simd_memory.h"

@@ -41,8 +41,6 @@ void convertSingles(const unsigned char*& src, unsigned char*& dst, int count) {
 
 #if DSP_LEVEL >= 1
 
-inline std::uintptr_t addressOf(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
-
 // --- Widening: one 16-byte register of samples to floats -------------------
 
 inline void widen(Samples8u, __m128i raw, __m128 out[4]) {

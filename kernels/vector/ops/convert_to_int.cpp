@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "dsp_cpu.h"
+#include "ops/alignment.h"
 #include "ops/convert_to_int.h"
 #include "ops/mxcsr_scope.h"
 #include "ops/vector_checks.h"

@@ -8,7 +8,7 @@
 // eight 4-byte words, then the last bytes; all ascending.
 void copyKernel8u(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t byteCount) {
     std::size_t n = byteCount;
-    for (; n > 0 && (dspAddressOf(pDst) & 3) != 0; --n) *pDst++ = *pSrc++;
+    for (; n > 0 && (addressOf(pDst) & 3) != 0; --n) *pDst++ = *pSrc++;
     for (; n >= 32; n -= 32, pSrc += 32, pDst += 32)
         for (int i = 0; i < 32; i += 4) dspStore(pDst + i, dspLoad<std::uint32_t>(pSrc + i));
     for (; n > 0; --n) *pDst++ = *pSrc++;
@@ -104,7 +104,7 @@ inline void copySmall(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
             return;
         }
         dspStore(pDst + n - 4, dspLoad<std::uint32_t>(pSrc + n - 4));
-        const std::size_t alignedEnd = n - ((dspAddressOf(pDst) + n) & 3);
+        const std::size_t alignedEnd = n - ((addressOf(pDst) + n) & 3);
         for (std::size_t end = alignedEnd; end >= 4; end -= 4)
             dspStore(pDst + end - 4, dspLoad<std::uint32_t>(pSrc + end - 4));
         if (alignedEnd % 4 != 0) dspStore(pDst, dspLoad<std::uint32_t>(pSrc));
@@ -139,8 +139,8 @@ inline void copyAlignedBackward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
 // taken as dependent on them. Copy forward when the source is slightly
 // ahead of the destination within a page, backward otherwise.
 inline bool copyForwardByPageOffsets(const Dsp8u* pSrc, const Dsp8u* pDst) {
-    const auto d = static_cast<std::ptrdiff_t>(dspAddressOf(pSrc) & 4095) -
-                   static_cast<std::ptrdiff_t>(dspAddressOf(pDst) & 4095);
+    const auto d = static_cast<std::ptrdiff_t>(addressOf(pSrc) & 4095) -
+                   static_cast<std::ptrdiff_t>(addressOf(pDst) & 4095);
     return (d > 0 && d <= 160) || d < -(4096 - 160);
 }
 
@@ -201,7 +201,7 @@ inline __m128i loadByPieces(const Dsp8u* p, bool fourByteLoads) {
 // Destination 16-byte aligned, source not.
 inline void copyUnalignedSource(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
     if constexpr (kLevel >= 3) {
-        const std::size_t shift = dspAddressOf(pSrc) & 15;
+        const std::size_t shift = addressOf(pSrc) & 15;
         if (shift % 4 == 0) {
             // The first 16 bytes unaligned, so the joined loads start inside
             // the source.
@@ -217,7 +217,7 @@ inline void copyUnalignedSource(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
     } else if constexpr (kLevel == 2) {
         copySteps64(pSrc, pDst, n, loadUnaligned);
     } else {
-        const bool fourByteLoads = (dspAddressOf(pSrc) & 7) == 4;
+        const bool fourByteLoads = (addressOf(pSrc) & 7) == 4;
         copySteps64(pSrc, pDst, n, [fourByteLoads](const Dsp8u* p) { return loadByPieces(p, fourByteLoads); });
     }
     copySmall(pSrc, pDst, n);
@@ -282,11 +282,11 @@ void copyKernel8u(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t byteCount) {
         return;
     }
     bool testStreaming = true;
-    if (!dspIsAligned16(pDst)) {
+    if (!onBoundary(pDst, 16)) {
         // One unaligned 16-byte head; the next step copies its last bytes
         // again, with equal values.
         _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst), _mm_loadu_si128(reinterpret_cast<const __m128i*>(pSrc)));
-        const std::size_t head = 16 - (dspAddressOf(pDst) & 15);
+        const std::size_t head = 16 - (addressOf(pDst) & 15);
         pSrc += head;
         pDst += head;
         n -= head;
@@ -294,11 +294,11 @@ void copyKernel8u(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t byteCount) {
             copySmall(pSrc, pDst, n);
             return;
         }
-        testStreaming = kLevel == 1 || !dspIsAligned16(pSrc);
+        testStreaming = kLevel == 1 || !onBoundary(pSrc, 16);
     }
     if (testStreaming && copyShouldStream(n)) {
         copyStreaming(pSrc, pDst, n);
-    } else if (dspIsAligned16(pSrc)) {
+    } else if (onBoundary(pSrc, 16)) {
         copyAligned(pSrc, pDst, n);
     } else {
         copyUnalignedSource(pSrc, pDst, n);
@@ -310,8 +310,8 @@ void copyKernel8u(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t byteCount) {
 enum class SourceLoad { kAligned, kFourByte, kEightByte };
 
 inline SourceLoad sourceLoadFor(const Dsp8u* p) {
-    if (dspIsAligned16(p)) return SourceLoad::kAligned;
-    return (dspAddressOf(p) & 7) == 4 ? SourceLoad::kFourByte : SourceLoad::kEightByte;
+    if (onBoundary(p, 16)) return SourceLoad::kAligned;
+    return (addressOf(p) & 7) == 4 ? SourceLoad::kFourByte : SourceLoad::kEightByte;
 }
 
 inline __m128i loadForMove(const Dsp8u* p, SourceLoad how) {
@@ -333,13 +333,13 @@ inline void moveForward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
         return;
     }
     if constexpr (kLevel >= 3) {
-        if (dspIsAligned16(pSrc) && dspIsAligned16(pDst)) {
+        if (onBoundary(pSrc, 16) && onBoundary(pDst, 16)) {
             for (; n >= 64; n -= 64, pSrc += 64, pDst += 64) moveBlock64Aligned(pSrc, pDst);
             moveUp<Pieces::kWideFirst>(pSrc, pDst, n);
             return;
         }
     }
-    const std::size_t head = (0 - dspAddressOf(pDst)) & 15;
+    const std::size_t head = (0 - addressOf(pDst)) & 15;
     moveUp<kMoveAlign>(pSrc, pDst, head);
     n -= head;
     const SourceLoad how = sourceLoadFor(pSrc);
@@ -360,7 +360,7 @@ inline void moveBackward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
         return;
     }
     if constexpr (kLevel >= 3) {
-        if (dspIsAligned16(pSrc) && dspIsAligned16(pDst)) {
+        if (onBoundary(pSrc, 16) && onBoundary(pDst, 16)) {
             moveDown<Pieces::kNarrowFirst>(srcEnd, dstEnd, n & 63);
             while (dstEnd != pDst) {
                 srcEnd -= 64;
@@ -370,7 +370,7 @@ inline void moveBackward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
             return;
         }
     }
-    const std::size_t tail = dspAddressOf(dstEnd) & 15;
+    const std::size_t tail = addressOf(dstEnd) & 15;
     moveDown<kMoveAlign>(srcEnd, dstEnd, tail);
     n -= tail;
     const SourceLoad how = sourceLoadFor(srcEnd);

@@ -1,17 +1,9 @@
 // Memory access shared by the float vector kernels of one processor level:
-// alignment tests, the load and store forms that pass loops are instantiated
+// the load and store forms that pass loops are instantiated
 // with, and single, pair and prefetch access that is safe at any address.
 // Included by a family's .inl inside its level namespace (so every level,
-// and every family, has its own copy); not include-guarded.
-
-inline std::uintptr_t addressOf(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
-
-// bytes must be a power of two.
-inline bool onBoundary(const void* p, std::uintptr_t bytes) { return (addressOf(p) & (bytes - 1)) == 0; }
-
-// Floats to process singly before a 4-byte aligned pointer reaches a 16-byte
-// boundary: (-(address / 4)) mod 4, 0 to 3.
-inline std::size_t floatsToBoundary16(const void* p) { return ((0 - addressOf(p)) >> 2) & 3; }
+// and every family, has its own copy); not include-guarded. The address
+// tests come from ops/alignment.h, which the family's .cpp includes.
 
 #if DSP_LEVEL >= 1
 

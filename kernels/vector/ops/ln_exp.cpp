@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "ops/alignment.h"
 #include "ops/ln_exp.h"
 #include "ops/mxcsr_scope.h"
 #include "simd_memory.h"

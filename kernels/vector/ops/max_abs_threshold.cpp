@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ops/alignment.h"
 #include "ops/max_abs_threshold.h"
 #include "ops/vector_checks.h"
 #include "simd_memory.h"

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ops/alignment.h"
 #include "ops/convert_to_int.h"
 #include "ops/polar_ramp.h"
 #include "ops/vector_checks.h"

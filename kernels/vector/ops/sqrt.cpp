@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "ops/alignment.h"
 #include "ops/mxcsr_scope.h"
 #include "ops/sqrt.h"
 #include "simd_memory.h"

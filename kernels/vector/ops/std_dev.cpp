@@ -1,12 +1,12 @@
 // Standard deviation in the five processor variants. The kernels are written
 // once in std_dev.inl and compiled once per level.
-#include <emmintrin.h>
-#include <xmmintrin.h>
+#include <immintrin.h>
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 
+#include "ops/alignment.h"
 #include "ops/std_dev.h"
 #include "simd_memory.h"
 

@@ -1,6 +1,7 @@
 // One processor level of the standard deviation (see std_dev.cpp). The
 // source need not be aligned to its element size.
 #include "simd_level_begin.inc"
+#include "float_lanes.inl"
 
 // Element i in double; the byte offset is formed in 64 bits (4 * i overflows
 // an int from 2^29 elements on).
@@ -26,8 +27,6 @@ inline StdDevSums sumInDouble(const unsigned char* src, int len) {
 
 #if DSP_LEVEL >= 1
 
-inline std::uintptr_t addressOf(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
-
 // Lane sums of values and of squares in single precision.
 struct LaneSums {
     __m128 values = _mm_setzero_ps();
@@ -52,11 +51,6 @@ __m128 load4(const unsigned char* p) {
     } else {
         return _mm_loadu_ps(reinterpret_cast<const float*>(p));
     }
-}
-
-inline void prefetchAhead(const unsigned char* p, std::uintptr_t bytes) {
-    // Address arithmetic in integers: the prefetched line may lie past the end.
-    _mm_prefetch(reinterpret_cast<const char*>(addressOf(p) + bytes), _MM_HINT_T0);
 }
 
 constexpr int kFastChunk = 1024;

@@ -8,7 +8,7 @@
 
 void zeroKernel8u(Dsp8u* pDst, std::size_t byteCount) {
     std::size_t n = byteCount;
-    for (; n > 0 && (dspAddressOf(pDst) & 3) != 0; --n) *pDst++ = 0;
+    for (; n > 0 && (addressOf(pDst) & 3) != 0; --n) *pDst++ = 0;
     for (; n >= 32; n -= 32, pDst += 32)
         for (int i = 0; i < 32; i += 4) dspStore<std::uint32_t>(pDst + i, 0);
     for (; n > 0; --n) *pDst++ = 0;
@@ -88,7 +88,7 @@ inline void fillStreaming(Dsp8u* p, std::size_t n, __m128i pattern) {
         fillShort(pDst, n, 0);
         return;
     }
-    if (const std::size_t misalign = dspAddressOf(pDst) & 15; misalign != 0) {
+    if (const std::size_t misalign = addressOf(pDst) & 15; misalign != 0) {
         const std::size_t head = 16 - misalign;
         // One store per set bit of the head length, narrowest first.
         for (std::size_t piece = 1; piece <= 8; piece *= 2) {
@@ -111,7 +111,7 @@ template <std::size_t kElem>
 void fillElements(Dsp8u* p, std::size_t count, std::uint64_t pattern64) {
     static_assert(kElem == 4 || kElem == 8);
     constexpr std::size_t kHalf = kElem / 2;
-    const std::uintptr_t address = dspAddressOf(p);
+    const std::uintptr_t address = addressOf(p);
     if (address % kHalf != 0) {
         // Not even half-element aligned: the pointer can never become
         // 16-byte aligned on an element boundary, so element by element.
@@ -138,7 +138,7 @@ void fillElements(Dsp8u* p, std::size_t count, std::uint64_t pattern64) {
     std::size_t n = count * kElem;
     constexpr std::size_t kStreamAboveCount = 1048576 / kElem;
     if (count > kStreamAboveCount) {
-        for (; (dspAddressOf(p) & 15) != 0; p += kElem, n -= kElem) std::memcpy(p, &pattern64, kElem);
+        for (; (addressOf(p) & 15) != 0; p += kElem, n -= kElem) std::memcpy(p, &pattern64, kElem);
         const auto cache = largestCacheSize();
         if (cache && n / kElem > *cache / kElem) {
             fillStreaming(p, n, pattern);
@@ -152,7 +152,7 @@ void fillElements(Dsp8u* p, std::size_t count, std::uint64_t pattern64) {
         return;
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), pattern);
-    const std::size_t advance = 16 - (dspAddressOf(p) & 15);
+    const std::size_t advance = 16 - (addressOf(p) & 15);
     p += advance;
     n -= advance;
     fillAligned(p, n, pattern);
