@@ -24,8 +24,6 @@ namespace tables = orvelan::beamformer::tables;
 
 constexpr double kPi = std::numbers::pi;
 
-Complex delay(double samples, double hz) { return std::polar(1.0, -2.0 * kPi * hz / kDesignRate * samples); }
-
 TEST(RadialModeOneTables, HaveTheFixedShapesAndEndInTheSharedHighPass)
 {
     const double highPass[6] = {1.0, -2.0, 1.0, 1.0, -1.993955, 0.993973};
@@ -66,7 +64,7 @@ Deviation deviationFromTarget(int radialMode, int order)
     Deviation worst;
     for (double hz = 100.0; hz <= 10000.0; hz *= 1.005) {
         const Complex ratio =
-            storedRadialResponse(radialMode, order, hz) / (radialEqualiserTarget(order, hz) * delay(latency, hz));
+            storedRadialResponse(radialMode, order, hz) / (radialEqualiserTarget(order, hz) * delayResponse(latency, hz));
         worst.magnitudeDb = std::max(worst.magnitudeDb, std::abs(decibels(std::abs(ratio))));
         if (hz >= radialLimitEndHz(order))
             worst.phaseDegrees = std::max(worst.phaseDegrees, std::abs(std::arg(ratio)) * 180.0 / kPi);
@@ -158,7 +156,7 @@ TEST(RadialModeOne, PlaneWaveGivesTheHarmonicsOfItsDirectionDelayedByTheLatency)
     const Complex common = biquadResponse({highPass[0], highPass[1], highPass[2], highPass[3], highPass[4], highPass[5]},
                                           hz, kDesignRate) *
                            std::polar(1.0, w * kSphereDelay * kDesignRate) *
-                           delay(simulatorDelay + tables::kRadialFirLatency, hz);
+                           delayResponse(simulatorDelay + tables::kRadialFirLatency, hz);
     for (const Direction u : {Direction{90, 0}, Direction{33, 71}, Direction{121, 200}}) {
         const auto capsules = orvelan::sim::simulateCapsuleSignals(u, input, simulatorDelay);
         const ComponentVector h = directionHarmonics(u);

@@ -19,6 +19,7 @@
 
 #include "dsp.h"
 #include "float_bits.h"
+#include "float_vectors.h"
 #include "guarded_buffer.h"
 #include "ops/arith_const.h"
 #include "tail_buffer.h"
@@ -165,12 +166,6 @@ TEST_P(ArithConstTest, ComplexMultiplyMatchesTheModelAtEveryLengthAndOffset) {
     }
 }
 
-std::vector<std::uint32_t> bitsOfVector(const float* p, int len) {
-    std::vector<std::uint32_t> bits(static_cast<std::size_t>(len));
-    std::memcpy(bits.data(), p, bits.size() * 4);
-    return bits;
-}
-
 // A vector of 19 elements (blocks and single elements) holding -0.0, a
 // signalling NaN with a payload, infinities and ordinary numbers.
 std::vector<float> specialVector() {
@@ -188,39 +183,39 @@ TEST_P(ArithConstTest, ShortcutsLeaveBitsAloneOrWritePositiveZero) {
     ScopedVariant forced(GetParam());
     const std::vector<float> original = specialVector();
     const int len = static_cast<int>(original.size());
-    const std::vector<std::uint32_t> originalBits = bitsOfVector(original.data(), len);
+    const std::vector<std::uint32_t> originalBits = bitsOfAll(original);
     const std::vector<std::uint32_t> positiveZeros(original.size(), 0u);
 
     for (const float zero : {0.0f, -0.0f}) {
         std::vector<float> v = original;
         EXPECT_EQ(dspsAddC_32f_I(zero, v.data(), len), dspStsNoErr);
-        EXPECT_EQ(bitsOfVector(v.data(), len), originalBits) << "AddC " << zero;
+        EXPECT_EQ(bitsOfAll(v), originalBits) << "AddC " << zero;
 
         EXPECT_EQ(dspsMulC_32f_I(zero, v.data(), len), dspStsNoErr);
-        EXPECT_EQ(bitsOfVector(v.data(), len), positiveZeros) << "MulC_I " << zero;
+        EXPECT_EQ(bitsOfAll(v), positiveZeros) << "MulC_I " << zero;
 
         std::vector<float> out(original.size(), 7.0f);
         EXPECT_EQ(dspsMulC_32f(original.data(), zero, out.data(), len), dspStsNoErr);
-        EXPECT_EQ(bitsOfVector(out.data(), len), positiveZeros) << "MulC " << zero;
+        EXPECT_EQ(bitsOfAll(out), positiveZeros) << "MulC " << zero;
 
         v = original;
         EXPECT_EQ(dspsDivC_32f_I(zero, v.data(), len), dspStsDivByZeroErr);
-        EXPECT_EQ(bitsOfVector(v.data(), len), originalBits) << "DivC_I " << zero;
+        EXPECT_EQ(bitsOfAll(v), originalBits) << "DivC_I " << zero;
     }
 
     std::vector<float> v = original;
     EXPECT_EQ(dspsMulC_32f_I(1.0f, v.data(), len), dspStsNoErr);
-    EXPECT_EQ(bitsOfVector(v.data(), len), originalBits) << "MulC_I by 1 keeps NaN payloads";
+    EXPECT_EQ(bitsOfAll(v), originalBits) << "MulC_I by 1 keeps NaN payloads";
     EXPECT_EQ(dspsDivC_32f_I(1.0f, v.data(), len), dspStsNoErr);
-    EXPECT_EQ(bitsOfVector(v.data(), len), originalBits) << "DivC_I by 1";
+    EXPECT_EQ(bitsOfAll(v), originalBits) << "DivC_I by 1";
     std::vector<float> out(original.size(), 7.0f);
     EXPECT_EQ(dspsMulC_32f(original.data(), 1.0f, out.data(), len), dspStsNoErr);
-    EXPECT_EQ(bitsOfVector(out.data(), len), originalBits) << "MulC by 1 copies";
+    EXPECT_EQ(bitsOfAll(out), originalBits) << "MulC by 1 copies";
 
     std::vector<float> finite(19, 3.0f);
     finite[0] = -5.0f;
     EXPECT_EQ(dspsDivC_32f_I(kInf, finite.data(), 19), dspStsNoErr);
-    EXPECT_EQ(bitsOfVector(finite.data(), 19), positiveZeros) << "DivC_I by +infinity";
+    EXPECT_EQ(bitsOfAll(finite), positiveZeros) << "DivC_I by +infinity";
 }
 
 TEST_P(ArithConstTest, DivisionIsMultiplicationByTheRoundedReciprocal) {

@@ -1,9 +1,6 @@
 // Start-up: variant selection, feature query, start-up by processor code,
 // version records.
-#include <xmmintrin.h>
-
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <numbers>
 #include <vector>
 
 #include "spherical_harmonics.h"
@@ -20,6 +21,9 @@ inline constexpr int kTriangleCount = 60;
 inline constexpr double kSpeedOfSound = 343.0;      // m/s
 inline constexpr double kSphereRadius = 0.042250;   // m
 inline constexpr double kSphereDelay = kSphereRadius / kSpeedOfSound;  // s
+
+// kr of the sphere at frequency hz.
+inline double sphereKr(double hz) { return 2.0 * std::numbers::pi * hz * kSphereDelay; }
 
 // HF grid shape: one row per whole-degree elevation, one column per azimuth
 // 0..360 (the last column repeats the first).

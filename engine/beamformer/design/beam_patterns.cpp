@@ -13,19 +13,28 @@ namespace {
 
 constexpr double kDegree = std::numbers::pi / 180.0;
 
-// Integral of P_n(x) P_m(x) over [lo, hi]: the integrands are polynomials
-// of degree <= 6, so a fine composite Simpson rule is exact to rounding.
-Matrix<double> legendreGram(double lo, double hi)
+// Composite Simpson rule on [lo, hi]: visit(weight, x) for each node. The
+// integrands here are polynomials of degree <= 6, for which 2000 steps are
+// exact to rounding.
+template <typename Visit>
+void simpsonNodes(double lo, double hi, Visit visit)
 {
-    Matrix<double> g(kMaxOrder + 1, kMaxOrder + 1);
     const int steps = 2000;
     const double h = (hi - lo) / steps;
     for (int i = 0; i <= steps; ++i) {
-        const double x = lo + i * h;
         const double w = (i == 0 || i == steps) ? 1.0 : (i % 2 ? 4.0 : 2.0);
-        for (int n = 0; n <= kMaxOrder; ++n)
-            for (int m = 0; m <= kMaxOrder; ++m) g(n, m) += w * h / 3.0 * legendre(n, x) * legendre(m, x);
+        visit(w * h / 3.0, lo + i * h);
     }
+}
+
+// Integrals of P_n(x) P_m(x) over [lo, hi], orders 0..size-1.
+Matrix<double> legendreGram(double lo, double hi, std::size_t size)
+{
+    Matrix<double> g(size, size);
+    simpsonNodes(lo, hi, [&](double weight, double x) {
+        for (std::size_t n = 0; n < size; ++n)
+            for (std::size_t m = 0; m < size; ++m) g(n, m) += weight * legendre(int(n), x) * legendre(int(m), x);
+    });
     return g;
 }
 
@@ -42,30 +51,9 @@ OrderWeights normalisedOnAxis(OrderWeights d)
 OrderWeights largestFrontToBack(int order)
 {
     const std::size_t n = order + 1;
-    const Matrix<double> front = legendreGram(0.0, 1.0), back = legendreGram(-1.0, 0.0);
     // B = L L^T; C = L^-1 A L^-T; d = L^-T y for the top eigenvector y of C.
-    Matrix<double> l(n, n);
-    for (std::size_t j = 0; j < n; ++j) {
-        double diag = back(j, j);
-        for (std::size_t k = 0; k < j; ++k) diag -= l(j, k) * l(j, k);
-        l(j, j) = std::sqrt(diag);
-        for (std::size_t i = j + 1; i < n; ++i) {
-            double s = back(i, j);
-            for (std::size_t k = 0; k < j; ++k) s -= l(i, k) * l(j, k);
-            l(i, j) = s / l(j, j);
-        }
-    }
-    Matrix<double> lInv(n, n);
-    for (std::size_t c = 0; c < n; ++c)
-        for (std::size_t i = 0; i < n; ++i) {
-            double s = (i == c) ? 1.0 : 0.0;
-            for (std::size_t k = 0; k < i; ++k) s -= l(i, k) * lInv(k, c);
-            lInv(i, c) = s / l(i, i);
-        }
-    Matrix<double> a(n, n);
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = 0; j < n; ++j) a(i, j) = front(i, j);
-    const Matrix<double> c = lInv * a * adjoint(lInv);
+    const Matrix<double> lInv = solveLower(choleskyFactor(legendreGram(-1.0, 0.0, n)), Matrix<double>::identity(n));
+    const Matrix<double> c = lInv * legendreGram(0.0, 1.0, n) * adjoint(lInv);
     const SymmetricEigen eigen = symmetricEigen(c);
     OrderWeights d{};
     for (std::size_t i = 0; i < n; ++i)
@@ -102,14 +90,10 @@ OrderWeights patternWeights(PatternFamily family, int order)
     case PatternFamily::Cardioid: {
         // ((1 + x)/2)^N projected on P_n: d_n = (2n+1)/2 * integral of (...) P_n.
         for (int n = 0; n <= order; ++n) {
-            const int steps = 2000;
-            const double h = 2.0 / steps;
             double s = 0;
-            for (int i = 0; i <= steps; ++i) {
-                const double x = -1.0 + i * h;
-                const double w = (i == 0 || i == steps) ? 1.0 : (i % 2 ? 4.0 : 2.0);
-                s += w * h / 3.0 * std::pow((1.0 + x) / 2.0, order) * legendre(n, x);
-            }
+            simpsonNodes(-1.0, 1.0, [&](double weight, double x) {
+                s += weight * std::pow((1.0 + x) / 2.0, order) * legendre(n, x);
+            });
             d[n] = (2.0 * n + 1.0) / 2.0 * s;
         }
         return normalisedOnAxis(d);

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <string>
 #include <vector>
 
 #include "spherical_harmonics.h"

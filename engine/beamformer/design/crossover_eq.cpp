@@ -24,8 +24,8 @@ CrossoverPair designCrossover(int length)
 
 std::complex<double> hfPathResponse(const PatternSpec& spec, double hz)
 {
-    const std::complex<double> delay = std::polar(1.0, -2.0 * kPi * hz / kDesignRate * kModalLatency);
-    return RadialModel::instance().hfReference(spec.hfMode, referenceAngleDegrees(spec), hz) * delay;
+    return RadialModel::instance().hfReference(spec.hfMode, referenceAngleDegrees(spec), hz) *
+           delayResponse(kModalLatency, hz);
 }
 
 std::complex<double> combinedResponse(const PatternSpec& spec, const ModalFilters& filters,
@@ -47,7 +47,7 @@ std::vector<double> designEq(const PatternSpec& spec, const ModalFilters& filter
     return fitter.fit([&](double hz) {
         const double gain = std::clamp(1.0 / std::abs(combinedResponse(spec, filters, crossover, std::max(hz, 20.0))),
                                        1.0 / limit, limit);
-        return std::polar(gain, -2.0 * kPi * hz / kDesignRate * groupDelay);
+        return gain * delayResponse(groupDelay, hz);
     });
 }
 

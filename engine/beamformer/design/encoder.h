@@ -7,8 +7,6 @@
 // (see rigid_sphere.h), which the mode-0 radial biquads then equalise.
 #pragma once
 
-#include <array>
-
 #include "array_geometry.h"
 #include "small_linalg.h"
 

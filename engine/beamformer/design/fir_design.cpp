@@ -18,6 +18,11 @@ std::complex<double> firResponse(const std::vector<double>& taps, double hz, dou
     return sum;
 }
 
+std::complex<double> delayResponse(double samples, double hz, double sampleRate)
+{
+    return std::polar(1.0, -2.0 * kPi * hz / sampleRate * samples);
+}
+
 LeastSquaresFir::LeastSquaresFir(int length, const std::function<double(double)>& weight, int gridPoints,
                                  double sampleRate)
     : length_(length), sampleRate_(sampleRate)
@@ -28,27 +33,16 @@ LeastSquaresFir::LeastSquaresFir(int length, const std::function<double(double)>
         gridWeight_.push_back(weight(hz));
     }
     // Normal matrix A(t, u) = sum_f W(f) cos(w (t - u)): Toeplitz, built from
-    // its first row, then factorised A = L L^T in place (lower triangle).
+    // its first row, then factorised A = L L^T.
     std::vector<double> row(length, 0.0);
     for (int lag = 0; lag < length; ++lag)
         for (std::size_t i = 0; i < gridHz_.size(); ++i)
             row[lag] += gridWeight_[i] * std::cos(2.0 * kPi * gridHz_[i] / sampleRate * lag);
     const double ridge = 1e-9 * row[0];  // keeps the factorisation defined where weights vanish
-    normalMatrix_.assign(std::size_t(length) * length, 0.0);
-    auto at = [&](int r, int c) -> double& { return normalMatrix_[std::size_t(r) * length + c]; };
+    Matrix<double> normal(length, length);
     for (int r = 0; r < length; ++r)
-        for (int c = 0; c < length; ++c) at(r, c) = row[std::abs(r - c)] + (r == c ? ridge : 0.0);
-    for (int j = 0; j < length; ++j) {
-        double diag = at(j, j);
-        for (int k = 0; k < j; ++k) diag -= at(j, k) * at(j, k);
-        if (!(diag > 0.0)) throw std::runtime_error("LeastSquaresFir: normal matrix not positive definite");
-        at(j, j) = std::sqrt(diag);
-        for (int i = j + 1; i < length; ++i) {
-            double s = at(i, j);
-            for (int k = 0; k < j; ++k) s -= at(i, k) * at(j, k);
-            at(i, j) = s / at(j, j);
-        }
-    }
+        for (int c = 0; c < length; ++c) normal(r, c) = row[std::abs(r - c)] + (r == c ? ridge : 0.0);
+    normalFactor_ = choleskyFactor(normal);
 }
 
 std::vector<double> LeastSquaresFir::fit(const std::function<std::complex<double>(double)>& target) const
@@ -61,7 +55,7 @@ std::vector<double> LeastSquaresFir::fit(const std::function<std::complex<double
 std::vector<double> LeastSquaresFir::fit(const std::vector<std::complex<double>>& targetOnGrid) const
 {
     // Right-hand side b(t) = sum_f W(f) Re(D(f) e^{i w t}).
-    std::vector<double> x(length_, 0.0);
+    Matrix<double> b(length_, 1);
     for (std::size_t i = 0; i < gridHz_.size(); ++i) {
         if (gridWeight_[i] == 0.0) continue;
         const std::complex<double> d = targetOnGrid[i] * gridWeight_[i];
@@ -69,22 +63,14 @@ std::vector<double> LeastSquaresFir::fit(const std::vector<std::complex<double>>
         const std::complex<double> step = std::polar(1.0, w);
         std::complex<double> rot = 1.0;
         for (int t = 0; t < length_; ++t) {
-            x[t] += (d * rot).real();
+            b(t, 0) += (d * rot).real();
             rot *= step;
         }
     }
-    auto at = [&](int r, int c) { return normalMatrix_[std::size_t(r) * length_ + c]; };
-    for (int i = 0; i < length_; ++i) {
-        double s = x[i];
-        for (int k = 0; k < i; ++k) s -= at(i, k) * x[k];
-        x[i] = s / at(i, i);
-    }
-    for (int i = length_ - 1; i >= 0; --i) {
-        double s = x[i];
-        for (int k = i + 1; k < length_; ++k) s -= at(k, i) * x[k];
-        x[i] = s / at(i, i);
-    }
-    return x;
+    const Matrix<double> x = solveLowerAdjoint(normalFactor_, solveLower(normalFactor_, b));
+    std::vector<double> taps(length_);
+    for (int t = 0; t < length_; ++t) taps[t] = x(t, 0);
+    return taps;
 }
 
 std::vector<double> windowedLowPass(int length, double cutoffHz, double sampleRate)

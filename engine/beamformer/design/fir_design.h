@@ -6,11 +6,15 @@
 #include <functional>
 #include <vector>
 
+#include "small_linalg.h"
+
 namespace orvelan::design {
 
 inline constexpr double kDesignRate = 44100.0;
 
 std::complex<double> firResponse(const std::vector<double>& taps, double hz, double sampleRate = kDesignRate);
+// Response of a delay of `samples` samples.
+std::complex<double> delayResponse(double samples, double hz, double sampleRate = kDesignRate);
 
 // Least-squares fit of `length` taps to target(hz) on a uniform grid from 0 to
 // Nyquist, weighted by weight(hz). The fits for one length and weight share
@@ -29,7 +33,7 @@ private:
     double sampleRate_;
     std::vector<double> gridHz_;
     std::vector<double> gridWeight_;
-    std::vector<double> normalMatrix_;  // Cholesky factor, row-major length x length
+    Matrix<double> normalFactor_;  // Cholesky factor of the normal matrix
 };
 
 // Linear-phase windowed-sinc low-pass (Hann window), unit gain at 0 Hz.

@@ -16,8 +16,6 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-double krAt(double hz) { return 2.0 * kPi * hz * kSphereDelay; }
-
 // Largest regularisation the searches consider, relative to the order
 // qualities; beyond it the beam is as robust as this pattern family gets.
 constexpr double kMaxRegularisation = 1e9;
@@ -80,8 +78,9 @@ std::vector<float> curveOf(const std::array<std::complex<double>, kMaxOrder + 1>
 
 }  // namespace
 
-RadialModel::RadialModel() : encoder_(designEncoderMatrix())
+RadialModel::RadialModel()
 {
+    const Matrix<double> encoder = designEncoderMatrix();
     // Average the noise over a spread of look directions (it hardly depends
     // on them: the capsules almost integrate products of harmonics exactly).
     const int rings = 19, perRing = 36;
@@ -94,7 +93,7 @@ RadialModel::RadialModel() : encoder_(designEncoderMatrix())
                 double power = 0;
                 for (int c = 0; c < kCapsuleCount; ++c) {
                     double g = 0;
-                    for (int m = -n; m <= n; ++m) g += encoder_(componentIndex(n, m), c) * w[componentIndex(n, m)];
+                    for (int m = -n; m <= n; ++m) g += encoder(componentIndex(n, m), c) * w[componentIndex(n, m)];
                     power += g * g;
                 }
                 orderNoise_[n] += area * power;
@@ -113,7 +112,7 @@ const RadialModel& RadialModel::instance()
 
 std::complex<double> RadialModel::radialResponse(int order, double hz) const
 {
-    return encoderScale() * (2.0 * order + 1.0) * rigidSphereMode(order, krAt(hz)) *
+    return encoderScale() * (2.0 * order + 1.0) * rigidSphereMode(order, sphereKr(hz)) *
            radialBiquadResponse(order, hz, kDesignRate);
 }
 
@@ -121,13 +120,14 @@ double RadialModel::orderQuality(int order, double hz) const
 {
     // The biquads scale signal and noise alike and drop out.
     const double s = encoderScale() * (2.0 * order + 1.0);
-    return s * s * std::norm(rigidSphereMode(order, krAt(hz))) / orderNoise_[order];
+    return s * s * std::norm(rigidSphereMode(order, sphereKr(hz))) / orderNoise_[order];
 }
 
 std::complex<double> RadialModel::hfReference(int hfMode, double angleDegrees, double hz) const
 {
-    const double kr = krAt(hz);
-    if (hfMode == 1) return surfacePressure(std::cos(angleDegrees * kPi / 180.0), kr);
+    const double kr = sphereKr(hz);
+    const std::vector<Complex> modes = rigidSphereModes(seriesOrderFor(kr), kr);
+    if (hfMode == 1) return surfacePressure(std::cos(angleDegrees * kPi / 180.0), modes);
     // All 60 triangles are alike (one vertex capsule, two face-centre capsules).
     const Triangle& t = capsuleTriangles()[0];
     const auto& v = capsuleVectors();
@@ -135,7 +135,7 @@ std::complex<double> RadialModel::hfReference(int hfMode, double angleDegrees, d
     for (int c : t) centre = {centre.x + v[c].x, centre.y + v[c].y, centre.z + v[c].z};
     const double norm = std::sqrt(dot(centre, centre));
     std::complex<double> sum = 0.0;
-    for (int c : t) sum += surfacePressure(dot(centre, v[c]) / norm, kr);
+    for (int c : t) sum += surfacePressure(dot(centre, v[c]) / norm, modes);
     return sum / 3.0;
 }
 
@@ -215,8 +215,7 @@ std::complex<double> lowBandShape(const PatternSpec& spec, double hz)
     const std::complex<double> hf = model.hfReference(spec.hfMode, referenceAngleDegrees(spec), hz);
     const double fade = std::clamp((hz - 300.0) / 300.0, 0.0, 1.0);
     const double alignment = std::arg(hf / order0) * fade * fade * (3.0 - 2.0 * fade);
-    return order0 * std::polar(1.0, alignment) *
-           std::polar(1.0, -2.0 * kPi * hz / kDesignRate * kModalLatency);
+    return order0 * std::polar(1.0, alignment) * delayResponse(kModalLatency, hz);
 }
 
 }  // namespace
@@ -254,8 +253,7 @@ std::complex<double> lowBandResponse(const PatternSpec& spec, double hz)
 {
     if (spec.modalLength > 1) return lowBandShape(spec, hz);
     // A single tap leaves the order-0 path as the biquads make it.
-    return RadialModel::instance().radialResponse(0, hz) / encoderScale() *
-           std::polar(1.0, -2.0 * kPi * hz / kDesignRate * kModalLatency);
+    return RadialModel::instance().radialResponse(0, hz) / encoderScale() * delayResponse(kModalLatency, hz);
 }
 
 std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpec& spec, const ModalFilters& filters,
@@ -268,7 +266,7 @@ std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpe
     for (int n = 0; n <= kMaxOrder; ++n)
         if (!filters.taps[n].empty()) {
             const int alignment = kModalLatency - (static_cast<int>(filters.taps[n].size()) - 1) / 2;
-            d[n] = firResponse(filters.taps[n], hz) * std::polar(1.0, -2.0 * kPi * hz / kDesignRate * alignment) *
+            d[n] = firResponse(filters.taps[n], hz) * delayResponse(alignment, hz) *
                    RadialModel::instance().radialResponse(n, hz) / shape;
         }
     return d;

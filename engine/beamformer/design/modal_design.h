@@ -21,7 +21,6 @@
 
 #include "beam_patterns.h"
 #include "pattern_catalogue.h"
-#include "small_linalg.h"
 
 namespace orvelan::design {
 
@@ -32,7 +31,6 @@ class RadialModel {
 public:
     static const RadialModel& instance();
 
-    const Matrix<double>& encoder() const { return encoder_; }
     // R_n: encoder scale x (2n+1) x b_n(kr) x mode-0 biquads of order n.
     std::complex<double> radialResponse(int order, double hz) const;
     // Capsule noise power reaching the output per unit of order-n modal gain
@@ -47,7 +45,6 @@ public:
 
 private:
     RadialModel();
-    Matrix<double> encoder_;
     std::array<double, kMaxOrder + 1> orderNoise_{};
 };
 

@@ -20,11 +20,9 @@ constexpr double kPi = std::numbers::pi;
 // integrator (and the same high-pass on order 0), steeper ones on orders 2, 3.
 constexpr std::array<int, kMaxOrder + 1> kLimitSteepness{1, 1, 3, 4};
 
-double krAt(double hz) { return 2.0 * kPi * hz * kSphereDelay; }
-
 std::complex<double> advancedInverse(int order, double hz)
 {
-    const double kr = krAt(hz);
+    const double kr = sphereKr(hz);
     return std::polar(1.0, kr) / rigidSphereMode(order, kr);
 }
 
@@ -161,17 +159,19 @@ std::array<BiquadSection, kFreeSections> fitSections(const std::array<BiquadSect
             const Matrix<double> delta = choleskySolve(damped, descent);
             SectionParameters trial = p;
             for (int j = 0; j < kParameterCount; ++j) trial[j] += delta(j, 0);
-            std::vector<double> trialResiduals;
-            if (stable(trial)) trialResiduals = residuals(trial, points);
-            if (!trialResiduals.empty() && squaredNorm(trialResiduals) < cost) {
-                p = trial;
-                r = std::move(trialResiduals);
-                cost = squaredNorm(r);
-                damping *= 0.3;
-                accepted = true;
-            } else {
-                damping *= 10.0;
+            if (stable(trial)) {
+                std::vector<double> trialResiduals = residuals(trial, points);
+                const double trialCost = squaredNorm(trialResiduals);
+                if (trialCost < cost) {
+                    p = trial;
+                    r = std::move(trialResiduals);
+                    cost = trialCost;
+                    damping *= 0.3;
+                    accepted = true;
+                    continue;
+                }
             }
+            damping *= 10.0;
         }
         if (!accepted || previousCost - cost < 1e-9 * previousCost) break;
     }
@@ -230,7 +230,7 @@ std::vector<double> firForResidual(int order, const RadialBiquadSet& biquads)
     auto residual = [&](double hz) {
         const double f = std::max(hz, 1.0);
         return radialEqualiserTarget(order, f) / radialBiquadResponse(biquads, order, f, kDesignRate) *
-               std::polar(1.0, -2.0 * kPi * hz / kDesignRate * centre);
+               delayResponse(centre, hz);
     };
     auto weight = [&](double hz) {
         const double band = hz < 40.0 ? 0.05 : (hz <= 12000.0 ? 1.0 : 0.02);
@@ -272,13 +272,6 @@ const RadialEqualiser& modeOneRadialEqualiser()
 {
     static const RadialEqualiser equaliser = designModeOne();
     return equaliser;
-}
-
-std::complex<double> modeOneRadialResponse(int order, double hz)
-{
-    const RadialEqualiser& e = modeOneRadialEqualiser();
-    return radialBiquadResponse(e.biquads, order, hz, kDesignRate) * firResponse(e.firTaps[order], hz) *
-           std::polar(1.0, -2.0 * kPi * hz / kDesignRate * radialAlignmentDelay(order));
 }
 
 }  // namespace orvelan::design

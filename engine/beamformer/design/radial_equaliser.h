@@ -46,7 +46,4 @@ struct RadialEqualiser {
 };
 const RadialEqualiser& modeOneRadialEqualiser();
 
-// Biquads x FIR x alignment delay of one order, as designed (double taps).
-std::complex<double> modeOneRadialResponse(int order, double hz);
-
 }  // namespace orvelan::design

@@ -63,10 +63,6 @@ std::vector<Complex> rigidSphereModes(int maxOrder, double kr)
 
 int seriesOrderFor(double kr) { return static_cast<int>(std::ceil(kr + 4.0 * std::cbrt(kr) + 12.0)); }
 
-}  // namespace orvelan::design
-
-namespace orvelan::design {
-
 Complex surfacePressure(double cosAngle, double kr)
 {
     return surfacePressure(cosAngle, rigidSphereModes(seriesOrderFor(kr), kr));

@@ -24,10 +24,6 @@ std::vector<Complex> rigidSphereModes(int maxOrder, double kr);
 // Orders needed for the series to converge at kr (error far below -100 dB).
 int seriesOrderFor(double kr);
 
-}  // namespace orvelan::design
-
-namespace orvelan::design {
-
 // Pressure on the surface at the angle whose cosine is given, away from the
 // direction the wave comes from: sum_n (2n+1) b_n(kr) P_n(cosAngle).
 Complex surfacePressure(double cosAngle, double kr);

@@ -69,17 +69,17 @@ Matrix<T> operator*(const Matrix<T>& a, const Matrix<T>& b)
     return p;
 }
 
-// Solves A X = B for Hermitian positive definite A (Cholesky, A = L L^H).
+// The lower-triangular L with A = L L^H, for Hermitian positive definite A.
 template <typename T>
-Matrix<T> choleskySolve(const Matrix<T>& a, const Matrix<T>& b)
+Matrix<T> choleskyFactor(const Matrix<T>& a)
 {
     const std::size_t n = a.rows();
-    if (a.cols() != n || b.rows() != n) throw std::invalid_argument("choleskySolve: shapes differ");
+    if (a.cols() != n) throw std::invalid_argument("choleskyFactor: matrix not square");
     Matrix<T> l(n, n);
     for (std::size_t j = 0; j < n; ++j) {
         double diag = std::real(a(j, j));
         for (std::size_t k = 0; k < j; ++k) diag -= std::norm(l(j, k));
-        if (!(diag > 0.0)) throw std::runtime_error("choleskySolve: matrix not positive definite");
+        if (!(diag > 0.0)) throw std::runtime_error("choleskyFactor: matrix not positive definite");
         const double root = std::sqrt(diag);
         l(j, j) = T(root);
         for (std::size_t i = j + 1; i < n; ++i) {
@@ -88,20 +88,45 @@ Matrix<T> choleskySolve(const Matrix<T>& a, const Matrix<T>& b)
             l(i, j) = sum / root;
         }
     }
-    Matrix<T> x = b;
-    for (std::size_t c = 0; c < b.cols(); ++c) {
-        for (std::size_t i = 0; i < n; ++i) {  // forward: L y = b
-            T sum = x(i, c);
-            for (std::size_t k = 0; k < i; ++k) sum -= l(i, k) * x(k, c);
-            x(i, c) = sum / l(i, i);
+    return l;
+}
+
+// Solves L Y = B for lower-triangular L (forward substitution).
+template <typename T>
+Matrix<T> solveLower(const Matrix<T>& l, Matrix<T> b)
+{
+    if (l.cols() != l.rows() || b.rows() != l.rows()) throw std::invalid_argument("solveLower: shapes differ");
+    for (std::size_t c = 0; c < b.cols(); ++c)
+        for (std::size_t i = 0; i < l.rows(); ++i) {
+            T sum = b(i, c);
+            for (std::size_t k = 0; k < i; ++k) sum -= l(i, k) * b(k, c);
+            b(i, c) = sum / l(i, i);
         }
-        for (std::size_t i = n; i-- > 0;) {  // backward: L^H x = y
-            T sum = x(i, c);
-            for (std::size_t k = i + 1; k < n; ++k) sum -= conjugateOf(l(k, i)) * x(k, c);
-            x(i, c) = sum / l(i, i);
+    return b;
+}
+
+// Solves L^H X = Y for lower-triangular L (backward substitution).
+template <typename T>
+Matrix<T> solveLowerAdjoint(const Matrix<T>& l, Matrix<T> y)
+{
+    const std::size_t n = l.rows();
+    if (l.cols() != n || y.rows() != n) throw std::invalid_argument("solveLowerAdjoint: shapes differ");
+    for (std::size_t c = 0; c < y.cols(); ++c)
+        for (std::size_t i = n; i-- > 0;) {
+            T sum = y(i, c);
+            for (std::size_t k = i + 1; k < n; ++k) sum -= conjugateOf(l(k, i)) * y(k, c);
+            y(i, c) = sum / l(i, i);
         }
-    }
-    return x;
+    return y;
+}
+
+// Solves A X = B for Hermitian positive definite A (Cholesky, A = L L^H).
+template <typename T>
+Matrix<T> choleskySolve(const Matrix<T>& a, const Matrix<T>& b)
+{
+    if (a.cols() != a.rows() || b.rows() != a.rows()) throw std::invalid_argument("choleskySolve: shapes differ");
+    const Matrix<T> l = choleskyFactor(a);
+    return solveLowerAdjoint(l, solveLower(l, b));
 }
 
 struct SymmetricEigen {

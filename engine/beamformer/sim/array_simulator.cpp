@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "fft.h"
+#include "fir_design.h"
 #include "rigid_sphere.h"
 
 namespace orvelan::sim {
@@ -12,7 +13,7 @@ using design::Complex;
 
 CapsuleTransfer capsuleTransfer(const Direction& source, double hz)
 {
-    const double kr = 2.0 * std::numbers::pi * hz * design::kSphereDelay;
+    const double kr = design::sphereKr(hz);
     const std::vector<Complex> modes = design::rigidSphereModes(design::seriesOrderFor(kr), kr);
     const design::Vec3 u = design::unitVector(source);
     CapsuleTransfer p{};
@@ -31,7 +32,7 @@ std::vector<std::vector<double>> capsuleImpulseResponses(const Direction& source
         const double hz = sampleRate * double(k) / double(n);
         const double fraction = hz / (0.5 * sampleRate);
         const double taper = fraction < 0.8 ? 1.0 : 0.5 * (1.0 + std::cos(std::numbers::pi * (fraction - 0.8) / 0.2));
-        const Complex shift = std::polar(taper, -2.0 * std::numbers::pi * hz / sampleRate * delay);
+        const Complex shift = taper * design::delayResponse(delay, hz, sampleRate);
         const CapsuleTransfer p = capsuleTransfer(source, hz);
         for (int c = 0; c < design::kCapsuleCount; ++c) {
             spectra[c][k] = p[c] * shift;

@@ -1,4 +1,5 @@
-// Byte counts of element vectors for the byte-count kernels (zero, copy).
+// Byte counts of element vectors for the byte-count kernels (zero, copy) and
+// the typed allocators.
 #pragma once
 
 #include <cstddef>

@@ -140,10 +140,9 @@ extern "C" DspStatus dspGetCpuFeatures(Dsp64u* pFeaturesMask, Dsp32u pCpuidInfoR
 
 extern "C" DspStatus dspStaticInit(void) {
     Dsp64u mask = 0;
-    Dsp32u regs[4];
     // The variant is fixed before the vendor checks: a foreign processor
     // still gets the best variant its features allow, only the status says so.
-    const int index = dspGetCpuFeatures(&mask, regs) == dspStsNoErr ? variantForFeatures(mask) : 0;
+    const int index = dspGetCpuFeatures(&mask, nullptr) == dspStsNoErr ? variantForFeatures(mask) : 0;
     dspDispatchIndex.store(index, std::memory_order_relaxed);
     if (cpuidAvailable() == 0) return dspStsForeignCpu;
     if (cpuVendorMatches() == 0) return dspStsForeignCpu;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "dsp_memory.h"
+#include "ops/byte_count.h"
 
 DspMemHooks dspMemHooks{std::malloc, std::calloc, std::realloc, std::free};
 
@@ -39,7 +40,7 @@ template <typename T>
 T* typedMalloc(int len) {
     if (len < 1) return nullptr;
     // 64-bit byte count: len * 8 cannot wrap, so a block is never short.
-    return static_cast<T*>(dspAlignedMallocBytes(static_cast<std::size_t>(len) * sizeof(T)));
+    return static_cast<T*>(dspAlignedMallocBytes(dspByteCount(len, sizeof(T))));
 }
 
 }  // namespace

@@ -211,7 +211,7 @@ void runBlocks(const Dsp8u* src, Dsp8u* dst, std::size_t blocks, const BlockPlan
 // What a kernel's plan is chosen from, at the start of the blocks.
 struct BlockShape {
     std::size_t blocks;
-    bool dstAligned4;  // the destination was peeled to a 16-byte boundary
+    bool dstAligned4;  // the blocks' destination starts on a 16-byte boundary
     bool srcAligned16;
 };
 
@@ -343,10 +343,8 @@ inline void mulConstComplexKernel(const Dsp32fc* pSrc, Dsp32fc val, Dsp32fc* pDs
     if (len >= 5) {
         if ((addressOf(dst) & 15) == 8) single(i++);
         const std::size_t blocks = (len - i) / 4;
-        const bool dstAligned = onBoundary(dst + 8 * i, 16), srcAligned = onBoundary(src + 8 * i, 16);
-        const bool stream = dstAligned && srcAligned && blocks > kMulLargeBlocks;
-        const BlockPlan plan{srcAligned ? Loads::kAligned : Loads::kUnaligned,
-                             !dstAligned ? Stores::kUnaligned : stream ? Stores::kStreaming : Stores::kAligned};
+        const BlockShape shape{blocks, onBoundary(dst + 8 * i, 16), onBoundary(src + 8 * i, 16)};
+        const BlockPlan plan = twoVectorPlan(shape, shape.srcAligned16 && blocks > kMulLargeBlocks);
         runBlocks(src + 8 * i, dst + 8 * i, blocks, plan, op);
         i += 4 * blocks;
     }

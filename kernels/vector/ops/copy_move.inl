@@ -111,7 +111,9 @@ inline void copySmall(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
     }
 }
 
-// Forward copy between 16-byte-aligned pointers.
+// Forward copy between 16-byte-aligned pointers. Every piece is loaded
+// before it is stored, so it also moves ranges whose source lies above the
+// destination.
 inline void copyAlignedForward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
     for (; n >= 64; n -= 64, pSrc += 64, pDst += 64) moveBlock64Aligned(pSrc, pDst);
     if constexpr (kLevel == 1) {
@@ -123,7 +125,8 @@ inline void copyAlignedForward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
 }
 
 // Backward copy between 16-byte-aligned pointers: the odd end first, by the
-// bits of n, then 64-byte blocks down to the start.
+// bits of n, then 64-byte blocks down to the start. It also moves ranges
+// whose source lies below the destination.
 inline void copyAlignedBackward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
     const Dsp8u* srcEnd = pSrc + n;
     Dsp8u* dstEnd = pDst + n;
@@ -334,8 +337,7 @@ inline void moveForward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
     }
     if constexpr (kLevel >= 3) {
         if (onBoundary(pSrc, 16) && onBoundary(pDst, 16)) {
-            for (; n >= 64; n -= 64, pSrc += 64, pDst += 64) moveBlock64Aligned(pSrc, pDst);
-            moveUp<Pieces::kWideFirst>(pSrc, pDst, n);
+            copyAlignedForward(pSrc, pDst, n);
             return;
         }
     }
@@ -361,12 +363,7 @@ inline void moveBackward(const Dsp8u* pSrc, Dsp8u* pDst, std::size_t n) {
     }
     if constexpr (kLevel >= 3) {
         if (onBoundary(pSrc, 16) && onBoundary(pDst, 16)) {
-            moveDown<Pieces::kNarrowFirst>(srcEnd, dstEnd, n & 63);
-            while (dstEnd != pDst) {
-                srcEnd -= 64;
-                dstEnd -= 64;
-                moveBlock64Aligned(srcEnd, dstEnd);
-            }
+            copyAlignedBackward(pSrc, pDst, n);
             return;
         }
     }

@@ -7,10 +7,12 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "ops/alignment.h"
 #include "ops/ln_exp.h"
 #include "ops/mxcsr_scope.h"
+#include "ops/vector_checks.h"
 #include "simd_memory.h"
 
 namespace {

@@ -390,10 +390,10 @@ float expTrailingElement(float x) {
     return expRounded(x);
 }
 
-[[gnu::noinline]] void expInPlaceKernel(const Dsp32f* src, Dsp32f* dst, int n) {
+[[gnu::noinline]] void expInPlaceKernel(Dsp32f* data, int n) {
     int i = 0;
-    for (; i + 4 <= n; i += 4) _mm_storeu_ps(dst + i, expLanes(_mm_loadu_ps(src + i)));
-    for (; i < n; ++i) dspStore(dst + i, expTrailingElement(dspLoad<float>(src + i)));
+    for (; i + 4 <= n; i += 4) _mm_storeu_ps(data + i, expLanes(_mm_loadu_ps(data + i)));
+    for (; i < n; ++i) dspStore(data + i, expTrailingElement(dspLoad<float>(data + i)));
 }
 
 #endif
@@ -401,8 +401,7 @@ float expTrailingElement(float x) {
 }  // namespace
 
 extern "C" DspStatus DSP_VARIANT(dspsLn_32f_I)(Dsp32f* pSrcDst, int len) {
-    if (pSrcDst == nullptr) return dspStsNullPtrErr;
-    if (len < 1) return dspStsSizeErr;
+    if (const DspStatus status = checkVectorArgs(len, pSrcDst); status != dspStsNoErr) return status;
 #if DSP_LEVEL == 0
     return lnGeneric(pSrcDst, pSrcDst, len);
 #else
@@ -411,8 +410,7 @@ extern "C" DspStatus DSP_VARIANT(dspsLn_32f_I)(Dsp32f* pSrcDst, int len) {
 }
 
 extern "C" DspStatus DSP_VARIANT(dspsLn_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int len) {
-    if (pSrc == nullptr || pDst == nullptr) return dspStsNullPtrErr;
-    if (len < 1) return dspStsSizeErr;
+    if (const DspStatus status = checkVectorArgs(len, pSrc, pDst); status != dspStsNoErr) return status;
 #if DSP_LEVEL == 0
     return lnGeneric(pSrc, pDst, len);
 #else
@@ -421,13 +419,12 @@ extern "C" DspStatus DSP_VARIANT(dspsLn_32f)(const Dsp32f* pSrc, Dsp32f* pDst, i
 }
 
 extern "C" DspStatus DSP_VARIANT(dspsExp_32f_I)(Dsp32f* pSrcDst, int len) {
-    if (pSrcDst == nullptr) return dspStsNullPtrErr;
-    if (len < 1) return dspStsSizeErr;
+    if (const DspStatus status = checkVectorArgs(len, pSrcDst); status != dspStsNoErr) return status;
     KernelMxcsrScope mxcsr;
 #if DSP_LEVEL == 0
     expGenericKernel(pSrcDst, len);
 #else
-    expInPlaceKernel(pSrcDst, pSrcDst, len);
+    expInPlaceKernel(pSrcDst, len);
 #endif
     return dspStsNoErr;
 }

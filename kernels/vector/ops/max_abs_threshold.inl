@@ -139,22 +139,14 @@ void eachLane(const Dsp32f* s, Dsp32f* d, int len, const Op& op) {
 
 inline void absKernel(const Dsp32f* pSrc, Dsp32f* pDst, int len) { eachLane<4, false>(pSrc, pDst, len, ClearSign{}); }
 
+// Only the in-place form prefetches, and only in n2.
+template <bool kPrefetch>
 inline void thresholdKernel(Dsp32f level, const Dsp32f* pSrc, Dsp32f* pDst, int len, int isGreater) {
     const __m128 lanes = _mm_set1_ps(level);
     if (isGreater) {
-        eachLane<2, false>(pSrc, pDst, len, LowerToLevel{lanes});
+        eachLane<2, kPrefetch>(pSrc, pDst, len, LowerToLevel{lanes});
     } else {
-        eachLane<2, false>(pSrc, pDst, len, RaiseToLevel{lanes});
-    }
-}
-
-inline void thresholdInPlaceKernel(Dsp32f level, Dsp32f* pSrcDst, int len, int isGreater) {
-    constexpr bool kPrefetch = kLevel == 2;
-    const __m128 lanes = _mm_set1_ps(level);
-    if (isGreater) {
-        eachLane<2, kPrefetch>(pSrcDst, pSrcDst, len, LowerToLevel{lanes});
-    } else {
-        eachLane<2, kPrefetch>(pSrcDst, pSrcDst, len, RaiseToLevel{lanes});
+        eachLane<2, kPrefetch>(pSrc, pDst, len, RaiseToLevel{lanes});
     }
 }
 
@@ -206,7 +198,7 @@ extern "C" DspStatus DSP_VARIANT(thresholdGeneric)(const Dsp32f* pSrc, Dsp32f* p
         dspStore(pDst + i, keep ? x : level);
     }
 #else
-    thresholdKernel(level, pSrc, pDst, len, relOp == kThresholdAbove);
+    thresholdKernel<false>(level, pSrc, pDst, len, relOp == kThresholdAbove);
 #endif
     return dspStsNoErr;
 }
@@ -223,7 +215,7 @@ extern "C" DspStatus DSP_VARIANT(thresholdGenericInPlace)(Dsp32f* pSrcDst, int l
         if (beyond) dspStore(pSrcDst + i, level);
     }
 #else
-    thresholdInPlaceKernel(level, pSrcDst, len, relOp == kThresholdAbove);
+    thresholdKernel<kLevel == 2>(level, pSrcDst, pSrcDst, len, relOp == kThresholdAbove);
 #endif
     return dspStsNoErr;
 }

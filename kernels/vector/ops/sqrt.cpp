@@ -8,6 +8,7 @@
 #include "ops/alignment.h"
 #include "ops/mxcsr_scope.h"
 #include "ops/sqrt.h"
+#include "ops/vector_checks.h"
 #include "simd_memory.h"
 
 namespace {

@@ -124,8 +124,7 @@ int sqrtBlocks(Dsp32f* data, int n, int& negative) {
 }  // namespace
 
 extern "C" DspStatus DSP_VARIANT(dspsSqrt_32f_I)(Dsp32f* pSrcDst, int len) {
-    if (pSrcDst == nullptr) return dspStsNullPtrErr;
-    if (len < 1) return dspStsSizeErr;
+    if (const DspStatus status = checkVectorArgs(len, pSrcDst); status != dspStsNoErr) return status;
     KernelMxcsrScope mxcsr;
     return sqrtInPlaceKernel(pSrcDst, len) != 0 ? dspStsSqrtNegArg : dspStsNoErr;
 }

@@ -44,43 +44,34 @@ inline float reduceLanes(__m128 lanes) {
     return _mm_cvtss_f32(_mm_add_ss(pairs, _mm_shuffle_ps(pairs, pairs, 1)));
 }
 
-template <bool kAligned>
-__m128 load4(const unsigned char* p) {
-    if constexpr (kAligned) {
-        return _mm_load_ps(reinterpret_cast<const float*>(p));
-    } else {
-        return _mm_loadu_ps(reinterpret_cast<const float*>(p));
-    }
-}
-
 constexpr int kFastChunk = 1024;
 
 // Adds the len elements at src to `totals` through single-precision lanes,
 // reduced into the double totals after every chunk of kFastChunk elements.
-template <bool kAligned>
-void sumInLanes(const unsigned char* src, int len, StdDevSums& totals) {
+template <class Load>
+void sumInLanes(const Dsp32f* src, int len, StdDevSums& totals) {
     while (len > 0) {
         int left = len < kFastChunk ? len : kFastChunk;
         len -= left;
         LaneSums lanes;
-        for (; left >= 16; left -= 16, src += 64) {
+        for (; left >= 16; left -= 16, src += 16) {
             prefetchAhead(src, 128);
             prefetchAhead(src, 160);
-            const __m128 v1 = load4<kAligned>(src), v2 = load4<kAligned>(src + 16);
-            const __m128 v3 = load4<kAligned>(src + 32), v4 = load4<kAligned>(src + 48);
+            const __m128 v1 = Load::load(src), v2 = Load::load(src + 4);
+            const __m128 v3 = Load::load(src + 8), v4 = Load::load(src + 12);
             lanes.values = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(lanes.values, v1), v2), v3), v4);
             lanes.squares = _mm_add_ps(lanes.squares, _mm_add_ps(_mm_mul_ps(v1, v1), _mm_mul_ps(v2, v2)));
             lanes.squares = _mm_add_ps(lanes.squares, _mm_add_ps(_mm_mul_ps(v3, v3), _mm_mul_ps(v4, v4)));
         }
-        for (; left >= 4; left -= 4, src += 16) lanes.add(load4<kAligned>(src));
+        for (; left >= 4; left -= 4, src += 4) lanes.add(Load::load(src));
         if (left >= 2) {
-            lanes.add(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src))));
+            lanes.add(loadPair(src));
             left -= 2;
-            src += 8;
+            src += 2;
         }
         if (left == 1) {
-            lanes.add(_mm_set_ss(dspLoad<Dsp32f>(src)));
-            src += 4;
+            lanes.add(loadSingle(src));
+            src += 1;
         }
         totals.values += reduceLanes(lanes.values);
         totals.squares += reduceLanes(lanes.squares);
@@ -112,10 +103,11 @@ void stdDevFastKernel(const Dsp32f* pSrc, int len, Dsp32f* pStdDev) {
         // stops within three elements and is read with unaligned loads.
         int left = len;
         for (; left > 0 && (addressOf(src) & 0xC) != 0; --left, src += 4) sums.add(elementAt(src, 0));
-        if ((addressOf(src) & 15) == 0) {
-            sumInLanes<true>(src, left, sums);
+        const auto* floats = reinterpret_cast<const Dsp32f*>(src);  // passed on, never dereferenced
+        if (onBoundary(floats, 16)) {
+            sumInLanes<AlignedLoad>(floats, left, sums);
         } else {
-            sumInLanes<false>(src, left, sums);
+            sumInLanes<UnalignedLoad>(floats, left, sums);
         }
     }
     storeDeviation(sums, len, pStdDev);

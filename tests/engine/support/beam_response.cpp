@@ -14,8 +14,6 @@ using namespace design;
 namespace {
 constexpr double kPi = std::numbers::pi;
 
-Complex delay(double samples, double hz) { return std::polar(1.0, -2.0 * kPi * hz / kDesignRate * samples); }
-
 std::vector<double> widened(const float* taps, int length) { return std::vector<double>(taps, taps + length); }
 
 // Capsule weights of the low band (modal FIRs, biquads, encoder, steering).
@@ -28,7 +26,7 @@ std::array<Complex, kCapsuleCount> lowBandCapsuleWeights(int pattern, int varian
         const int n = componentOrder(k);
         if (filters.taps[n].empty()) continue;
         const int alignment = kModalLatency - (static_cast<int>(filters.taps[n].size()) - 1) / 2;
-        const Complex gain = firResponse(filters.taps[n], hz) * delay(alignment, hz) *
+        const Complex gain = firResponse(filters.taps[n], hz) * delayResponse(alignment, hz) *
                              radialBiquadResponse(n, hz, kDesignRate) * w[k];
         for (int c = 0; c < kCapsuleCount; ++c) g[c] += gain * double(tables::kEncoderMatrix[k][c]);
     }
@@ -61,7 +59,7 @@ Complex storedRadialResponse(int radialMode, int order, double hz)
     }
     if (radialMode == 1)
         response *= firResponse(widened(tables::kRadialFirTaps[order], tables::kRadialFirLengths[order]), hz) *
-                    delay(tables::kRadialAlignmentDelays[order], hz);
+                    delayResponse(tables::kRadialAlignmentDelays[order], hz);
     return response;
 }
 
@@ -95,7 +93,7 @@ Complex beamResponse(int pattern, int variant, const Direction& look, const Dire
     } else {
         for (int c : capsuleTriangles()[containingTriangle(lookVector)]) high += p[c] / 3.0;
     }
-    high *= delay(kModalLatency, hz);
+    high *= delayResponse(kModalLatency, hz);
     const Complex low = lowBandResponse(pattern, variant, look, source, hz);
     const Complex lowPass = firResponse(widened(t.crossoverLowPass, t.crossoverLength), hz);
     const Complex highPass = firResponse(widened(t.crossoverHighPass, t.crossoverLength), hz);

@@ -2,17 +2,19 @@
 
 #include <cpuid.h>
 
+#include "cpuid_fake.h"
 #include "dsp.h"
 #include "dsp_dispatch.h"
 
 std::vector<int> supportedVariants() {
     unsigned a = 0, b = 0, c = 0, d = 0;
     __cpuid(1, a, b, c, d);
+    using namespace cpuid_bits;
     std::vector<int> variants{0};
-    if (d & (1u << 26)) variants.push_back(1);
-    if (c & (1u << 0)) variants.push_back(2);
-    if (c & (1u << 9)) variants.push_back(3);
-    if (c & (1u << 19)) variants.push_back(4);
+    if (d & kEdxSse2) variants.push_back(1);
+    if (c & kEcxSse3) variants.push_back(2);
+    if (c & kEcxSsse3) variants.push_back(3);
+    if (c & kEcxSse41) variants.push_back(4);
     return variants;
 }
 
