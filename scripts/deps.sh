@@ -3,9 +3,17 @@
 # when some are missing. Sourced by scripts/run and scripts/test.
 set -euo pipefail
 
+# One package a line.
 ORVELAN_PACKAGES=(
-  g++ cmake ninja-build binutils gawk
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++
+  cmake
+  ninja-build
+  binutils
+  gawk
+  googletest
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
 )
 
 orvelan_install_deps() {
