@@ -209,6 +209,34 @@ DspStatus dspsExp_32f_I(Dsp32f* pSrcDst, int len);
  * stays -0.0. */
 DspStatus dspsSqrt_32f_I(Dsp32f* pSrcDst, int len);
 
+/* ---- IIR filters with double-precision taps (biquad cascades) -------- */
+
+/* A cascade of numBq second-order sections whose taps, delay line and
+ * arithmetic are double precision while the samples are floats. Taps: 6
+ * doubles per section, b0, b1, b2, a0, a1, a2 of
+ * (b0 + b1 z^-1 + b2 z^-2) / (a0 + a1 z^-1 + a2 z^-2); a0 and b0 must be
+ * non-zero (dspStsDivByZeroErr otherwise, and nothing changes). Delay line:
+ * 2 doubles per section, d0 and d1 of the transposed direct form II
+ * (y = b0 x + d0, d0' = b1 x - a1 y + d1, d1' = b2 x - a2 y, taps divided by
+ * a0); null means zeros. The state keeps its own copies of both arrays. */
+typedef struct DspsIIRState64f_32f DspsIIRState64f_32f;
+
+/* Creates a state in one 32-byte-aligned block. *ppState is written only on
+ * success. Errors: null pointer, numBq < 1 (dspStsIIROrderErr), allocation,
+ * a zero a0 or b0. */
+DspStatus dspsIIRInitAlloc64f_BiQuad_32f(DspsIIRState64f_32f** ppState, const Dsp64f* pTaps, int numBq,
+                                         const Dsp64f* pDlyLine);
+/* Replaces the taps of every section; the delay line stays, so filtering
+ * continues from it. Allocates nothing (safe on the audio thread). */
+DspStatus dspsIIRSetTaps64f_32f(const Dsp64f* pTaps, DspsIIRState64f_32f* pState);
+/* Loads the delay line, or zeroes it when pDlyLine is null. */
+DspStatus dspsIIRSetDlyLine64f_32f(DspsIIRState64f_32f* pState, const Dsp64f* pDlyLine);
+DspStatus dspsIIRFree64f_32f(DspsIIRState64f_32f* pState);
+/* Filters len samples, each output rounded once to float, and carries the
+ * delay line to the next call. Allocates nothing. */
+DspStatus dspsIIR64f_32f(const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState64f_32f* pState);
+DspStatus dspsIIR64f_32f_I(Dsp32f* pSrcDst, int len, DspsIIRState64f_32f* pState);
+
 #ifdef __cplusplus
 }
 #endif
