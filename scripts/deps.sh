@@ -14,6 +14,7 @@ ORVELAN_PACKAGES=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
+  libasound2-dev
 )
 
 orvelan_install_deps() {
