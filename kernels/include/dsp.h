@@ -209,6 +209,30 @@ DspStatus dspsExp_32f_I(Dsp32f* pSrcDst, int len);
  * stays -0.0. */
 DspStatus dspsSqrt_32f_I(Dsp32f* pSrcDst, int len);
 
+/* ---- FIR filters ------------------------------------------------------ */
+
+/* y[n] = sum over k < tapsLen of taps[k] * x[n - k], samples before a
+ * stream's first coming from the state's delay line. A delay line handed in
+ * holds tapsLen past inputs, the most recent first; null means zeros. A
+ * state serves one caller at a time. */
+typedef struct DspsFIRState_32f DspsFIRState_32f;
+
+/* A state in a block the library allocates; *ppState is null after a failure
+ * of the set-up itself. Release it with dspsFIRFree_32f. */
+DspStatus dspsFIRInitAlloc_32f(DspsFIRState_32f** ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine);
+/* A state in the caller's buffer of at least dspsFIRGetStateSize_32f bytes,
+ * at any address; it lives as long as the buffer. */
+DspStatus dspsFIRInit_32f(DspsFIRState_32f** ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine,
+                          Dsp8u* pBuffer);
+DspStatus dspsFIRGetStateSize_32f(int tapsLen, int* pBufferSize);
+DspStatus dspsFIRSetDlyLine_32f(DspsFIRState_32f* pState, const Dsp32f* pDlyLine);
+/* Releases a state the library allocated; one in a caller's buffer is left
+ * untouched. */
+DspStatus dspsFIRFree_32f(DspsFIRState_32f* pState);
+/* numIters samples from pSrc to pDst, which must not overlap. */
+DspStatus dspsFIR_32f(const Dsp32f* pSrc, Dsp32f* pDst, int numIters, DspsFIRState_32f* pState);
+DspStatus dspsFIR_32f_I(Dsp32f* pSrcDst, int numIters, DspsFIRState_32f* pState);
+
 /* ---- IIR filters with double-precision taps (biquad cascades) -------- */
 
 /* A cascade of numBq second-order sections whose taps, delay line and

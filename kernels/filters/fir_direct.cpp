@@ -1,0 +1,17 @@
+// Direct-form FIR filtering: the path that stages input behind the history
+// in the delay buffer, and the convolution kernels of the five variants.
+//
+// n0 sums every output in double from the oldest sample to the newest and
+// rounds once. The SSE variants sum in single precision: n1/n2 (and n3/n4
+// below 32 taps) in passes of four taps through the destination, reading
+// every tap four times (pTapsQuad); n3/n4 from 32 taps in groups of four
+// outputs over four shifted copies of the reversed taps.
+#include <immintrin.h>
+
+#include "filters/fir_state.h"
+#include "ops/alignment.h"
+#include "ops/copy_move.h"
+#include "simd_memory.h"
+
+#define DSP_FAMILY_INL "fir_direct.inl"
+#include "simd_levels_all.inc"
