@@ -209,7 +209,7 @@ struct ShiftedCopies {
     const Dsp32f* taps;  // copy 0; copy j at taps + j * copyFloats
     int copyFloats;
     int vectors;          // copyFloats / 4
-    __m128 edgeMask[4][3];  // per copy: vector 0, vectors - 2, vectors - 1
+    __m128 edgeMask[3][4];  // vector 0, vectors - 2, vectors - 1; per copy
 };
 
 // Scalar loop over copy 0: s = s + tapsRev[k] * window[k], k ascending.
@@ -225,22 +225,41 @@ inline __m128 windowVector(const Dsp32f* p) {
     return _mm_loadu_ps(p);
 }
 
-// The four lane-sum accumulators of the group at pWindow over vectors
-// [begin, end): the first product assigned, the later ones added in order.
-template <bool kAlignedWindow>
-inline void groupAccumulators(const ShiftedCopies& c, const Dsp32f* pWindow, int begin, int end, __m128 (&acc)[4]) {
-    const auto product = [&](int j, int v, __m128 w) {
-        __m128 p = mul(_mm_load_ps(c.taps + j * c.copyFloats + 4 * v), w);
-        if (v == 0) p = _mm_and_ps(p, c.edgeMask[j][0]);
-        if (v >= c.vectors - 2) p = _mm_and_ps(p, c.edgeMask[j][v - (c.vectors - 2) + 1]);
-        return p;
-    };
-    const __m128 w0 = windowVector<kAlignedWindow>(pWindow + 4 * begin);
-    for (int j = 0; j < 4; ++j) acc[j] = product(j, begin, w0);
-    for (int v = begin + 1; v < end; ++v) {
-        const __m128 w = windowVector<kAlignedWindow>(pWindow + 4 * v);
-        for (int j = 0; j < 4; ++j) acc[j] = add(acc[j], product(j, v, w));
+// Masks of the padded lanes of vector v, or null where every lane holds a tap.
+inline const __m128* edgeMasksOf(const ShiftedCopies& c, int v) {
+    if (v == 0) return c.edgeMask[0];
+    if (v >= c.vectors - 2) return c.edgeMask[v - (c.vectors - 2) + 1];
+    return nullptr;
+}
+
+// Adds the products of vector v of the copies to the accumulators of kGroups
+// consecutive groups (the first product of a segment is assigned instead).
+// The groups share each tap load; group g's window starts 4g floats on.
+template <bool kAlignedWindow, int kGroups, bool kFirst>
+inline void addVector(const ShiftedCopies& c, const Dsp32f* pWindow, int v, const __m128* masks,
+                      __m128 (&acc)[kGroups][4]) {
+    __m128 taps[4];
+    for (int j = 0; j < 4; ++j) taps[j] = _mm_load_ps(c.taps + j * c.copyFloats + 4 * v);
+    for (int g = 0; g < kGroups; ++g) {
+        const __m128 w = windowVector<kAlignedWindow>(pWindow + 4 * (g + v));
+        for (int j = 0; j < 4; ++j) {
+            __m128 p = mul(taps[j], w);
+            if (masks != nullptr) p = _mm_and_ps(p, masks[j]);
+            acc[g][j] = kFirst ? p : add(acc[g][j], p);
+        }
     }
+}
+
+// The lane-sum accumulators of kGroups groups over vectors [begin, end), in
+// increasing v.
+template <bool kAlignedWindow, int kGroups>
+inline void groupAccumulators(const ShiftedCopies& c, const Dsp32f* pWindow, int begin, int end,
+                              __m128 (&acc)[kGroups][4]) {
+    addVector<kAlignedWindow, kGroups, true>(c, pWindow, begin, edgeMasksOf(c, begin), acc);
+    const int plainEnd = end < c.vectors - 2 ? end : c.vectors - 2;
+    int v = begin + 1;
+    for (; v < plainEnd; ++v) addVector<kAlignedWindow, kGroups, false>(c, pWindow, v, nullptr, acc);
+    for (; v < end; ++v) addVector<kAlignedWindow, kGroups, false>(c, pWindow, v, edgeMasksOf(c, v), acc);
 }
 
 // Output j of the group is (lane 0 + lane 2) + (lane 1 + lane 3) of acc[j];
@@ -250,15 +269,29 @@ inline __m128 reduceGroup(__m128 (&acc)[4]) {
     return add(add(acc[0], acc[2]), add(acc[1], acc[3]));
 }
 
+// Stores the group's outputs (first segment) or adds them to the stored ones.
+inline void storeGroup(Dsp32f* pDst, __m128 (&acc)[4], bool firstSegment) {
+    const __m128 sums = reduceGroup(acc);
+    _mm_storeu_ps(pDst, firstSegment ? sums : add(_mm_loadu_ps(pDst), sums));
+}
+
+// Two groups at a time share the tap loads and keep eight independent sums
+// in flight.
 template <bool kAlignedWindow>
 void shiftedGroups(const ShiftedCopies& c, const Dsp32f* pWindow, Dsp32f* pDst, int groupOutputs) {
     for (int begin = 0; begin < c.vectors; begin += kSegmentVectors) {
         const int end = begin + kSegmentVectors < c.vectors ? begin + kSegmentVectors : c.vectors;
-        for (int g = 0; g < groupOutputs; g += 4) {
-            __m128 acc[4];
-            groupAccumulators<kAlignedWindow>(c, pWindow + g, begin, end, acc);
-            const __m128 sums = reduceGroup(acc);
-            _mm_storeu_ps(pDst + g, begin == 0 ? sums : add(_mm_loadu_ps(pDst + g), sums));
+        int g = 0;
+        for (; groupOutputs - g >= 8; g += 8) {
+            __m128 acc[2][4];
+            groupAccumulators<kAlignedWindow, 2>(c, pWindow + g, begin, end, acc);
+            storeGroup(pDst + g, acc[0], begin == 0);
+            storeGroup(pDst + g + 4, acc[1], begin == 0);
+        }
+        if (g < groupOutputs) {
+            __m128 acc[1][4];
+            groupAccumulators<kAlignedWindow, 1>(c, pWindow + g, begin, end, acc);
+            storeGroup(pDst + g, acc[0], begin == 0);
         }
     }
 }
@@ -282,9 +315,9 @@ void convolveShifted(const Dsp32f* pTapsCopies, const Dsp32f* pWindow, Dsp32f* p
     c.copyFloats = static_cast<int>(firShiftedCopyFloats(tapsLen));
     c.vectors = c.copyFloats / 4;
     for (int j = 0; j < 4; ++j) {
-        c.edgeMask[j][0] = tapLanesMask(j, 0, tapsLen);
-        c.edgeMask[j][1] = tapLanesMask(j, c.vectors - 2, tapsLen);
-        c.edgeMask[j][2] = tapLanesMask(j, c.vectors - 1, tapsLen);
+        c.edgeMask[0][j] = tapLanesMask(j, 0, tapsLen);
+        c.edgeMask[1][j] = tapLanesMask(j, c.vectors - 2, tapsLen);
+        c.edgeMask[2][j] = tapLanesMask(j, c.vectors - 1, tapsLen);
     }
     if (windowAlignable)
         shiftedGroups<true>(c, pWindow, pDst, groupOutputs);
