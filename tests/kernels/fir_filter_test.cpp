@@ -63,15 +63,15 @@ TEST_P(FirFilterTest, MatchesTheDirectConvolutionForEveryTapCountCountAndAlignme
         std::size_t src, dst;
     } offsets[] = {{0, 0}, {4, 0}, {8, 4}, {12, 8}, {0, 12}, {4, 4}, {8, 8}, {12, 12}, {2, 0}, {1, 6}, {0, 3}, {7, 13}};
     for (int tapsLen = 1; tapsLen <= 70; ++tapsLen) {
-        const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 100u + tapsLen);
-        const std::vector<float> history = randomFloats(static_cast<std::size_t>(tapsLen), 200u + tapsLen);
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 100u + tapsLen);
+        const std::vector<float> history = randomSignal(static_cast<std::size_t>(tapsLen), 200u + tapsLen);
         const int fill = firDlyFillLen(tapsLen);
         std::vector<int> counts{1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, fill - 1, fill, fill + 1, fill + 7, 150};
         for (std::size_t o = 0; o < std::size(offsets); ++o) {
             const int count = counts[o % counts.size()];
             for (int n : {count, counts[(o + 5) % counts.size()], counts[(o + 11) % counts.size()]}) {
                 if (n < 1) continue;
-                const std::vector<float> input = randomFloats(static_cast<std::size_t>(n), 300u + n);
+                const std::vector<float> input = randomSignal(static_cast<std::size_t>(n), 300u + n);
                 PlacedFloats src(input, offsets[o].src);
                 PlacedFloats dst(std::vector<float>(static_cast<std::size_t>(n), NAN), offsets[o].dst);
                 FirStatePtr s = makeFirState(taps, history.data());
@@ -91,8 +91,8 @@ TEST_P(FirFilterTest, MatchesTheDirectConvolutionForEveryTapCountCountAndAlignme
 TEST_P(FirFilterTest, LongRunsOfTheEnginesTapCounts) {
     ScopedVariant forced(GetParam());
     for (int tapsLen : {1, 31, 37, 55, 63, 64, 409, 631}) {
-        const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 7u + tapsLen);
-        const std::vector<float> input = randomFloats(5000, 8);
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 7u + tapsLen);
+        const std::vector<float> input = randomSignal(5000, 8);
         FirStatePtr s = makeFirState(taps);
         ASSERT_TRUE(s);
         std::vector<float> out(input.size());
@@ -117,9 +117,9 @@ TEST_P(FirFilterTest, OneTapRoundsOnceInEveryVariant) {
 // falls in a call). Both entries.
 TEST_P(FirFilterTest, SplitCallsContinueTheStream) {
     ScopedVariant forced(GetParam());
-    const std::vector<float> input = randomFloats(20000, 9);
+    const std::vector<float> input = randomSignal(20000, 9);
     for (int tapsLen : {3, 31, 55, 64, 631}) {
-        const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 10u + tapsLen);
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 10u + tapsLen);
         const FirReference ref = firReference(taps, input);
         FirStatePtr whole = makeFirState(taps);
         const std::vector<float> oneCall = filterInCalls(whole.get(), input, {20000}, false);
@@ -139,9 +139,9 @@ TEST_P(FirFilterTest, SplitCallsContinueTheStream) {
 // same blocks into an aligned destination gives the very same samples.
 TEST_P(FirFilterTest, InPlaceEqualsOutOfPlace) {
     ScopedVariant forced(GetParam());
-    const std::vector<float> input = randomFloats(4096 * 2 + 511, 11);
+    const std::vector<float> input = randomSignal(4096 * 2 + 511, 11);
     for (int tapsLen : {1, 5, 31, 32, 409}) {
-        const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 12u + tapsLen);
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 12u + tapsLen);
         FirStatePtr a = makeFirState(taps), b = makeFirState(taps);
         std::vector<float> inPlace = input;
         ASSERT_EQ(dspsFIR_32f_I(inPlace.data(), static_cast<int>(input.size()), a.get()), dspStsNoErr);
@@ -154,9 +154,9 @@ TEST_P(FirFilterTest, InPlaceEqualsOutOfPlace) {
 TEST_P(FirFilterTest, SetDlyLineEqualsFilteringTheHistory) {
     ScopedVariant forced(GetParam());
     for (int tapsLen : {1, 4, 31, 63}) {
-        const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 13u + tapsLen);
-        const std::vector<float> line = randomFloats(static_cast<std::size_t>(tapsLen), 14);  // most recent first
-        const std::vector<float> input = randomFloats(300, 15);
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 13u + tapsLen);
+        const std::vector<float> line = randomSignal(static_cast<std::size_t>(tapsLen), 14);  // most recent first
+        const std::vector<float> input = randomSignal(300, 15);
         FirStatePtr loaded = makeFirState(taps);
         ASSERT_EQ(dspsFIRSetDlyLine_32f(loaded.get(), line.data()), dspStsNoErr);
         std::vector<float> out(input.size());
@@ -192,9 +192,9 @@ TEST_P(FirFilterTest, ShortRunShiftsTheHistory) {
 TEST_P(FirFilterTest, AnInfinityReachesOnlyTheOutputsItBelongsTo) {
     ScopedVariant forced(GetParam());
     for (int tapsLen : {5, 31, 32, 33, 34, 35, 63, 66, 70}) {
-        const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 16u + tapsLen);
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 16u + tapsLen);
         for (int at : {0, 3, 40, 101, 149}) {
-            std::vector<float> input = randomFloats(150, 17);
+            std::vector<float> input = randomSignal(150, 17);
             input[static_cast<std::size_t>(at)] = std::numeric_limits<float>::infinity();
             FirStatePtr s = makeFirState(taps);
             std::vector<float> out(input.size());
@@ -211,7 +211,7 @@ TEST_P(FirFilterTest, AnInfinityReachesOnlyTheOutputsItBelongsTo) {
 // A state built by one variant (say before start-up) keeps being filtered
 // with the layout it was built with.
 TEST_P(FirFilterTest, StateBuiltByAnotherVariantFiltersWithItsOwnLayout) {
-    const std::vector<float> taps = randomFloats(40, 18), input = randomFloats(700, 19);
+    const std::vector<float> taps = randomSignal(40, 18), input = randomSignal(700, 19);
     FirStatePtr s;
     {
         ScopedVariant generic(0);

@@ -89,7 +89,7 @@ TEST_P(FirStateTest, CarvesTenTapsInAnAlignedBuffer) {
     int size = 0;
     ASSERT_EQ(dspsFIRGetStateSize_32f(10, &size), dspStsNoErr);
     GuardedBuffer buffer(static_cast<std::size_t>(size), 0);
-    const std::vector<float> taps = randomFloats(10, 1);
+    const std::vector<float> taps = randomSignal(10, 1);
     DspsFIRState_32f* s = nullptr;
     ASSERT_EQ(dspsFIRInit_32f(&s, taps.data(), 10, nullptr, buffer.bytes()), dspStsNoErr);
     ASSERT_EQ(reinterpret_cast<Dsp8u*>(s), buffer.bytes());
@@ -166,7 +166,7 @@ TEST_P(FirStateTest, KeepsTheDelayLineOldestFirst) {
 TEST_P(FirStateTest, FftSizedStatesRunInDirectModeUntilTheFftIsLinked) {
     ScopedVariant forced(GetParam());
     for (int tapsLen : {64, 127, 631}) {
-        const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 2);
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 2);
         FirStatePtr s = makeFirState(taps);
         ASSERT_TRUE(s);
         EXPECT_EQ(s->fftLen, -1);
@@ -187,8 +187,8 @@ TEST_P(FirStateTest, CallerBufferOfTheReportedSizeHoldsTheStateAtAnyOffset) {
     for (int tapsLen : {1, 10, 31, 32, 63, 64, 409, 631}) {
         int size = 0;
         ASSERT_EQ(dspsFIRGetStateSize_32f(tapsLen, &size), dspStsNoErr);
-        const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 3);
-        std::vector<float> block = randomFloats(4096, 4);
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 3);
+        std::vector<float> block = randomSignal(4096, 4);
         for (std::size_t offset = 0; offset < 32; ++offset) {
             GuardedBuffer buffer(static_cast<std::size_t>(size), offset);
             buffer.fill(0xEE);
@@ -228,7 +228,7 @@ TEST_P(FirStateTest, FailedAllocationLeavesANullState) {
     ScopedVariant forced(GetParam());
     const DspMemHooks saved = dspMemHooks;
     dspMemHooks.allocate = [](std::size_t) -> void* { return nullptr; };
-    const std::vector<float> taps = randomFloats(20, 5);
+    const std::vector<float> taps = randomSignal(20, 5);
     auto* stale = reinterpret_cast<DspsFIRState_32f*>(0x10);
     DspsFIRState_32f* s = stale;
     const DspStatus status = dspsFIRInitAlloc_32f(&s, taps.data(), 20, nullptr);

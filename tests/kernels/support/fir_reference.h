@@ -4,10 +4,10 @@
 #include <cfloat>
 #include <cmath>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "dsp.h"
+#include "random_signal.h"
 
 // Direct convolution in double: y[n] = sum over k of h[k] * x[n - k], where
 // samples before the stream come from history (most recent first, as a
@@ -42,13 +42,6 @@ inline FirReference firReference(const std::vector<float>& taps, const std::vect
     return ref;
 }
 
-inline std::vector<float> randomFloats(std::size_t count, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
-    std::vector<float> v(count);
-    for (float& x : v) x = dist(rng);
-    return v;
-}
 
 // A library-allocated state, released when the holder goes.
 struct FirStateDeleter {

@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "random_signal.h"
+
 // Caller taps (b0, b1, b2, a0, a1, a2 per section) in, normalised taps and a
 // delay line in the meaning the library uses: after a sample with section
 // input u and output y (previous ones u', y'), d0 = b1 u + b2 u' - a1 y - a2 y'
@@ -106,10 +108,3 @@ inline std::vector<double> highPassTaps(int sections, double fc, double fs) {
     return taps;
 }
 
-inline std::vector<float> randomSignal(std::size_t len, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-    std::vector<float> x(len);
-    for (float& v : x) v = sample(random);
-    return x;
-}
