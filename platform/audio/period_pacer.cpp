@@ -1,0 +1,42 @@
+#include "audio/period_pacer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvelan::audio {
+
+PeriodPacer::PeriodPacer(std::int64_t startNs, double rate, int framesPerPeriod)
+    : baseNs_(startNs), rate_(rate), frames_(framesPerPeriod) {}
+
+std::int64_t PeriodPacer::dueAt(std::int64_t position) const {
+  const long double elapsed = (long double)(position - basePosition_) * 1e9L / (long double)rate_;
+  return baseNs_ + std::int64_t(std::llround(elapsed));
+}
+
+std::int64_t PeriodPacer::dueNs() const { return dueAt(position_); }
+
+std::int64_t PeriodPacer::arrive(std::int64_t nowNs) {
+  const std::int64_t lateness = std::max<std::int64_t>(0, nowNs - dueNs());
+  stats_.totalLatenessNs += lateness;
+  stats_.worstLatenessNs = std::max(stats_.worstLatenessNs, lateness);
+  std::int64_t skipped = 0;
+  while (dueAt(position_ + frames_) <= nowNs) {
+    position_ += frames_;
+    ++skipped;
+  }
+  stats_.latePeriods += skipped;
+  return skipped;
+}
+
+void PeriodPacer::delivered() {
+  position_ += frames_;
+  ++stats_.periods;
+}
+
+void PeriodPacer::changeRate(double rate) {
+  baseNs_ = dueNs();
+  basePosition_ = position_;
+  rate_ = rate;
+}
+
+}  // namespace orvelan::audio

@@ -1,0 +1,53 @@
+// A stand-in for the device host in driver tests: its callbacks record what
+// the driver did (how often, on which thread, which halves, rates and
+// messages) and can run a test's own code inside the buffer switch. The
+// driver callbacks are plain functions, so the recorder is one global
+// object; reset() it at the start of every test.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_driver.h"
+
+namespace orvelan::audio::testing {
+
+struct RecordingHost {
+  std::atomic<std::int64_t> switches{0};
+  std::atomic<std::int64_t> timeInfoSwitches{0};
+  std::atomic<int> inside{0};        // switches running right now
+  std::atomic<int> mostInside{0};    // the most that ever ran at once
+  std::atomic<long> lastIndex{-1};
+  std::atomic<bool> halvesAlternate{true};
+  std::atomic<std::int64_t> resetRequests{0};
+  std::atomic<double> changedRate{0.0};
+  std::atomic<bool> answersTimeInfo{true};
+  std::atomic<std::int64_t> lastSamplePosition{-1};
+
+  // Threads that made any callback (kept under a mutex: tests only).
+  std::mutex threadsMutex;
+  std::set<std::thread::id> threads;
+
+  // Runs inside every buffer switch, after the bookkeeping; set it before
+  // the stream starts.
+  std::function<void(long index)> onSwitch;
+
+  void reset();
+  void clearThreads();
+  std::size_t threadCount();
+  bool calledOn(std::thread::id thread);
+  void noteThread();
+};
+
+RecordingHost& host();
+
+// The callback record pointing at the recorder; withTimeInfo also fills the
+// fourth entry.
+DriverCallbacks recordingCallbacks(bool withTimeInfo = false);
+
+}  // namespace orvelan::audio::testing
