@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <random>
+#include <vector>
 
 #include "allocation_counter.h"
+#include "blocks/filter_stage_bq.h"
+#include "blocks/highpass_taps.h"
 #include "blocks/max_value.h"
 #include "blocks/volume_control.h"
 #include "framework/audio_buffer.h"
@@ -66,7 +69,20 @@ void MaxValue(benchmark::State& state) {
     runProcess(state, block, buffers);
 }
 
+
+void FilterStageBq(benchmark::State& state) {
+    dspStaticInit();
+    Buffers buffers;
+    CFilterStageBq block;
+    block.configure(blockFormat(kChannels), blockFormat(kChannels));
+    const std::vector<int> counts(kChannels, kHighpassSections);
+    block.setSections(counts.data(), kChannels);
+    for (int c = 0; c < kChannels; ++c) block.setTaps(c, kHighpassTaps[1]);
+    runProcess(state, block, buffers);
+}
+
 }  // namespace
 
 BENCHMARK(VolumeControl)->Unit(benchmark::kMicrosecond);
 BENCHMARK(MaxValue)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FilterStageBq)->Unit(benchmark::kMicrosecond);

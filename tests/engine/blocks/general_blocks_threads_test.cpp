@@ -1,13 +1,14 @@
 // The general blocks between the audio thread and a control thread, run under
 // ThreadSanitizer too: a meter read while audio runs loses no peak and never
-// shows a half-measured block; gains changed while audio runs reach whole
-// blocks.
+// shows a half-measured block; gains and filter taps changed while audio
+// runs reach whole blocks.
 #include <atomic>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "blocks/filter_stage_bq.h"
 #include "blocks/max_value.h"
 #include "blocks/volume_control.h"
 #include "channel_set.h"
@@ -89,6 +90,42 @@ TEST(VolumeBetweenThreads, GainChangesReachTheAudioThreadAsWholeBlocks) {
     }
     audioDone.store(true);
     control.join();
+}
+
+// The control thread hands over taps of gain 1 and gain 2 per section (three
+// sections: cascade gain 1 or 8) as fast as it can; every output block must
+// run one whole set of taps: a set half written would give gain 2 or 4.
+TEST(FilterStageBetweenThreads, TapsHandedOverWhileRunningAreNeverTorn) {
+    CFilterStageBq stage;
+    ASSERT_EQ(stage.configure(format(kChannels), format(kChannels)), vxOK);
+    const std::vector<int> counts(kChannels, 3);
+    ASSERT_EQ(stage.setSections(counts.data(), kChannels), 0);
+    ASSERT_EQ(stage.start(), vxOK);
+    const double unity[18] = {1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0};
+    const double doubling[18] = {2, 0, 0, 1, 0, 0, 2, 0, 0, 1, 0, 0, 2, 0, 0, 1, 0, 0};
+    std::atomic<bool> audioDone{false};
+
+    std::thread control([&] {
+        for (int n = 0; !audioDone.load(); ++n)
+            for (int c = 0; c < kChannels; ++c) stage.setTaps(c, n % 2 == 0 ? doubling : unity);
+    });
+
+    ChannelSet in(kChannels, kFrames, 1.0f), out(kChannels, kFrames);
+    int changes = 0;
+    float previous = 1.0f;
+    for (int k = 0; k < kBlocks; ++k) {
+        ASSERT_EQ(stage.process(in.pointers(), out.pointers(), kFrames), vxOK);
+        for (int c = 0; c < kChannels; ++c) {
+            const float gain = out[c][0];
+            ASSERT_TRUE(gain == 1.0f || gain == 8.0f) << "block " << k << " channel " << c << " gain " << gain;
+            for (int i = 1; i < kFrames; ++i) ASSERT_EQ(out[c][i], gain);
+        }
+        if (out[0][0] != previous) ++changes;
+        previous = out[0][0];
+    }
+    audioDone.store(true);
+    control.join();
+    EXPECT_GT(changes, 0) << "no hand-over reached the audio thread";
 }
 
 }  // namespace
