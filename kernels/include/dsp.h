@@ -261,6 +261,30 @@ DspStatus dspsIIRFree64f_32f(DspsIIRState64f_32f* pState);
 DspStatus dspsIIR64f_32f(const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState64f_32f* pState);
 DspStatus dspsIIR64f_32f_I(Dsp32f* pSrcDst, int len, DspsIIRState64f_32f* pState);
 
+/* ---- IIR filters with single-precision taps -------------------------- */
+
+/* An IIR filter of order N >= 1 with float taps, delay line and arithmetic:
+ * taps b0..bN then a0..aN (2N+2 floats, a0 non-zero), run in transposed
+ * direct form II; delay line N floats (null means zeros). */
+typedef struct DspsIIRState_32f DspsIIRState_32f;
+
+/* Bytes of the buffer dspsIIRInit_32f needs for an order (any alignment of
+ * the buffer allowed). */
+DspStatus dspsIIRGetStateSize_32f(int order, int* pBufferSize);
+/* Create a state in an allocated block, or in the caller's buffer (released
+ * by its owner). On failure *ppState is null. */
+DspStatus dspsIIRInitAlloc_32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine);
+DspStatus dspsIIRInit_32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine,
+                          Dsp8u* pBuf);
+/* Replace the taps (a zero a0 changes nothing); load, clear or read the
+ * delay line. */
+DspStatus dspsIIRSetTaps_32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);
+DspStatus dspsIIRSetDlyLine_32f(DspsIIRState_32f* pState, const Dsp32f* pDlyLine);
+DspStatus dspsIIRGetDlyLine_32f(const DspsIIRState_32f* pState, Dsp32f* pDlyLine);
+DspStatus dspsIIRFree_32f(DspsIIRState_32f* pState);
+DspStatus dspsIIR_32f(const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState_32f* pState);
+DspStatus dspsIIR_32f_I(Dsp32f* pSrcDst, int len, DspsIIRState_32f* pState);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,95 @@
+// IIR filters with single-precision taps: the state record of the
+// arbitrary-order filter ("II01") and of the two biquad-cascade kinds
+// ("II02", "II29"), the variant bodies, the set-up helpers and the kernels.
+//
+// Variant classes: every variant filters in transposed direct form II (or,
+// for "II29", direct form I) with its own rounding: n0 in double with the
+// delay values rounded to float at each sample; n1..n4 in single precision,
+// four outputs per step on long blocks. n1 and n2 run one code, so do n3
+// and n4 (they differ in the look-ahead layout of the recursion); results of
+// the two pairs and of n0 differ in the last bits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "dsp.h"
+#include "dsp_dispatch.h"
+
+constexpr Dsp32u kIirIdArbitrary32f = 0x49493031;   // "II01": order N, numerator b0..bN, denominator a0..aN
+constexpr Dsp32u kIirIdBiquad32f = 0x49493032;      // "II02": biquad cascade, transposed direct form II
+constexpr Dsp32u kIirIdBiquadBlock32f = 0x49493239;  // "II29": biquad cascade, direct form I
+
+struct DspsIIRState_32f {
+    Dsp32u id;
+    Dsp32f* pTaps;            // II01: b0..bN, a1..aN / a0; II02, II29: b0, b1, b2, a1, a2 / a0 per section
+    Dsp32f* pDlyLine;         // II01: N values and a zero; II02: 2 per section (+4 scratch); II29: 4 per section
+    Dsp32s dlyLineLen;        // floats copied by Set/GetDlyLine; the order N of an II01 state
+    Dsp32f* pTapsQuad;        // SSE: each numerator tap four times
+    Dsp32f* pRecursionQuads;  // SSE: look-ahead rows of the recursion, four lanes each
+    Dsp32s numBq;             // sections of II02/II29; 0 for II01
+    Dsp32f* pBqStepTaps;      // SSE, II02: b0, b1, b2, 0, c1, c2, 0, 0 per section
+    Dsp32f* pWork;            // SSE: 1024 floats of scratch; II29 (and II02 in n3/n4): block taps
+    Dsp32f* pWork2;           // never used by the library's states: null
+    Dsp32s isAllocated;       // 1: the library allocated the block, Free releases it
+};
+
+// The record's share of the block, rounded up to 16 so every area behind it
+// starts on a 16-byte boundary.
+constexpr std::size_t kIir32fHeaderBytes = (sizeof(DspsIIRState_32f) + 15) & ~std::size_t{15};
+// Samples per block of the SSE filters: the capacity of the work area.
+constexpr int kIir32fBlockLength = 1024;
+
+inline bool iirIs32fState(const DspsIIRState_32f* pState) {
+    return pState->id == kIirIdArbitrary32f || pState->id == kIirIdBiquad32f || pState->id == kIirIdBiquadBlock32f;
+}
+
+DSP_DECLARE_VARIANTS(DspStatus, dspsIIRInitAlloc_32f,
+                     (DspsIIRState_32f * *ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine));
+DSP_DECLARE_VARIANTS(DspStatus, dspsIIRInit_32f,
+                     (DspsIIRState_32f * *ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine,
+                      Dsp8u* pBuf));
+DSP_DECLARE_VARIANTS(DspStatus, dspsIIRGetStateSize_32f, (int order, int* pBufferSize));
+DSP_DECLARE_VARIANTS(DspStatus, dspsIIRSetTaps_32f, (const Dsp32f* pTaps, DspsIIRState_32f* pState));
+DSP_DECLARE_VARIANTS(DspStatus, dspsIIRSetDlyLine_32f, (DspsIIRState_32f * pState, const Dsp32f* pDlyLine));
+// Reading the delay line out and releasing have no processor-specific code:
+// one body each serves every variant.
+DSP_DECLARE_SINGLE_BODY(DspStatus, dspsIIRGetDlyLine_32f, (const DspsIIRState_32f* pState, Dsp32f* pDlyLine));
+DSP_DECLARE_SINGLE_BODY(DspStatus, dspsIIRFree_32f, (DspsIIRState_32f * pState));
+DSP_DECLARE_VARIANTS(DspStatus, dspsIIR_32f, (const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState_32f* pState));
+DSP_DECLARE_VARIANTS(DspStatus, dspsIIR_32f_I, (Dsp32f * pSrcDst, int len, DspsIIRState_32f* pState));
+
+// Set-up helpers of every level. Sizes are formed in 64 bits; sizes above
+// INT_MAX are refused by the callers.
+#define DSP_IIR32F_SETUP                                                                                     \
+    std::size_t iirGetStateSize32f(int order);                                                               \
+    DspStatus iirInit32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine, \
+                         Dsp8u* pBuf, Dsp32u id);                                                            \
+    DspStatus iirSetTaps32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);                                  \
+    void iirSetDlyLine32f(DspsIIRState_32f* pState, const Dsp32f* pDlyLine);
+
+namespace dsp_n0 { DSP_IIR32F_SETUP }
+namespace dsp_n1 { DSP_IIR32F_SETUP }
+namespace dsp_n2 { DSP_IIR32F_SETUP }
+namespace dsp_n3 { DSP_IIR32F_SETUP }
+namespace dsp_n4 { DSP_IIR32F_SETUP }
+#undef DSP_IIR32F_SETUP
+
+// The arbitrary-order SSE kernels (n1..n4), for the block loop and tests.
+// The work area and the recursion rows lie on 16-byte boundaries; float
+// sources and destinations may lie anywhere.
+//   iirOne32f: one sample through the transposed direct form II.
+//   iirBlockNumerator32f: pWork[i] = sum of b_k pSrc[i+N-k], i < len; reads
+//     pSrc[0 .. len+N-1] only.
+//   iirBlockRecursion32f: pDst[0 .. N-1] hold the outputs before the block;
+//     writes pDst[N+i] = pWork[i] - a1 pDst[N+i-1] - ... - aN pDst[i].
+#define DSP_IIR32F_KERNELS                                                                                   \
+    void iirOne32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState);                                        \
+    void iirBlockNumerator32f(const Dsp32f* pSrc, Dsp32f* pWork, int len, const Dsp32f* pTapsQuad, int order); \
+    void iirBlockRecursion32f(const Dsp32f* pWork, Dsp32f* pDst, int len, const Dsp32f* pRecursionQuads, int order);
+
+namespace dsp_n1 { DSP_IIR32F_KERNELS }
+namespace dsp_n2 { DSP_IIR32F_KERNELS }
+namespace dsp_n3 { DSP_IIR32F_KERNELS }
+namespace dsp_n4 { DSP_IIR32F_KERNELS }
+#undef DSP_IIR32F_KERNELS
