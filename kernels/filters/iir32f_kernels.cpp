@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include "filters/iir32f.h"
+#include "ops/alignment.h"
 #include "simd_memory.h"
 
 #define DSP_FAMILY_INL "iir32f_kernels.inl"

@@ -52,6 +52,64 @@ inline __m128 inputRow(const Dsp32f* rows, int order, int j) { return _mm_load_p
 
 }  // namespace
 
+// Sections in transposed direct form II from their step taps b0, b1, b2, 0,
+// c1, c2 (c = -a).
+void iirOneBiquad32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState) {
+    Dsp32f v = x;
+    for (int s = 0; s < pState->numBq; ++s) {
+        const Dsp32f* t = pState->pBqStepTaps + 8 * s;
+        Dsp32f* d = pState->pDlyLine + 2 * s;
+        const Dsp32f y = t[0] * v + d[0];
+        d[0] = (t[1] * v + d[1]) + t[4] * y;
+        d[1] = t[2] * v + t[5] * y;
+        v = y;
+    }
+    dspStore<Dsp32f>(pDst, v);
+}
+
+// One direct-form-I section: the delay values x[n-2], x[n-1], y[n-2],
+// y[n-1] stay broadcast in registers; single steps until the output lies on
+// a 16-byte boundary, then four outputs per step from the state at the
+// step's start and its four inputs, then single steps for the rest.
+void iirBiquadSectionBlock32f(const Dsp32f* pSrc, Dsp32f* pDst, int len, const Dsp32f* R, Dsp32f* pDly) {
+    const auto row = [R](int r) { return _mm_load_ps(R + 4 * r); };
+    const __m128 r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3), r4 = row(4), r5 = row(5), r6 = row(6),
+                 r7 = row(7);
+    __m128 d0 = splat(pDly[0]), d1 = splat(pDly[1]), d2 = splat(pDly[2]), d3 = splat(pDly[3]);
+    int i = 0;
+    const auto step = [&] {
+        const Dsp32f x = dspLoad<Dsp32f>(pSrc + i);
+        const __m128 xs = splat(x);
+        const __m128 y = add(add(add(add(mul(d0, r0), mul(d1, r1)), mul(d2, r6)), mul(d3, r7)), mul(xs, r2));
+        const __m128 yLane0 = _mm_shuffle_ps(y, y, 0);
+        dspStore<Dsp32f>(pDst + i, _mm_cvtss_f32(y));
+        d0 = d1;
+        d1 = xs;
+        d2 = d3;
+        d3 = yLane0;
+        ++i;
+    };
+    while (i < len && (addressOf(pDst + i) & 12) != 0) step();
+    for (; i + 4 <= len; i += 4) {
+        const __m128 x = loadQuad(pSrc + i);
+        const __m128 x0 = _mm_shuffle_ps(x, x, 0x00), x1 = _mm_shuffle_ps(x, x, 0x55);
+        const __m128 x2 = _mm_shuffle_ps(x, x, 0xAA), x3 = _mm_shuffle_ps(x, x, 0xFF);
+        const __m128 y = add(add(add(add(add(mul(d0, r0), mul(d1, r1)), mul(d2, r6)), mul(d3, r7)),
+                                 add(mul(x0, r2), mul(x1, r3))),
+                             add(mul(x2, r4), mul(x3, r5)));
+        storeQuad(pDst + i, y);
+        d0 = x2;
+        d1 = x3;
+        d2 = _mm_shuffle_ps(y, y, 0xAA);
+        d3 = _mm_shuffle_ps(y, y, 0xFF);
+    }
+    while (i < len) step();
+    pDly[0] = _mm_cvtss_f32(d0);
+    pDly[1] = _mm_cvtss_f32(d1);
+    pDly[2] = _mm_cvtss_f32(d2);
+    pDly[3] = _mm_cvtss_f32(d3);
+}
+
 void iirOne32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState) {
     const int order = pState->dlyLineLen;
     const Dsp32f* b = pState->pTaps;

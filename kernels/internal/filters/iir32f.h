@@ -60,13 +60,24 @@ DSP_DECLARE_VARIANTS(DspStatus, dspsIIR_32f, (const Dsp32f* pSrc, Dsp32f* pDst, 
 DSP_DECLARE_VARIANTS(DspStatus, dspsIIR_32f_I, (Dsp32f * pSrcDst, int len, DspsIIRState_32f* pState));
 
 // Set-up helpers of every level. Sizes are formed in 64 bits; sizes above
-// INT_MAX are refused by the callers.
+// INT_MAX are refused by the callers. The library's entry points create only
+// "II01" states; iirInitBiquad32f and iirInitAllocBiquad32f build the two
+// biquad-cascade kinds ("II02", "II29") from 6 taps per section (b0, b1, b2,
+// a0, a1, a2) and a delay line of dlyLineLen floats (2 per section for
+// "II02", 4 for "II29": x[n-2], x[n-1], y[n-2], y[n-1]), or null for zeros.
 #define DSP_IIR32F_SETUP                                                                                     \
     std::size_t iirGetStateSize32f(int order);                                                               \
     DspStatus iirInit32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine, \
                          Dsp8u* pBuf, Dsp32u id);                                                            \
     DspStatus iirSetTaps32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);                                  \
-    void iirSetDlyLine32f(DspsIIRState_32f* pState, const Dsp32f* pDlyLine);
+    void iirSetDlyLine32f(DspsIIRState_32f* pState, const Dsp32f* pDlyLine);                                 \
+    std::size_t iirGetStateSizeBiquad32f(int numBq);                                                         \
+    DspStatus iirInitBiquad32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int numBq,                   \
+                               const Dsp32f* pDlyLine, Dsp8u* pBuf, Dsp32u id);                              \
+    DspStatus iirInitAllocBiquad32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int numBq,              \
+                                    const Dsp32f* pDlyLine, Dsp32u id);                                      \
+    DspStatus iirSetTapsBiquad32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);                            \
+    DspStatus iirSetTapsBiquadBlock32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);
 
 namespace dsp_n0 { DSP_IIR32F_SETUP }
 namespace dsp_n1 { DSP_IIR32F_SETUP }
@@ -83,7 +94,13 @@ namespace dsp_n4 { DSP_IIR32F_SETUP }
 //     pSrc[0 .. len+N-1] only.
 //   iirBlockRecursion32f: pDst[0 .. N-1] hold the outputs before the block;
 //     writes pDst[N+i] = pWork[i] - a1 pDst[N+i-1] - ... - aN pDst[i].
+//   iirOneBiquad32f: one sample through every section of an "II02" state.
+//   iirBiquadSectionBlock32f: one direct-form-I section over len samples
+//     from its 32 block taps and 4 delay floats; pSrc may equal pDst.
 #define DSP_IIR32F_KERNELS                                                                                   \
+    void iirOneBiquad32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState);                                  \
+    void iirBiquadSectionBlock32f(const Dsp32f* pSrc, Dsp32f* pDst, int len, const Dsp32f* pBlockTaps,       \
+                                  Dsp32f* pDly);                                                             \
     void iirOne32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState);                                        \
     void iirBlockNumerator32f(const Dsp32f* pSrc, Dsp32f* pWork, int len, const Dsp32f* pTapsQuad, int order); \
     void iirBlockRecursion32f(const Dsp32f* pWork, Dsp32f* pDst, int len, const Dsp32f* pRecursionQuads, int order);
