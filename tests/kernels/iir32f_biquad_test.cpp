@@ -12,6 +12,7 @@
 
 #include "filters/iir32f.h"
 #include "iir64f_reference.h"
+#include "iir_filter_call.h"
 #include "placed_floats.h"
 #include "variants.h"
 
@@ -43,18 +44,7 @@ std::vector<float> delayOf(int v, const State* state) {
 }
 
 std::vector<float> filterOnce(int v, State* state, const std::vector<float>& x, bool inPlace, std::size_t offset) {
-    const int len = static_cast<int>(x.size());
-    if (inPlace) {
-        PlacedFloats buffer(x, offset);
-        EXPECT_EQ(dspsIIR_32f_I_table[v](buffer.data(), len, state), dspStsNoErr);
-        EXPECT_TRUE(buffer.prefixIntact());
-        return buffer.values();
-    }
-    PlacedFloats src(x, offset), dst(std::vector<float>(x.size(), -7.0f), (offset + 8) % 16);
-    EXPECT_EQ(dspsIIR_32f_table[v](src.data(), dst.data(), len, state), dspStsNoErr);
-    EXPECT_EQ(std::memcmp(src.values().data(), x.data(), x.size() * sizeof(float)), 0) << "source changed";
-    EXPECT_TRUE(dst.prefixIntact());
-    return dst.values();
+    return filterPlaced(dspsIIR_32f_table[v], dspsIIR_32f_I_table[v], state, x, inPlace, offset);
 }
 
 // Single-precision cascades stay within a small multiple of float rounding

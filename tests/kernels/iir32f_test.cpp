@@ -17,6 +17,7 @@
 #include "filters/iir32f.h"
 #include "float_bits.h"
 #include "iir32f_reference.h"
+#include "iir_filter_call.h"
 #include "placed_floats.h"
 #include "variants.h"
 
@@ -24,12 +25,6 @@ namespace {
 
 using State = DspsIIRState_32f;
 const auto kSentinel = reinterpret_cast<State*>(std::uintptr_t{0x5a5a5a50});
-
-std::string variantLabel(int v) {
-    std::string label = "n";
-    label += static_cast<char>('0' + v);
-    return label;
-}
 
 State* createState(int v, const std::vector<float>& taps, const float* delay = nullptr) {
     State* state = nullptr;
@@ -57,18 +52,7 @@ struct Result {
 };
 
 Result filterOnce(int v, State* state, const std::vector<float>& x, bool inPlace, std::size_t offset) {
-    const int len = static_cast<int>(x.size());
-    if (inPlace) {
-        PlacedFloats buffer(x, offset);
-        EXPECT_EQ(dspsIIR_32f_I_table[v](buffer.data(), len, state), dspStsNoErr);
-        EXPECT_TRUE(buffer.prefixIntact());
-        return {buffer.values(), delayOf(v, state)};
-    }
-    PlacedFloats src(x, offset), dst(std::vector<float>(x.size(), -7.0f), (offset + 8) % 16);
-    EXPECT_EQ(dspsIIR_32f_table[v](src.data(), dst.data(), len, state), dspStsNoErr);
-    EXPECT_EQ(std::memcmp(src.values().data(), x.data(), x.size() * sizeof(float)), 0) << "source changed";
-    EXPECT_TRUE(dst.prefixIntact());
-    return {dst.values(), delayOf(v, state)};
+    return {filterPlaced(dspsIIR_32f_table[v], dspsIIR_32f_I_table[v], state, x, inPlace, offset), delayOf(v, state)};
 }
 
 // Single-precision filtering: outputs and delay values within a small

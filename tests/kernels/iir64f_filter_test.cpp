@@ -16,6 +16,7 @@
 #include "filters/iir64f.h"
 #include "float_bits.h"
 #include "iir64f_reference.h"
+#include "iir_filter_call.h"
 #include "placed_floats.h"
 #include "tail_buffer.h"
 #include "variants.h"
@@ -41,21 +42,10 @@ std::vector<double> delayOf(const State* state) {
     return {state->pDlyLine, state->pDlyLine + state->dlyLineLen};
 }
 
-// Filters x in one call, in place or out of place, source and destination
-// `offset` bytes past a 16-byte boundary and ending at their heap blocks.
+// Filters x in one call (see filterPlaced) and reads the delay line after it.
 Result filterOnce(int variant, State* state, const std::vector<float>& x, bool inPlace, std::size_t offset) {
-    const int len = static_cast<int>(x.size());
-    if (inPlace) {
-        PlacedFloats buffer(x, offset);
-        EXPECT_EQ(dspsIIR64f_32f_I_table[variant](buffer.data(), len, state), dspStsNoErr);
-        EXPECT_TRUE(buffer.prefixIntact());
-        return {buffer.values(), delayOf(state)};
-    }
-    PlacedFloats src(x, offset), dst(std::vector<float>(x.size(), -7.0f), (offset + 4) % 16);
-    EXPECT_EQ(dspsIIR64f_32f_table[variant](src.data(), dst.data(), len, state), dspStsNoErr);
-    EXPECT_EQ(std::memcmp(src.values().data(), x.data(), x.size() * sizeof(float)), 0) << "source changed";
-    EXPECT_TRUE(dst.prefixIntact());
-    return {dst.values(), delayOf(state)};
+    return {filterPlaced(dspsIIR64f_32f_table[variant], dspsIIR64f_32f_I_table[variant], state, x, inPlace, offset),
+            delayOf(state)};
 }
 
 Result filterFresh(int variant, const std::vector<double>& taps, const std::vector<float>& x, bool inPlace = false,
@@ -100,13 +90,6 @@ void expectSameFloats(const std::vector<float>& a, const std::vector<float>& b, 
             ADD_FAILURE() << what << ": element " << i << " " << a[i] << " vs " << b[i];
             return;
         }
-}
-
-// "n0".."n4" (built by append: g++ 12 warns falsely on "n" + std::string).
-std::string variantLabel(int v) {
-    std::string label = "n";
-    label += static_cast<char>('0' + v);
-    return label;
 }
 
 // Lengths around each switch point of n sections: the one-sample path up to
