@@ -19,6 +19,7 @@
 #include "iir32f_reference.h"
 #include "iir_filter_call.h"
 #include "placed_floats.h"
+#include "random_signal.h"
 #include "variants.h"
 
 namespace {
@@ -37,14 +38,6 @@ std::vector<float> delayOf(int v, const State* state) {
     std::vector<float> delay(state->dlyLineLen);
     EXPECT_EQ(dspsIIRGetDlyLine_32f_table[v](state, delay.data()), dspStsNoErr);
     return delay;
-}
-
-std::vector<float> randomFloats(std::size_t len, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-    std::vector<float> x(len);
-    for (float& v : x) v = sample(random);
-    return x;
 }
 
 struct Result {
@@ -245,7 +238,7 @@ TEST_P(Iir32fTest, FiltersCloseToTheReferenceForOrdersOneToEight) {
     for (int order = 1; order <= 8; ++order) {
         const std::vector<float> taps = randomArbitraryTaps(order, 50 + order);
         for (int len : lengthsFor(order)) {
-            const std::vector<float> x = randomFloats(len, 3 * len + order);
+            const std::vector<float> x = randomSignal(len, 3 * len + order);
             ArbitraryOrderReference reference(taps);
             const std::vector<double> y = reference.run(x);
             for (bool inPlace : {false, true}) {
@@ -267,7 +260,7 @@ TEST_P(Iir32fTest, FiltersCloseToTheReferenceForOrdersOneToEight) {
 TEST_P(Iir32fTest, DelayLineCarriesAcrossCallsAndRoundTrips) {
     const int v = variant();
     const std::vector<float> taps = randomArbitraryTaps(5, 77);
-    const std::vector<float> x = randomFloats(2600, 78);
+    const std::vector<float> x = randomSignal(2600, 78);
     ArbitraryOrderReference reference(taps);
     const std::vector<double> y = reference.run(x);
 
@@ -288,7 +281,7 @@ TEST_P(Iir32fTest, DelayLineCarriesAcrossCallsAndRoundTrips) {
     EXPECT_EQ(delayOf(v, state), given);
     State* restarted = createState(v, taps, given.data());
     EXPECT_EQ(delayOf(v, restarted), given);
-    const std::vector<float> more = randomFloats(300, 79);
+    const std::vector<float> more = randomSignal(300, 79);
     const Result a = filterOnce(v, state, more, false, 0), b = filterOnce(v, restarted, more, true, 0);
     EXPECT_EQ(a.out, b.out);
     EXPECT_EQ(a.delay, b.delay);
@@ -307,7 +300,7 @@ TEST(Iir32fVariantPairsTest, SharedCodeGivesTheSameBits) {
         if (std::find(variants.begin(), variants.end(), second) == variants.end()) continue;
         for (int order : {1, 4, 7}) {
             const std::vector<float> taps = randomArbitraryTaps(order, order);
-            const std::vector<float> x = randomFloats(1500, 5);
+            const std::vector<float> x = randomSignal(1500, 5);
             State* s1 = createState(first, taps);
             State* s2 = createState(second, taps);
             const Result a = filterOnce(first, s1, x, false, 4), b = filterOnce(second, s2, x, true, 8);
@@ -381,7 +374,7 @@ TEST(Iir32fEntryTest, EntryPointsRoundTrip) {
     const std::vector<float> taps = randomArbitraryTaps(4, 3);
     DspsIIRState_32f* state = nullptr;
     ASSERT_EQ(dspsIIRInitAlloc_32f(&state, taps.data(), 4, nullptr), dspStsNoErr);
-    std::vector<float> x = randomFloats(700, 4);
+    std::vector<float> x = randomSignal(700, 4);
     ArbitraryOrderReference reference(taps);
     const std::vector<double> y = reference.run(x);
     ASSERT_EQ(dspsIIR_32f_I(x.data(), 700, state), dspStsNoErr);
