@@ -10,7 +10,7 @@
 
 #include "dsp.h"
 #include "dsp_dispatch.h"
-#include "ops/arith_complex.h"
+#include "vector/arith_complex.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "dsp.h"
-#include "ops/arith_const.h"
+#include "vector/arith_const.h"
 #include "vector_bench_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "dsp.h"
-#include "ops/arith_real.h"
+#include "vector/arith_real.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <random>
 
 #include "dsp.h"
-#include "ops/arith_const.h"
-#include "ops/convert_to_float.h"
+#include "vector/arith_const.h"
+#include "vector/convert_to_float.h"
 
 namespace {
 

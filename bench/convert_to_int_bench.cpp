@@ -10,7 +10,7 @@
 #include <random>
 
 #include "dsp.h"
-#include "ops/convert_to_int.h"
+#include "vector/convert_to_int.h"
 
 namespace {
 

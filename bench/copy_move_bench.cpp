@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "dsp.h"
-#include "ops/copy_move.h"
+#include "vector/copy_move.h"
 #include "vector_bench_support.h"
 
 namespace {

@@ -13,12 +13,13 @@ extern "C" __attribute__((noinline)) DspStatus n0_benchProbe(Dsp32f* pDst, int l
 
 }  // namespace
 
-using benchProbe_fn = DspStatus (*)(Dsp32f*, int);
-extern const benchProbe_fn benchProbe_table[5];
-DSP_DEFINE_TABLE_SINGLE(benchProbe);
+// A one-body function built the way every library function is.
+#define BENCH_PROBE_SLOTS(ENTRY, INTERNAL) \
+    ENTRY(DspStatus, benchProbe, (0, 0, 0, 0, 0), (Dsp32f * pDst, int len), (pDst, len))
+DSP_DECLARE_FAMILY(BENCH_PROBE_SLOTS)
 // Kept out of line so the benchmark loop pays for a real call, as callers do.
 extern "C" __attribute__((noinline)) DspStatus benchProbe(Dsp32f* pDst, int len);
-DSP_DEFINE_ENTRY(DspStatus, benchProbe, (Dsp32f * pDst, int len), (pDst, len))
+DSP_DEFINE_FAMILY(BENCH_PROBE_SLOTS)
 
 static void BM_DirectBodyCall(benchmark::State& state) {
     Dsp32f x = 0;

@@ -2,7 +2,8 @@
 #include <cstdio>
 
 #include "dsp.h"
-#include "dsp_cpu.h"
+#include "core/versions.h"
+#include "dsp_dispatch.h"
 
 int main() {
     const DspStatus status = dspStaticInit();

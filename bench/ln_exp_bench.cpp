@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dsp.h"
-#include "ops/ln_exp.h"
+#include "vector/ln_exp.h"
 
 namespace {
 

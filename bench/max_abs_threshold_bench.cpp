@@ -8,7 +8,7 @@
 #include <random>
 
 #include "dsp.h"
-#include "ops/max_abs_threshold.h"
+#include "vector/max_abs_threshold.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "dsp.h"
-#include "ops/polar_ramp.h"
+#include "vector/polar_ramp.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dsp.h"
-#include "ops/sqrt.h"
+#include "vector/sqrt.h"
 
 // The plain loop compiled with -fno-math-errno (sqrt_no_errno_loop.cpp).
 void plainSqrtNoErrno(float* data, int len);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dsp.h"
-#include "ops/std_dev.h"
+#include "vector/std_dev.h"
 
 namespace {
 

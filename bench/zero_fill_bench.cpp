@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "dsp.h"
-#include "ops/zero_fill.h"
+#include "vector/zero_fill.h"
 #include "vector_bench_support.h"
 
 namespace {

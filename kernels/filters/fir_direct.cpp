@@ -9,9 +9,9 @@
 #include <immintrin.h>
 
 #include "filters/fir_state.h"
-#include "ops/alignment.h"
-#include "ops/copy_move.h"
-#include "simd_memory.h"
+#include "shared/alignment.h"
+#include "vector/copy_move.h"
+#include "shared/simd_memory.h"
 
 #define DSP_FAMILY_INL "fir_direct.inl"
 #include "simd_levels_all.inc"

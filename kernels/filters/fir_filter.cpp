@@ -3,15 +3,8 @@
 // the other pointers (dspStsNullPtrErr), the count (dspStsSizeErr), the
 // state's kind (dspStsContextMatchErr).
 #include "filters/fir_state.h"
-#include "ops/copy_move.h"
+#include "vector/copy_move.h"
 
 #define DSP_FAMILY_INL "fir_filter.inl"
+#define DSP_FAMILY_SLOTS DSP_FIR_FILTER_SLOTS
 #include "simd_levels_all.inc"
-
-DSP_DEFINE_TABLE5(dspsFIR_32f);
-DSP_DEFINE_TABLE5(dspsFIR_32f_I);
-
-DSP_DEFINE_ENTRY(DspStatus, dspsFIR_32f, (const Dsp32f* pSrc, Dsp32f* pDst, int numIters, DspsFIRState_32f* pState),
-                 (pSrc, pDst, numIters, pState))
-DSP_DEFINE_ENTRY(DspStatus, dspsFIR_32f_I, (Dsp32f * pSrcDst, int numIters, DspsFIRState_32f* pState),
-                 (pSrcDst, numIters, pState))

@@ -16,7 +16,7 @@ inline bool builtHere(const DspsFIRState_32f* pState) { return pState->builtByVa
 // Runs go direct: FFT mode needs the real FFT, and no state enters it yet
 // (fftLen stays -1, see fir_state.inl), while the direct path gives the same
 // samples for every state.
-extern "C" DspStatus DSP_VARIANT(dspsFIR_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int numIters,
+DspStatus DSP_VARIANT(dspsFIR_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int numIters,
                                               DspsFIRState_32f* pState) {
     if (pState == nullptr || pSrc == nullptr || pDst == nullptr) return dspStsNullPtrErr;
     if (const DspStatus status = checkCountAndKind(numIters, pState); status != dspStsNoErr) return status;
@@ -27,7 +27,7 @@ extern "C" DspStatus DSP_VARIANT(dspsFIR_32f)(const Dsp32f* pSrc, Dsp32f* pDst, 
 
 // In place through the state's scratch, 4096 samples at a time, so the
 // kernels never write over input they still read.
-extern "C" DspStatus DSP_VARIANT(dspsFIR_32f_I)(Dsp32f* pSrcDst, int numIters, DspsFIRState_32f* pState) {
+DspStatus DSP_VARIANT(dspsFIR_32f_I)(Dsp32f* pSrcDst, int numIters, DspsFIRState_32f* pState) {
     if (pState == nullptr || pSrcDst == nullptr) return dspStsNullPtrErr;
     if (const DspStatus status = checkCountAndKind(numIters, pState); status != dspStsNoErr) return status;
     if (!builtHere(pState)) return dspsFIR_32f_I_table[pState->builtByVariant](pSrcDst, numIters, pState);

@@ -10,27 +10,10 @@
 
 #include "dsp_memory.h"
 #include "filters/fir_state.h"
-#include "ops/alignment.h"
-#include "ops/copy_move.h"
-#include "ops/zero_fill.h"
+#include "shared/alignment.h"
+#include "vector/copy_move.h"
+#include "vector/zero_fill.h"
 
 #define DSP_FAMILY_INL "fir_state.inl"
+#define DSP_FAMILY_SLOTS DSP_FIR_STATE_SLOTS
 #include "simd_levels_all.inc"
-
-DSP_DEFINE_TABLE5(dspsFIRInitAlloc_32f);
-DSP_DEFINE_TABLE5(dspsFIRInit_32f);
-DSP_DEFINE_TABLE5(dspsFIRGetStateSize_32f);
-DSP_DEFINE_TABLE5(dspsFIRSetDlyLine_32f);
-DSP_DEFINE_TABLE_SINGLE(dspsFIRFree_32f);
-
-DSP_DEFINE_ENTRY(DspStatus, dspsFIRInitAlloc_32f,
-                 (DspsFIRState_32f * *ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine),
-                 (ppState, pTaps, tapsLen, pDlyLine))
-DSP_DEFINE_ENTRY(DspStatus, dspsFIRInit_32f,
-                 (DspsFIRState_32f * *ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine,
-                  Dsp8u* pBuffer),
-                 (ppState, pTaps, tapsLen, pDlyLine, pBuffer))
-DSP_DEFINE_ENTRY(DspStatus, dspsFIRGetStateSize_32f, (int tapsLen, int* pBufferSize), (tapsLen, pBufferSize))
-DSP_DEFINE_ENTRY(DspStatus, dspsFIRSetDlyLine_32f, (DspsFIRState_32f * pState, const Dsp32f* pDlyLine),
-                 (pState, pDlyLine))
-DSP_DEFINE_ENTRY(DspStatus, dspsFIRFree_32f, (DspsFIRState_32f * pState), (pState))

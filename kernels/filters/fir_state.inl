@@ -125,7 +125,7 @@ std::int64_t bufferBytes(int tapsLen, const FirFftSizes& fft) {
 
 // ---- Variant bodies ----------------------------------------------------------
 
-extern "C" DspStatus DSP_VARIANT(dspsFIRGetStateSize_32f)(int tapsLen, int* pBufferSize) {
+DspStatus DSP_VARIANT(dspsFIRGetStateSize_32f)(int tapsLen, int* pBufferSize) {
     if (pBufferSize == nullptr) return dspStsNullPtrErr;
     if (tapsLen < 1) return dspStsFIRLenErr;
     const std::int64_t bytes = bufferBytes(tapsLen, fftSizesInBuffer(tapsLen));
@@ -134,7 +134,7 @@ extern "C" DspStatus DSP_VARIANT(dspsFIRGetStateSize_32f)(int tapsLen, int* pBuf
     return dspStsNoErr;
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsFIRInit_32f)(DspsFIRState_32f** ppState, const Dsp32f* pTaps, int tapsLen,
+DspStatus DSP_VARIANT(dspsFIRInit_32f)(DspsFIRState_32f** ppState, const Dsp32f* pTaps, int tapsLen,
                                                   const Dsp32f* pDlyLine, Dsp8u* pBuffer) {
     if (ppState == nullptr || pTaps == nullptr || pBuffer == nullptr) return dspStsNullPtrErr;
     if (tapsLen < 1) return dspStsFIRLenErr;
@@ -157,7 +157,7 @@ extern "C" DspStatus DSP_VARIANT(dspsFIRInit_32f)(DspsFIRState_32f** ppState, co
     return dspStsNoErr;
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsFIRInitAlloc_32f)(DspsFIRState_32f** ppState, const Dsp32f* pTaps, int tapsLen,
+DspStatus DSP_VARIANT(dspsFIRInitAlloc_32f)(DspsFIRState_32f** ppState, const Dsp32f* pTaps, int tapsLen,
                                                        const Dsp32f* pDlyLine) {
     if (ppState == nullptr || pTaps == nullptr) return dspStsNullPtrErr;
     if (tapsLen < 1) return dspStsFIRLenErr;
@@ -197,15 +197,16 @@ extern "C" DspStatus DSP_VARIANT(dspsFIRInitAlloc_32f)(DspsFIRState_32f** ppStat
     return dspStsNoErr;
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsFIRSetDlyLine_32f)(DspsFIRState_32f* pState, const Dsp32f* pDlyLine) {
+DspStatus DSP_VARIANT(dspsFIRSetDlyLine_32f)(DspsFIRState_32f* pState, const Dsp32f* pDlyLine) {
     if (pState == nullptr) return dspStsNullPtrErr;
     if (pState->id != kFirIdSingleRate && pState->id != kFirIdMultirate) return dspStsContextMatchErr;
     loadDelayLine(pState, pDlyLine);
     return dspStsNoErr;
 }
 
-#if DSP_LEVEL == 0
-extern "C" DspStatus n0_dspsFIRFree_32f(DspsFIRState_32f* pState) {
+// Written once for every level; the slot list keeps n0's body for every
+// processor.
+DspStatus DSP_VARIANT(dspsFIRFree_32f)(DspsFIRState_32f* pState) {
     if (pState == nullptr) return dspStsNullPtrErr;
     switch (pState->id) {
         case kFirIdSingleRate:
@@ -221,6 +222,5 @@ extern "C" DspStatus n0_dspsFIRFree_32f(DspsFIRState_32f* pState) {
     n0_dspsFree(pState);
     return dspStsNoErr;
 }
-#endif
 
 #include "simd_level_end.inc"

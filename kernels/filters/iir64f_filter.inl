@@ -41,12 +41,12 @@ DspStatus filter(const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState64f_32f*
 
 }  // namespace
 
-extern "C" DspStatus DSP_VARIANT(dspsIIR64f_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int len,
+DspStatus DSP_VARIANT(dspsIIR64f_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int len,
                                                  DspsIIRState64f_32f* pState) {
     return filter(pSrc, pDst, len, pState);
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIR64f_32f_I)(Dsp32f* pSrcDst, int len, DspsIIRState64f_32f* pState) {
+DspStatus DSP_VARIANT(dspsIIR64f_32f_I)(Dsp32f* pSrcDst, int len, DspsIIRState64f_32f* pState) {
     return filter(pSrcDst, pSrcDst, len, pState);
 }
 

@@ -4,7 +4,7 @@
 #include <immintrin.h>
 
 #include "filters/iir64f.h"
-#include "simd_memory.h"
+#include "shared/simd_memory.h"
 
 #define DSP_FAMILY_INL "iir64f_kernels.inl"
 #include "simd_levels_all.inc"

@@ -13,31 +13,10 @@
 
 #include "dsp_memory.h"
 #include "filters/iir64f.h"
-#include "ops/alignment.h"
-#include "ops/copy_move.h"
-#include "ops/zero_fill.h"
+#include "shared/alignment.h"
+#include "vector/copy_move.h"
+#include "vector/zero_fill.h"
 
 #define DSP_FAMILY_INL "iir64f_state.inl"
+#define DSP_FAMILY_SLOTS DSP_IIR64F_STATE_SLOTS
 #include "simd_levels_all.inc"
-
-// The identity word stays: the released memory is no state any more.
-extern "C" DspStatus n0_dspsIIRFree64f_32f(DspsIIRState64f_32f* pState) {
-    if (pState == nullptr) return dspStsNullPtrErr;
-    if (!iirIs64fState(pState)) return dspStsContextMatchErr;
-    if (pState->isAllocated != 0) n0_dspsFree(pState);
-    return dspStsNoErr;
-}
-
-DSP_DEFINE_TABLE5(dspsIIRInitAlloc64f_BiQuad_32f);
-DSP_DEFINE_TABLE5(dspsIIRSetTaps64f_32f);
-DSP_DEFINE_TABLE5(dspsIIRSetDlyLine64f_32f);
-DSP_DEFINE_TABLE_SINGLE(dspsIIRFree64f_32f);
-
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRInitAlloc64f_BiQuad_32f,
-                 (DspsIIRState64f_32f * *ppState, const Dsp64f* pTaps, int numBq, const Dsp64f* pDlyLine),
-                 (ppState, pTaps, numBq, pDlyLine))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRSetTaps64f_32f, (const Dsp64f* pTaps, DspsIIRState64f_32f* pState),
-                 (pTaps, pState))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRSetDlyLine64f_32f, (DspsIIRState64f_32f * pState, const Dsp64f* pDlyLine),
-                 (pState, pDlyLine))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRFree64f_32f, (DspsIIRState64f_32f * pState), (pState))

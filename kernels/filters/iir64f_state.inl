@@ -119,7 +119,7 @@ DspStatus iirSetTapsBiquad64f(const Dsp64f* pTaps, DspsIIRState64f_32f* pState) 
     return dspStsNoErr;
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIRInitAlloc64f_BiQuad_32f)(DspsIIRState64f_32f** ppState, const Dsp64f* pTaps,
+DspStatus DSP_VARIANT(dspsIIRInitAlloc64f_BiQuad_32f)(DspsIIRState64f_32f** ppState, const Dsp64f* pTaps,
                                                                  int numBq, const Dsp64f* pDlyLine) {
     if (ppState == nullptr || pTaps == nullptr) return dspStsNullPtrErr;
     if (numBq < 1) return dspStsIIROrderErr;
@@ -140,7 +140,7 @@ extern "C" DspStatus DSP_VARIANT(dspsIIRInitAlloc64f_BiQuad_32f)(DspsIIRState64f
     return dspStsNoErr;
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIRSetTaps64f_32f)(const Dsp64f* pTaps, DspsIIRState64f_32f* pState) {
+DspStatus DSP_VARIANT(dspsIIRSetTaps64f_32f)(const Dsp64f* pTaps, DspsIIRState64f_32f* pState) {
     if (pState == nullptr || pTaps == nullptr) return dspStsNullPtrErr;
     // "II17" (arbitrary order) states are never built, so they have no taps
     // routine either: refused like any other record.
@@ -148,7 +148,7 @@ extern "C" DspStatus DSP_VARIANT(dspsIIRSetTaps64f_32f)(const Dsp64f* pTaps, Dsp
     return iirSetTapsBiquad64f(pTaps, pState);
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIRSetDlyLine64f_32f)(DspsIIRState64f_32f* pState, const Dsp64f* pDlyLine) {
+DspStatus DSP_VARIANT(dspsIIRSetDlyLine64f_32f)(DspsIIRState64f_32f* pState, const Dsp64f* pDlyLine) {
     if (pState == nullptr) return dspStsNullPtrErr;
     if (!iirIs64fState(pState)) return dspStsContextMatchErr;
     if (pDlyLine != nullptr) {
@@ -156,6 +156,16 @@ extern "C" DspStatus DSP_VARIANT(dspsIIRSetDlyLine64f_32f)(DspsIIRState64f_32f* 
     } else {
         DSP_VARIANT(dspsZero_64f)(pState->pDlyLine, pState->dlyLineLen);
     }
+    return dspStsNoErr;
+}
+
+// Releasing has no processor-specific code: the slot list keeps n0's body
+// for every processor. The identity word stays: the released memory is no
+// state any more.
+DspStatus DSP_VARIANT(dspsIIRFree64f_32f)(DspsIIRState64f_32f* pState) {
+    if (pState == nullptr) return dspStsNullPtrErr;
+    if (!iirIs64fState(pState)) return dspStsContextMatchErr;
+    if (pState->isAllocated != 0) n0_dspsFree(pState);
     return dspStsNoErr;
 }
 

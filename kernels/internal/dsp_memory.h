@@ -27,7 +27,12 @@ void dspAlignedFree(void* ptr);
 // The same for a byte count already formed in 64 bits by a typed allocator.
 void* dspAlignedMallocBytes(std::size_t bytes);
 
-DSP_DECLARE_SINGLE_BODY(Dsp8u*, dspsMalloc_8u, (int len));
-DSP_DECLARE_SINGLE_BODY(Dsp32f*, dspsMalloc_32f, (int len));
-DSP_DECLARE_SINGLE_BODY(Dsp64f*, dspsMalloc_64f, (int len));
-DSP_DECLARE_SINGLE_BODY(void, dspsFree, (void* ptr));
+// Allocation has no processor-specific code: one body serves every variant.
+// dspsMalloc_64f has no entry point.
+#define DSP_MEMORY_SLOTS(ENTRY, INTERNAL)                               \
+    ENTRY(Dsp8u*, dspsMalloc_8u, (0, 0, 0, 0, 0), (int len), (len))     \
+    ENTRY(Dsp32f*, dspsMalloc_32f, (0, 0, 0, 0, 0), (int len), (len))   \
+    INTERNAL(Dsp64f*, dspsMalloc_64f, (0, 0, 0, 0, 0), (int len))       \
+    ENTRY(void, dspsFree, (0, 0, 0, 0, 0), (void* ptr), (ptr))
+
+DSP_DECLARE_FAMILY(DSP_MEMORY_SLOTS)

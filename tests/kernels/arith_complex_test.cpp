@@ -14,8 +14,8 @@
 #include "dsp.h"
 #include "float_bits.h"
 #include "guarded_buffer.h"
-#include "ops/arith_complex.h"
-#include "ops/division_nan.h"
+#include "vector/arith_complex.h"
+#include "shared/division_nan.h"
 #include "placed_floats.h"
 #include "variants.h"
 

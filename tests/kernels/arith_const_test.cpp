@@ -21,7 +21,7 @@
 #include "float_bits.h"
 #include "float_vectors.h"
 #include "guarded_buffer.h"
-#include "ops/arith_const.h"
+#include "vector/arith_const.h"
 #include "tail_buffer.h"
 #include "variants.h"
 

@@ -12,10 +12,11 @@
 #include <gtest/gtest.h>
 
 #include "dsp.h"
-#include "dsp_cpu.h"
+#include "core/fp_env.h"
+#include "dsp_dispatch.h"
 #include "float_bits.h"
 #include "guarded_buffer.h"
-#include "ops/convert_to_float.h"
+#include "vector/convert_to_float.h"
 #include "tail_buffer.h"
 #include "variants.h"
 

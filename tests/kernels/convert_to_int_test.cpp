@@ -23,10 +23,10 @@
 
 #include "dsp.h"
 #include "caller_mxcsr.h"
-#include "dsp_cpu.h"
+#include "core/fp_env.h"
 #include "float_bits.h"
 #include "guarded_buffer.h"
-#include "ops/convert_to_int.h"
+#include "vector/convert_to_int.h"
 #include "tail_buffer.h"
 #include "variants.h"
 

@@ -12,9 +12,10 @@
 
 #include "cache_fake.h"
 #include "dsp.h"
-#include "dsp_cpu.h"
+#include "cache_size.h"
+#include "dsp_dispatch.h"
 #include "guarded_buffer.h"
-#include "ops/copy_move.h"
+#include "vector/copy_move.h"
 #include "tail_buffer.h"
 #include "variants.h"
 

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dsp_cpu.h"
+#include "core/fp_env.h"
+#include "core/cpu_info.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "dsp.h"
 #include "float_bits.h"
 #include "float_vectors.h"
-#include "ops/ln_exp.h"
+#include "vector/ln_exp.h"
 #include "placed_floats.h"
 #include "variants.h"
 

@@ -13,7 +13,7 @@
 #include "dsp.h"
 #include "float_bits.h"
 #include "guarded_buffer.h"
-#include "ops/max_abs_threshold.h"
+#include "vector/max_abs_threshold.h"
 #include "placed_floats.h"
 #include "variants.h"
 

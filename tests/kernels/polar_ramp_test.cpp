@@ -22,7 +22,7 @@
 #include "dsp.h"
 #include "float_bits.h"
 #include "guarded_buffer.h"
-#include "ops/polar_ramp.h"
+#include "vector/polar_ramp.h"
 #include "tail_buffer.h"
 #include "variants.h"
 

@@ -15,7 +15,7 @@
 #include "dsp.h"
 #include "float_bits.h"
 #include "float_vectors.h"
-#include "ops/sqrt.h"
+#include "vector/sqrt.h"
 #include "placed_floats.h"
 #include "variants.h"
 

@@ -7,7 +7,10 @@
 
 #include "cpuid_fake.h"
 #include "dsp.h"
-#include "dsp_cpu.h"
+#include "core/fp_env.h"
+#include "core/cpu_features.h"
+#include "core/versions.h"
+#include "dsp_dispatch.h"
 #include "dsp_dispatch.h"
 
 using namespace cpuid_bits;

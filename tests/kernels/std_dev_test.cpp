@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "float_bits.h"
-#include "ops/std_dev.h"
+#include "vector/std_dev.h"
 #include "tail_buffer.h"
 #include "variants.h"
 

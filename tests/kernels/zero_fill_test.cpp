@@ -14,9 +14,10 @@
 
 #include "cache_fake.h"
 #include "dsp.h"
-#include "dsp_cpu.h"
+#include "cache_size.h"
+#include "dsp_dispatch.h"
 #include "guarded_buffer.h"
-#include "ops/zero_fill.h"
+#include "vector/zero_fill.h"
 #include "variants.h"
 
 namespace {

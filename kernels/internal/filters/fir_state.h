@@ -5,6 +5,12 @@
 // keeps every field in its historical order with its real size (pointers are
 // 8 bytes here), so the header is sizeof(DspsFIRState_32f) rounded up to 16
 // and every size below is derived from it.
+//
+// Variant classes of the filtering: n0 sums each output in double and rounds
+// once (the exactly rounded convolution but for the double sum's own
+// rounding). n1..n4 sum in single precision, each output within tapsLen * 2^-23 * sum |h x| of
+// the exact one; n1 and n2 agree bit for bit, as do n3 and n4, and n3/n4
+// differ from n1/n2 from 32 taps on (other summation order).
 #pragma once
 
 #include <cstddef>
@@ -131,26 +137,39 @@ inline constexpr FirAreas firSingleRateAreas(FirTapsLayout layout, std::int64_t 
 
 // ---- Variant bodies and tables -----------------------------------------------
 
-DSP_DECLARE_VARIANTS(DspStatus, dspsFIRInitAlloc_32f,
-                     (DspsFIRState_32f * *ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine));
-DSP_DECLARE_VARIANTS(DspStatus, dspsFIRInit_32f,
-                     (DspsFIRState_32f * *ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine,
-                      Dsp8u* pBuffer));
-DSP_DECLARE_VARIANTS(DspStatus, dspsFIRGetStateSize_32f, (int tapsLen, int* pBufferSize));
-DSP_DECLARE_VARIANTS(DspStatus, dspsFIRSetDlyLine_32f, (DspsFIRState_32f * pState, const Dsp32f* pDlyLine));
-// One body for every variant: releasing touches no variant-specific layout.
-DSP_DECLARE_SINGLE_BODY(DspStatus, dspsFIRFree_32f, (DspsFIRState_32f * pState));
-DSP_DECLARE_VARIANTS(DspStatus, dspsFIR_32f,
-                     (const Dsp32f* pSrc, Dsp32f* pDst, int numIters, DspsFIRState_32f* pState));
-DSP_DECLARE_VARIANTS(DspStatus, dspsFIR_32f_I, (Dsp32f * pSrcDst, int numIters, DspsFIRState_32f* pState));
+// Releasing touches no variant-specific layout: one body serves every
+// processor.
+#define DSP_FIR_STATE_SLOTS(ENTRY, INTERNAL)                                                            \
+    ENTRY(DspStatus, dspsFIRInitAlloc_32f, (0, 1, 2, 3, 4),                                              \
+          (DspsFIRState_32f * *ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine),       \
+          (ppState, pTaps, tapsLen, pDlyLine))                                                          \
+    ENTRY(DspStatus, dspsFIRInit_32f, (0, 1, 2, 3, 4),                                                   \
+          (DspsFIRState_32f * *ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine,        \
+           Dsp8u* pBuffer),                                                                             \
+          (ppState, pTaps, tapsLen, pDlyLine, pBuffer))                                                 \
+    ENTRY(DspStatus, dspsFIRGetStateSize_32f, (0, 1, 2, 3, 4), (int tapsLen, int* pBufferSize),          \
+          (tapsLen, pBufferSize))                                                                       \
+    ENTRY(DspStatus, dspsFIRSetDlyLine_32f, (0, 1, 2, 3, 4),                                             \
+          (DspsFIRState_32f * pState, const Dsp32f* pDlyLine), (pState, pDlyLine))                       \
+    ENTRY(DspStatus, dspsFIRFree_32f, (0, 0, 0, 0, 0), (DspsFIRState_32f * pState), (pState))
+
+#define DSP_FIR_FILTER_SLOTS(ENTRY, INTERNAL)                                                           \
+    ENTRY(DspStatus, dspsFIR_32f, (0, 1, 2, 3, 4),                                                       \
+          (const Dsp32f* pSrc, Dsp32f* pDst, int numIters, DspsFIRState_32f* pState),                    \
+          (pSrc, pDst, numIters, pState))                                                               \
+    ENTRY(DspStatus, dspsFIR_32f_I, (0, 1, 2, 3, 4), (Dsp32f * pSrcDst, int numIters, DspsFIRState_32f* pState), \
+          (pSrcDst, numIters, pState))
+
+DSP_DECLARE_FAMILY(DSP_FIR_STATE_SLOTS)
+DSP_DECLARE_FAMILY(DSP_FIR_FILTER_SLOTS)
 
 // ---- Internal kernels (no checks: the bodies have validated everything) ------
 
 // Direct path over count >= 1 samples from source to destination (distinct,
 // neither overlapping the state): stages the input behind the history,
 // convolves, and leaves the last tapsLen inputs as the new history.
-#define DSP_FIR_DIRECT_FILTER \
-    void firDirectFilter32f(DspsFIRState_32f* pState, const Dsp32f* pSrc, Dsp32f* pDst, int count);
+DSP_DECLARE_IN_LEVELS(void firDirectFilter32f(DspsFIRState_32f* pState, const Dsp32f* pSrc, Dsp32f* pDst,
+                                              int count);)
 // Convolution of the SSE variants: out[i] = sum over k of
 // h[k] * window[i + tapsLen - 1 - k] in single precision, the window holding
 // count + tapsLen - 1 floats (count, tapsLen >= 1; pDst overlaps neither the
@@ -158,14 +177,5 @@ DSP_DECLARE_VARIANTS(DspStatus, dspsFIR_32f_I, (Dsp32f * pSrcDst, int numIters, 
 // four taps run oldest first; non-zero (n3/n4 only, tapsLen >= 32): pTaps
 // is the shifted-copies pTapsRev and groups of four outputs sum lanes in
 // segments of at most 17 vectors. n1/n2 ignore the flag.
-#define DSP_FIR_DIRECT_CONVOLVE                                                                      \
-    void firDirectConvolve32f(const Dsp32f* pTaps, const Dsp32f* pWindow, Dsp32f* pDst, int count, \
-                              int tapsLen, int layoutFlag);
-
-namespace dsp_n0 { DSP_FIR_DIRECT_FILTER }
-namespace dsp_n1 { DSP_FIR_DIRECT_FILTER DSP_FIR_DIRECT_CONVOLVE }
-namespace dsp_n2 { DSP_FIR_DIRECT_FILTER DSP_FIR_DIRECT_CONVOLVE }
-namespace dsp_n3 { DSP_FIR_DIRECT_FILTER DSP_FIR_DIRECT_CONVOLVE }
-namespace dsp_n4 { DSP_FIR_DIRECT_FILTER DSP_FIR_DIRECT_CONVOLVE }
-#undef DSP_FIR_DIRECT_FILTER
-#undef DSP_FIR_DIRECT_CONVOLVE
+DSP_DECLARE_IN_SSE_LEVELS(void firDirectConvolve32f(const Dsp32f* pTaps, const Dsp32f* pWindow, Dsp32f* pDst,
+                                                    int count, int tapsLen, int layoutFlag);)

@@ -55,30 +55,33 @@ constexpr int kIirSampleTapsPerSection = 6;
 // behind it starts on a 16-byte boundary.
 constexpr std::size_t kIirHeaderBytes = (sizeof(DspsIIRState64f_32f) + 15) & ~std::size_t{15};
 
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIRInitAlloc64f_BiQuad_32f,
-                     (DspsIIRState64f_32f * *ppState, const Dsp64f* pTaps, int numBq, const Dsp64f* pDlyLine));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIRSetTaps64f_32f, (const Dsp64f* pTaps, DspsIIRState64f_32f* pState));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIRSetDlyLine64f_32f, (DspsIIRState64f_32f * pState, const Dsp64f* pDlyLine));
 // Releasing has no processor-specific code: one body serves every variant.
-DSP_DECLARE_SINGLE_BODY(DspStatus, dspsIIRFree64f_32f, (DspsIIRState64f_32f * pState));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIR64f_32f,
-                     (const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState64f_32f* pState));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIR64f_32f_I, (Dsp32f * pSrcDst, int len, DspsIIRState64f_32f* pState));
+#define DSP_IIR64F_STATE_SLOTS(ENTRY, INTERNAL)                                                           \
+    ENTRY(DspStatus, dspsIIRInitAlloc64f_BiQuad_32f, (0, 1, 2, 3, 4),                                      \
+          (DspsIIRState64f_32f * *ppState, const Dsp64f* pTaps, int numBq, const Dsp64f* pDlyLine),        \
+          (ppState, pTaps, numBq, pDlyLine))                                                              \
+    ENTRY(DspStatus, dspsIIRSetTaps64f_32f, (0, 1, 2, 3, 4), (const Dsp64f* pTaps, DspsIIRState64f_32f* pState), \
+          (pTaps, pState))                                                                                \
+    ENTRY(DspStatus, dspsIIRSetDlyLine64f_32f, (0, 1, 2, 3, 4),                                            \
+          (DspsIIRState64f_32f * pState, const Dsp64f* pDlyLine), (pState, pDlyLine))                      \
+    ENTRY(DspStatus, dspsIIRFree64f_32f, (0, 0, 0, 0, 0), (DspsIIRState64f_32f * pState), (pState))
+
+#define DSP_IIR64F_FILTER_SLOTS(ENTRY, INTERNAL)                                                          \
+    ENTRY(DspStatus, dspsIIR64f_32f, (0, 1, 2, 3, 4),                                                      \
+          (const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState64f_32f* pState), (pSrc, pDst, len, pState)) \
+    ENTRY(DspStatus, dspsIIR64f_32f_I, (0, 1, 2, 3, 4), (Dsp32f * pSrcDst, int len, DspsIIRState64f_32f* pState), \
+          (pSrcDst, len, pState))
+
+DSP_DECLARE_FAMILY(DSP_IIR64F_STATE_SLOTS)
+DSP_DECLARE_FAMILY(DSP_IIR64F_FILTER_SLOTS)
 
 // Set-up helpers of every level. The size is formed in 64 bits; sizes above
 // INT_MAX cannot be allocated and are refused by the caller.
-#define DSP_IIR64F_SETUP                                                                              \
-    std::size_t iirGetStateSizeBiquad64f(int numBq);                                                  \
-    DspStatus iirInitBiquadWithBuffer64f(DspsIIRState64f_32f** ppState, const Dsp64f* pTaps, int numBq, \
-                                         const Dsp64f* pDlyLine, Dsp8u* pBlock, Dsp32u id);           \
-    DspStatus iirSetTapsBiquad64f(const Dsp64f* pTaps, DspsIIRState64f_32f* pState);
-
-namespace dsp_n0 { DSP_IIR64F_SETUP }
-namespace dsp_n1 { DSP_IIR64F_SETUP }
-namespace dsp_n2 { DSP_IIR64F_SETUP }
-namespace dsp_n3 { DSP_IIR64F_SETUP }
-namespace dsp_n4 { DSP_IIR64F_SETUP }
-#undef DSP_IIR64F_SETUP
+DSP_DECLARE_IN_LEVELS(std::size_t iirGetStateSizeBiquad64f(int numBq);
+                      DspStatus iirInitBiquadWithBuffer64f(DspsIIRState64f_32f** ppState, const Dsp64f* pTaps,
+                                                           int numBq, const Dsp64f* pDlyLine, Dsp8u* pBlock,
+                                                           Dsp32u id);
+                      DspStatus iirSetTapsBiquad64f(const Dsp64f* pTaps, DspsIIRState64f_32f* pState);)
 
 // The checks every filtering body makes, in this order, before it writes
 // anything: pointers, length, identity.
@@ -101,16 +104,10 @@ inline DspStatus iirCheckFilterArgs(const void* pSrc, const void* pDst, int len,
 //   iirAllPoleBlock64f32f: the same outputs rounded into pDst[2 .. m+1];
 //     of pY it leaves only the last two outputs, pY[m] and pY[m+1].
 //   iirBqChunk64f32f: n (1..kIirChunkLength) samples through the cascade.
-#define DSP_IIR64F_KERNELS                                                                                  \
-    void iirOneBiquad64f32f(Dsp32f x, Dsp32f* pOut, DspsIIRState64f_32f* pState);                             \
-    void iirFirPart32f(const Dsp32f* pSrc, Dsp64f* pDst, int m, const Dsp64f* pTapsPair);                    \
-    void iirFirPart64f(const Dsp64f* pSrc, Dsp64f* pDst, int m, const Dsp64f* pTapsPair);                    \
-    void iirAllPoleBlock64f(const Dsp64f* pW, Dsp64f* pY, int m, const Dsp64f* pFbBlock);                     \
-    void iirAllPoleBlock64f32f(const Dsp64f* pW, Dsp64f* pY, int m, const Dsp64f* pFbBlock, Dsp32f* pDst);     \
-    void iirBqChunk64f32f(const Dsp32f* pSrc, Dsp32f* pDst, int n, DspsIIRState64f_32f* pState);
-
-namespace dsp_n1 { DSP_IIR64F_KERNELS }
-namespace dsp_n2 { DSP_IIR64F_KERNELS }
-namespace dsp_n3 { DSP_IIR64F_KERNELS }
-namespace dsp_n4 { DSP_IIR64F_KERNELS }
-#undef DSP_IIR64F_KERNELS
+DSP_DECLARE_IN_SSE_LEVELS(
+    void iirOneBiquad64f32f(Dsp32f x, Dsp32f* pOut, DspsIIRState64f_32f* pState);
+    void iirFirPart32f(const Dsp32f* pSrc, Dsp64f* pDst, int m, const Dsp64f* pTapsPair);
+    void iirFirPart64f(const Dsp64f* pSrc, Dsp64f* pDst, int m, const Dsp64f* pTapsPair);
+    void iirAllPoleBlock64f(const Dsp64f* pW, Dsp64f* pY, int m, const Dsp64f* pFbBlock);
+    void iirAllPoleBlock64f32f(const Dsp64f* pW, Dsp64f* pY, int m, const Dsp64f* pFbBlock, Dsp32f* pDst);
+    void iirBqChunk64f32f(const Dsp32f* pSrc, Dsp32f* pDst, int n, DspsIIRState64f_32f* pState);)

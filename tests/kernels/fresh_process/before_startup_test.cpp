@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "dsp.h"
-#include "dsp_cpu.h"
+#include "core/cpu_features.h"
 #include "dsp_dispatch.h"
 
 namespace {

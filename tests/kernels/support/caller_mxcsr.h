@@ -2,7 +2,7 @@
 // results do not depend on it and that it is given back unchanged.
 #pragma once
 
-#include "dsp_cpu.h"
+#include "core/fp_env.h"
 
 // Caller states worth trying: the default, each denormal mode and both, the
 // other rounding modes, sticky flags already raised, and exceptions unmasked

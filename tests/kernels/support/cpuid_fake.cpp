@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "dsp_cpu.h"
+#include "core/cpu_features.h"
+#include "dsp_dispatch.h"
 #include "dsp_dispatch.h"
 
 namespace {

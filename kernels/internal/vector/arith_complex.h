@@ -1,0 +1,35 @@
+// Arithmetic on complex float vectors (Dsp32fc, real part first) and the
+// product of two real-signal spectra in the Perm layout. None of these has an
+// entry point: the complex functions have only their variant tables, and the
+// FFT and filter code calls the dspsMulPerm_32f_I body of its own level.
+#pragma once
+
+#include "dsp_dispatch.h"
+
+// dspsAdd_32fc_I: pSrcDst += pSrc; dspsAdd_32fc: pDst = pSrc1 + pSrc2, both run
+//   as the real additions of the same level on 2 * len floats.
+// dspsMul_32f32fc: pDst[i] = pSrc1[i] * pSrc2[i], a real times a complex vector.
+// dspsMul_32fc_I, dspsMul_32fc: complex products pSrcDst = pSrc * pSrcDst,
+//   pDst = pSrc1 * pSrc2.
+// dspsDiv_32fc: pDst[i] = pSrc2[i] / pSrc1[i]; dspStsDivByZero when a divisor
+//   was zero.
+// dspsMulPerm_32f_I: pSrcDst = pSrcDst * pSrc, both len floats in the Perm
+//   layout: word 0 (and word 1 for an even len) real, then (re, im) pairs.
+#define DSP_ARITH_COMPLEX_SLOTS(ENTRY, INTERNAL)                                                          \
+    INTERNAL(DspStatus, dspsAdd_32fc_I, (0, 1, 2, 3, 4), (const Dsp32fc* pSrc, Dsp32fc* pSrcDst, int len)) \
+    INTERNAL(DspStatus, dspsAdd_32fc, (0, 1, 2, 3, 4),                                                    \
+             (const Dsp32fc* pSrc1, const Dsp32fc* pSrc2, Dsp32fc* pDst, int len))                        \
+    INTERNAL(DspStatus, dspsMul_32f32fc, (0, 1, 2, 3, 4),                                                 \
+             (const Dsp32f* pSrc1, const Dsp32fc* pSrc2, Dsp32fc* pDst, int len))                         \
+    INTERNAL(DspStatus, dspsMul_32fc_I, (0, 1, 2, 3, 4), (const Dsp32fc* pSrc, Dsp32fc* pSrcDst, int len)) \
+    INTERNAL(DspStatus, dspsMul_32fc, (0, 1, 2, 3, 4),                                                    \
+             (const Dsp32fc* pSrc1, const Dsp32fc* pSrc2, Dsp32fc* pDst, int len))                        \
+    INTERNAL(DspStatus, dspsDiv_32fc, (0, 1, 2, 3, 4),                                                    \
+             (const Dsp32fc* pSrc1, const Dsp32fc* pSrc2, Dsp32fc* pDst, int len))                        \
+    INTERNAL(DspStatus, dspsMulPerm_32f_I, (0, 1, 2, 3, 4), (const Dsp32f* pSrc, Dsp32f* pSrcDst, int len))
+
+DSP_DECLARE_FAMILY(DSP_ARITH_COMPLEX_SLOTS)
+
+// Complex products of nPairs (>= 1) interleaved (re, im) pairs, pSrcDst =
+// pSrc * pSrcDst; no checks. One per SSE level, bit-identical to each other.
+DSP_DECLARE_IN_SSE_LEVELS(void mulPermKernel(const Dsp32f* pSrc, Dsp32f* pSrcDst, int nPairs);)
