@@ -1,7 +1,5 @@
 // Zero and fill: exact bytes at every alignment, argument checks, the
 // streaming path and the cache-size rule that selects it.
-#include <sys/mman.h>
-
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -168,25 +166,6 @@ INSTANTIATE_FOR_EACH_VARIANT(ZeroFillTest);
 
 TEST(ZeroFillDispatchTest, Zero32sRunsTheZero32fBodies) {
     for (int v = 0; v < 5; ++v) EXPECT_EQ(dspsZero_32s_table[v], dspsZero_32f_table[v]) << "variant " << v;
-}
-
-// 4 * len passes 2^31 here: a 32-bit byte count would wrap and clear only the
-// first few bytes (or run wild). Every level forms the count in the same
-// wrapper, so the best level stands for all (each run writes 2 GiB).
-TEST(ZeroFillLargeTest, ByteCountOfMoreThan2GiBDoesNotWrap) {
-    const int len = (1 << 29) + 4;
-    const std::size_t bytes = std::size_t{4} * static_cast<std::size_t>(len);
-    const std::size_t mapped = bytes + 4096;
-    const int variant = supportedVariants().back();
-    void* map = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    ASSERT_NE(map, MAP_FAILED);
-    madvise(map, mapped, MADV_HUGEPAGE);  // far fewer page faults
-    auto* p = static_cast<unsigned char*>(map);
-    std::memset(p + bytes - 64, 0xEE, 128);
-    EXPECT_EQ(dspsZero_32f_table[variant](reinterpret_cast<Dsp32f*>(p), len), dspStsNoErr);
-    EXPECT_EQ(bytesOf(p + bytes - 64, 64), std::vector<unsigned char>(64, 0));
-    EXPECT_EQ(bytesOf(p + bytes, 64), std::vector<unsigned char>(64, 0xEE));
-    munmap(map, mapped);
 }
 
 // The cache-size rule: vendor, leaf-2 repeat count, registers marked empty
