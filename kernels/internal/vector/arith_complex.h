@@ -2,6 +2,20 @@
 // product of two real-signal spectra in the Perm layout. None of these has an
 // entry point: the complex functions have only their variant tables, and the
 // FFT and filter code calls the dspsMulPerm_32f_I body of its own level.
+//
+// Variant classes:
+//   Add_32fc_I, Add_32fc: bit-identical in all variants.
+//   Mul_32f32fc, Mul_32fc_I, Mul_32fc, MulPerm_32f_I: identical across n1..n4,
+//     which round every product before the sum; n0 forms the products
+//     exactly and the sum in double, rounded once, so it may differ in the
+//     last bit (more where the two products cancel).
+//   Div_32fc: n0 divides in double and rounds each part once. n1..n4 agree
+//     bit for bit and work in single precision: |a|^2 and both numerators
+//     rounded, 1/|a|^2 from the reciprocal estimate (|e| <= 1.5 * 2^-12) and
+//     one Newton step, which leaves e^2 (at most 2.25 * 2^-24) and two
+//     roundings. Each part is within about 6 ulp of the exact quotient where
+//     the numerator's products do not cancel, and |a|^2 below the single
+//     range counts as a zero divisor.
 #pragma once
 
 #include "dsp_dispatch.h"

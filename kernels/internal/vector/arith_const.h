@@ -2,6 +2,13 @@
 //
 // Where the SSSE3 and SSE4.1 levels run the same code, only the n0..n3 bodies
 // exist and the table's n4 slot holds the n3 body.
+//
+// Variant classes: AddC, MulC, SubCRev and DivC are bit-identical in all
+// variants (DivC multiplies by the single-precision reciprocal of the
+// constant in every variant: within 1.5 ulp of the quotient, not exactly
+// rounded). AddProductC and MulC_32fc are identical across n1..n4, which
+// round every product to float; n0 keeps the products exact and rounds once,
+// so it may differ in the last bit.
 #pragma once
 
 #include "dsp.h"

@@ -3,6 +3,19 @@
 // point. Where two levels run the same code the table holds one body twice
 // (n1 also fills the n2 slot, n3 the n4 slot) and only that body exists:
 // reach a variant through its slot, e.g. dspsAdd_32f_I_table[k].
+//
+// Variant classes:
+//   Add, Sub, Mul: bit-identical in all variants (one single-precision
+//     operation per element).
+//   AddProduct: identical across n1..n4, which round the product before the
+//     addition; n0 adds the exact product and rounds once, so it may differ
+//     in the last bit.
+//   Div: n0 gives the exactly rounded quotient. n1..n4 agree bit for bit; they
+//     multiply by the reciprocal estimate r (relative error |e| <= 1.5 * 2^-12
+//     on every processor with SSE) and correct it by 1 + e + e^2. What is
+//     left is e^3 (below 2^-34) and four roundings of at most 2^-24 each, plus
+//     the final one: within 5 ulp of the exact quotient (3 on the
+//     development machine, the bound the tests hold there).
 #pragma once
 
 #include "dsp_dispatch.h"

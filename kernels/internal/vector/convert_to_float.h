@@ -1,6 +1,8 @@
 // Integer-to-float conversion: unsigned 8-bit, signed 16-bit, packed signed
 // 24-bit and signed 32-bit samples become floats of the same value (32-bit
 // values beyond 2^24 round in the current rounding mode). No scaling.
+//
+// Variant class: bit-identical in all variants.
 #pragma once
 
 #include "dsp_dispatch.h"

@@ -1,6 +1,12 @@
 // Float-to-integer conversion with a power-of-two scale factor, rounding mode
 // and saturation: unsigned 8-bit, signed 16-bit, packed signed 24-bit and
 // signed 32-bit destinations.
+//
+// Variant classes: for finite inputs with scale factors -127..126 all five
+// variants give identical results when rounding to nearest or toward zero,
+// and in the 24-bit conversion; n1..n4 are identical to each other
+// everywhere. n0 differs only in NaN results, in the 8u/16s half-away case
+// of +-0.49999997 and in the NaN products of extreme scale factors.
 #pragma once
 
 #include <cstdint>

@@ -11,6 +11,13 @@
 //     elements nearest the start.
 //   The SIMD exponential saturates from 87.1 on and gives +0.0 from -87.3365
 //   down, n0 only beyond the float range.
+// The logarithm uses no estimate instruction: its bound, measured over every
+// float input, holds on any processor. The SIMD exponential's groups take
+// 1/D of their rational approximation from the reciprocal estimate and one
+// Newton step; the architecture guarantees the estimate to 1.5 * 2^-12
+// relative, so the step leaves at most 2.25 * 2^-24 plus two roundings of
+// 2^-24: on a processor whose estimate is worst-case, up to 3 ulp more than
+// the 5 measured with this machine's estimate (8 ulp).
 #pragma once
 
 #include "dsp_dispatch.h"

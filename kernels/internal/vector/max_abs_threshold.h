@@ -1,6 +1,10 @@
 // Maximum of a vector, element-wise absolute value and thresholds that clamp
 // elements against a level from below (relation 0) or from above (relation
-// 4). The SSE variants differ from n0 only where NaNs or tied +0/-0 meet.
+// 4).
+//
+// Variant class: n1..n4 are bit-identical to each other; n0 gives the same
+// results except where NaNs or tied +0/-0 meet (which element wins a tie,
+// how a NaN element or level is passed on).
 #pragma once
 
 #include "dsp_dispatch.h"

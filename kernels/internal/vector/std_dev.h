@@ -1,6 +1,12 @@
 // Sample standard deviation (divisor n - 1) of a float vector. There is no
 // entry point: the variant bodies and their table are reachable only from
 // inside the library and from tests.
+//
+// Variant classes: with the accurate hint, n1..n4 are bit-identical to each
+// other and to n0 on finite data (all sum the same way in double); with
+// kStdDevFastHint they sum in single-precision lanes and agree with the
+// accurate result only where every partial sum is exact. A NaN with its sign
+// clear gives +0 in n0 and NaN in n1..n4.
 #pragma once
 
 #include "dsp_dispatch.h"
