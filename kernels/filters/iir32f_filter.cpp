@@ -7,15 +7,8 @@
 #include <algorithm>
 
 #include "filters/iir32f.h"
-#include "simd_memory.h"
+#include "shared/simd_memory.h"
 
 #define DSP_FAMILY_INL "iir32f_filter.inl"
+#define DSP_FAMILY_SLOTS DSP_IIR32F_FILTER_SLOTS
 #include "simd_levels_all.inc"
-
-DSP_DEFINE_TABLE5(dspsIIR_32f);
-DSP_DEFINE_TABLE5(dspsIIR_32f_I);
-
-DSP_DEFINE_ENTRY(DspStatus, dspsIIR_32f, (const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState_32f* pState),
-                 (pSrc, pDst, len, pState))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIR_32f_I, (Dsp32f * pSrcDst, int len, DspsIIRState_32f* pState),
-                 (pSrcDst, len, pState))

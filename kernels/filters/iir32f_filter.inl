@@ -227,11 +227,11 @@ DspStatus filter(const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState_32f* pS
 
 }  // namespace
 
-extern "C" DspStatus DSP_VARIANT(dspsIIR_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState_32f* pState) {
+DspStatus DSP_VARIANT(dspsIIR_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState_32f* pState) {
     return filter(pSrc, pDst, len, pState);
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIR_32f_I)(Dsp32f* pSrcDst, int len, DspsIIRState_32f* pState) {
+DspStatus DSP_VARIANT(dspsIIR_32f_I)(Dsp32f* pSrcDst, int len, DspsIIRState_32f* pState) {
     return filter(pSrcDst, pSrcDst, len, pState);
 }
 

@@ -5,8 +5,8 @@
 #include <immintrin.h>
 
 #include "filters/iir32f.h"
-#include "ops/alignment.h"
-#include "simd_memory.h"
+#include "shared/alignment.h"
+#include "shared/simd_memory.h"
 
 #define DSP_FAMILY_INL "iir32f_kernels.inl"
 #include "simd_levels_all.inc"

@@ -13,46 +13,10 @@
 
 #include "dsp_memory.h"
 #include "filters/iir32f.h"
-#include "ops/alignment.h"
-#include "ops/copy_move.h"
-#include "ops/zero_fill.h"
+#include "shared/alignment.h"
+#include "vector/copy_move.h"
+#include "vector/zero_fill.h"
 
 #define DSP_FAMILY_INL "iir32f_state.inl"
+#define DSP_FAMILY_SLOTS DSP_IIR32F_STATE_SLOTS
 #include "simd_levels_all.inc"
-
-extern "C" DspStatus n0_dspsIIRGetDlyLine_32f(const DspsIIRState_32f* pState, Dsp32f* pDlyLine) {
-    if (pState == nullptr || pDlyLine == nullptr) return dspStsNullPtrErr;
-    if (!iirIs32fState(pState)) return dspStsContextMatchErr;
-    std::memcpy(pDlyLine, pState->pDlyLine, sizeof(Dsp32f) * static_cast<std::size_t>(pState->dlyLineLen));
-    return dspStsNoErr;
-}
-
-// The identity word stays: the released memory is no state any more.
-extern "C" DspStatus n0_dspsIIRFree_32f(DspsIIRState_32f* pState) {
-    if (pState == nullptr) return dspStsNullPtrErr;
-    if (!iirIs32fState(pState)) return dspStsContextMatchErr;
-    if (pState->isAllocated != 0) n0_dspsFree(pState);
-    return dspStsNoErr;
-}
-
-DSP_DEFINE_TABLE5(dspsIIRInitAlloc_32f);
-DSP_DEFINE_TABLE5(dspsIIRInit_32f);
-DSP_DEFINE_TABLE5(dspsIIRGetStateSize_32f);
-DSP_DEFINE_TABLE5(dspsIIRSetTaps_32f);
-DSP_DEFINE_TABLE5(dspsIIRSetDlyLine_32f);
-DSP_DEFINE_TABLE_SINGLE(dspsIIRGetDlyLine_32f);
-DSP_DEFINE_TABLE_SINGLE(dspsIIRFree_32f);
-
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRInitAlloc_32f,
-                 (DspsIIRState_32f * *ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine),
-                 (ppState, pTaps, order, pDlyLine))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRInit_32f,
-                 (DspsIIRState_32f * *ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine, Dsp8u* pBuf),
-                 (ppState, pTaps, order, pDlyLine, pBuf))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRGetStateSize_32f, (int order, int* pBufferSize), (order, pBufferSize))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRSetTaps_32f, (const Dsp32f* pTaps, DspsIIRState_32f* pState), (pTaps, pState))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRSetDlyLine_32f, (DspsIIRState_32f * pState, const Dsp32f* pDlyLine),
-                 (pState, pDlyLine))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRGetDlyLine_32f, (const DspsIIRState_32f* pState, Dsp32f* pDlyLine),
-                 (pState, pDlyLine))
-DSP_DEFINE_ENTRY(DspStatus, dspsIIRFree_32f, (DspsIIRState_32f * pState), (pState))

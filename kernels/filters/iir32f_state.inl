@@ -276,7 +276,7 @@ DspStatus iirSetTaps32f(const Dsp32f* pTaps, DspsIIRState_32f* pState) {
     return dspStsNoErr;
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIRGetStateSize_32f)(int order, int* pBufferSize) {
+DspStatus DSP_VARIANT(dspsIIRGetStateSize_32f)(int order, int* pBufferSize) {
     if (pBufferSize == nullptr) return dspStsNullPtrErr;
     if (order < 1) return dspStsIIROrderErr;
     const std::size_t size = iirGetStateSize32f(order);
@@ -287,7 +287,7 @@ extern "C" DspStatus DSP_VARIANT(dspsIIRGetStateSize_32f)(int order, int* pBuffe
 
 // A failed creation leaves *ppState null, never a released or half-built
 // state.
-extern "C" DspStatus DSP_VARIANT(dspsIIRInitAlloc_32f)(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order,
+DspStatus DSP_VARIANT(dspsIIRInitAlloc_32f)(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order,
                                                        const Dsp32f* pDlyLine) {
     if (ppState == nullptr || pTaps == nullptr) return dspStsNullPtrErr;
     *ppState = nullptr;
@@ -307,7 +307,7 @@ extern "C" DspStatus DSP_VARIANT(dspsIIRInitAlloc_32f)(DspsIIRState_32f** ppStat
     return dspStsNoErr;
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIRInit_32f)(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order,
+DspStatus DSP_VARIANT(dspsIIRInit_32f)(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order,
                                                   const Dsp32f* pDlyLine, Dsp8u* pBuf) {
     if (ppState == nullptr || pTaps == nullptr || pBuf == nullptr) return dspStsNullPtrErr;
     *ppState = nullptr;
@@ -315,7 +315,7 @@ extern "C" DspStatus DSP_VARIANT(dspsIIRInit_32f)(DspsIIRState_32f** ppState, co
     return iirInit32f(ppState, pTaps, order, pDlyLine, pBuf, kIirIdArbitrary32f);
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIRSetTaps_32f)(const Dsp32f* pTaps, DspsIIRState_32f* pState) {
+DspStatus DSP_VARIANT(dspsIIRSetTaps_32f)(const Dsp32f* pTaps, DspsIIRState_32f* pState) {
     if (pState == nullptr || pTaps == nullptr) return dspStsNullPtrErr;
     switch (pState->id) {
         case kIirIdArbitrary32f: return iirSetTaps32f(pTaps, pState);
@@ -325,10 +325,27 @@ extern "C" DspStatus DSP_VARIANT(dspsIIRSetTaps_32f)(const Dsp32f* pTaps, DspsII
     }
 }
 
-extern "C" DspStatus DSP_VARIANT(dspsIIRSetDlyLine_32f)(DspsIIRState_32f* pState, const Dsp32f* pDlyLine) {
+DspStatus DSP_VARIANT(dspsIIRSetDlyLine_32f)(DspsIIRState_32f* pState, const Dsp32f* pDlyLine) {
     if (pState == nullptr) return dspStsNullPtrErr;
     if (!iirIs32fState(pState)) return dspStsContextMatchErr;
     iirSetDlyLine32f(pState, pDlyLine);
+    return dspStsNoErr;
+}
+
+// Reading the delay line out and releasing have no processor-specific code:
+// the slot list keeps n0's bodies for every processor.
+DspStatus DSP_VARIANT(dspsIIRGetDlyLine_32f)(const DspsIIRState_32f* pState, Dsp32f* pDlyLine) {
+    if (pState == nullptr || pDlyLine == nullptr) return dspStsNullPtrErr;
+    if (!iirIs32fState(pState)) return dspStsContextMatchErr;
+    std::memcpy(pDlyLine, pState->pDlyLine, sizeof(Dsp32f) * static_cast<std::size_t>(pState->dlyLineLen));
+    return dspStsNoErr;
+}
+
+// The identity word stays: the released memory is no state any more.
+DspStatus DSP_VARIANT(dspsIIRFree_32f)(DspsIIRState_32f* pState) {
+    if (pState == nullptr) return dspStsNullPtrErr;
+    if (!iirIs32fState(pState)) return dspStsContextMatchErr;
+    if (pState->isAllocated != 0) n0_dspsFree(pState);
     return dspStsNoErr;
 }
 

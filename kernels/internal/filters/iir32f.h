@@ -44,20 +44,32 @@ inline bool iirIs32fState(const DspsIIRState_32f* pState) {
     return pState->id == kIirIdArbitrary32f || pState->id == kIirIdBiquad32f || pState->id == kIirIdBiquadBlock32f;
 }
 
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIRInitAlloc_32f,
-                     (DspsIIRState_32f * *ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIRInit_32f,
-                     (DspsIIRState_32f * *ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine,
-                      Dsp8u* pBuf));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIRGetStateSize_32f, (int order, int* pBufferSize));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIRSetTaps_32f, (const Dsp32f* pTaps, DspsIIRState_32f* pState));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIRSetDlyLine_32f, (DspsIIRState_32f * pState, const Dsp32f* pDlyLine));
 // Reading the delay line out and releasing have no processor-specific code:
 // one body each serves every variant.
-DSP_DECLARE_SINGLE_BODY(DspStatus, dspsIIRGetDlyLine_32f, (const DspsIIRState_32f* pState, Dsp32f* pDlyLine));
-DSP_DECLARE_SINGLE_BODY(DspStatus, dspsIIRFree_32f, (DspsIIRState_32f * pState));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIR_32f, (const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState_32f* pState));
-DSP_DECLARE_VARIANTS(DspStatus, dspsIIR_32f_I, (Dsp32f * pSrcDst, int len, DspsIIRState_32f* pState));
+#define DSP_IIR32F_STATE_SLOTS(ENTRY, INTERNAL)                                                             \
+    ENTRY(DspStatus, dspsIIRInitAlloc_32f, (0, 1, 2, 3, 4),                                                  \
+          (DspsIIRState_32f * *ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine),             \
+          (ppState, pTaps, order, pDlyLine))                                                                \
+    ENTRY(DspStatus, dspsIIRInit_32f, (0, 1, 2, 3, 4),                                                       \
+          (DspsIIRState_32f * *ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine, Dsp8u* pBuf), \
+          (ppState, pTaps, order, pDlyLine, pBuf))                                                          \
+    ENTRY(DspStatus, dspsIIRGetStateSize_32f, (0, 1, 2, 3, 4), (int order, int* pBufferSize), (order, pBufferSize)) \
+    ENTRY(DspStatus, dspsIIRSetTaps_32f, (0, 1, 2, 3, 4), (const Dsp32f* pTaps, DspsIIRState_32f* pState),   \
+          (pTaps, pState))                                                                                  \
+    ENTRY(DspStatus, dspsIIRSetDlyLine_32f, (0, 1, 2, 3, 4), (DspsIIRState_32f * pState, const Dsp32f* pDlyLine), \
+          (pState, pDlyLine))                                                                               \
+    ENTRY(DspStatus, dspsIIRGetDlyLine_32f, (0, 0, 0, 0, 0), (const DspsIIRState_32f* pState, Dsp32f* pDlyLine), \
+          (pState, pDlyLine))                                                                               \
+    ENTRY(DspStatus, dspsIIRFree_32f, (0, 0, 0, 0, 0), (DspsIIRState_32f * pState), (pState))
+
+#define DSP_IIR32F_FILTER_SLOTS(ENTRY, INTERNAL)                                                            \
+    ENTRY(DspStatus, dspsIIR_32f, (0, 1, 2, 3, 4),                                                           \
+          (const Dsp32f* pSrc, Dsp32f* pDst, int len, DspsIIRState_32f* pState), (pSrc, pDst, len, pState))  \
+    ENTRY(DspStatus, dspsIIR_32f_I, (0, 1, 2, 3, 4), (Dsp32f * pSrcDst, int len, DspsIIRState_32f* pState),  \
+          (pSrcDst, len, pState))
+
+DSP_DECLARE_FAMILY(DSP_IIR32F_STATE_SLOTS)
+DSP_DECLARE_FAMILY(DSP_IIR32F_FILTER_SLOTS)
 
 // Set-up helpers of every level. Sizes are formed in 64 bits; sizes above
 // INT_MAX are refused by the callers. The library's entry points create only
@@ -65,26 +77,19 @@ DSP_DECLARE_VARIANTS(DspStatus, dspsIIR_32f_I, (Dsp32f * pSrcDst, int len, DspsI
 // biquad-cascade kinds ("II02", "II29") from 6 taps per section (b0, b1, b2,
 // a0, a1, a2) and a delay line of dlyLineLen floats (2 per section for
 // "II02", 4 for "II29": x[n-2], x[n-1], y[n-2], y[n-1]), or null for zeros.
-#define DSP_IIR32F_SETUP                                                                                     \
-    std::size_t iirGetStateSize32f(int order);                                                               \
-    DspStatus iirInit32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine, \
-                         Dsp8u* pBuf, Dsp32u id);                                                            \
-    DspStatus iirSetTaps32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);                                  \
-    void iirSetDlyLine32f(DspsIIRState_32f* pState, const Dsp32f* pDlyLine);                                 \
-    std::size_t iirGetStateSizeBiquad32f(int numBq);                                                         \
-    DspStatus iirInitBiquad32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int numBq,                   \
-                               const Dsp32f* pDlyLine, Dsp8u* pBuf, Dsp32u id);                              \
-    DspStatus iirInitAllocBiquad32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int numBq,              \
-                                    const Dsp32f* pDlyLine, Dsp32u id);                                      \
-    DspStatus iirSetTapsBiquad32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);                            \
-    DspStatus iirSetTapsBiquadBlock32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);
-
-namespace dsp_n0 { DSP_IIR32F_SETUP }
-namespace dsp_n1 { DSP_IIR32F_SETUP }
-namespace dsp_n2 { DSP_IIR32F_SETUP }
-namespace dsp_n3 { DSP_IIR32F_SETUP }
-namespace dsp_n4 { DSP_IIR32F_SETUP }
-#undef DSP_IIR32F_SETUP
+DSP_DECLARE_IN_LEVELS(
+    std::size_t iirGetStateSize32f(int order);
+    DspStatus iirInit32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int order, const Dsp32f* pDlyLine,
+                         Dsp8u* pBuf, Dsp32u id);
+    DspStatus iirSetTaps32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);
+    void iirSetDlyLine32f(DspsIIRState_32f* pState, const Dsp32f* pDlyLine);
+    std::size_t iirGetStateSizeBiquad32f(int numBq);
+    DspStatus iirInitBiquad32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int numBq, const Dsp32f* pDlyLine,
+                               Dsp8u* pBuf, Dsp32u id);
+    DspStatus iirInitAllocBiquad32f(DspsIIRState_32f** ppState, const Dsp32f* pTaps, int numBq,
+                                    const Dsp32f* pDlyLine, Dsp32u id);
+    DspStatus iirSetTapsBiquad32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);
+    DspStatus iirSetTapsBiquadBlock32f(const Dsp32f* pTaps, DspsIIRState_32f* pState);)
 
 // The arbitrary-order SSE kernels (n1..n4), for the block loop and tests.
 // The work area and the recursion rows lie on 16-byte boundaries; float
@@ -97,16 +102,10 @@ namespace dsp_n4 { DSP_IIR32F_SETUP }
 //   iirOneBiquad32f: one sample through every section of an "II02" state.
 //   iirBiquadSectionBlock32f: one direct-form-I section over len samples
 //     from its 32 block taps and 4 delay floats; pSrc may equal pDst.
-#define DSP_IIR32F_KERNELS                                                                                   \
-    void iirOneBiquad32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState);                                  \
-    void iirBiquadSectionBlock32f(const Dsp32f* pSrc, Dsp32f* pDst, int len, const Dsp32f* pBlockTaps,       \
-                                  Dsp32f* pDly);                                                             \
-    void iirOne32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState);                                        \
-    void iirBlockNumerator32f(const Dsp32f* pSrc, Dsp32f* pWork, int len, const Dsp32f* pTapsQuad, int order); \
-    void iirBlockRecursion32f(const Dsp32f* pWork, Dsp32f* pDst, int len, const Dsp32f* pRecursionQuads, int order);
-
-namespace dsp_n1 { DSP_IIR32F_KERNELS }
-namespace dsp_n2 { DSP_IIR32F_KERNELS }
-namespace dsp_n3 { DSP_IIR32F_KERNELS }
-namespace dsp_n4 { DSP_IIR32F_KERNELS }
-#undef DSP_IIR32F_KERNELS
+DSP_DECLARE_IN_SSE_LEVELS(
+    void iirOneBiquad32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState);
+    void iirBiquadSectionBlock32f(const Dsp32f* pSrc, Dsp32f* pDst, int len, const Dsp32f* pBlockTaps,
+                                  Dsp32f* pDly);
+    void iirOne32f(Dsp32f x, Dsp32f* pDst, DspsIIRState_32f* pState);
+    void iirBlockNumerator32f(const Dsp32f* pSrc, Dsp32f* pWork, int len, const Dsp32f* pTapsQuad, int order);
+    void iirBlockRecursion32f(const Dsp32f* pWork, Dsp32f* pDst, int len, const Dsp32f* pRecursionQuads, int order);)
