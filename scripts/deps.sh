@@ -15,6 +15,8 @@ ORVELAN_PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   libasound2-dev
+  jackd2
+  libjack-jackd2-dev
 )
 
 orvelan_install_deps() {

@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "audio/alsa_driver.h"
+#include "audio/jack_driver.h"
+
 namespace orvelan::audio {
 
 namespace {
@@ -54,6 +57,38 @@ DriverClassTable builtinClasses() {
                  return std::make_unique<VirtualAudioDevice>(*config);
                },
                [] { return true; }});
+  classes.add({kJackClassId,
+               [](const CatalogEntry& entry) -> std::unique_ptr<AudioDriver> {
+                 JackDriverConfig config;
+                 for (const auto& [key, value] : entry.options) {
+                   bool ok = true;
+                   if (key == "server") config.server = value;
+                   else if (key == "client") config.clientName = value;
+                   else if (key == "inputs") ok = parseNumber(value, config.inputs) && config.inputs >= 0;
+                   else if (key == "outputs") ok = parseNumber(value, config.outputs) && config.outputs >= 0;
+                   else if (key == "connect") config.connectPhysical = value == "physical";
+                   if (!ok) return nullptr;
+                 }
+                 return std::make_unique<JackAudioDriver>(config);
+               },
+               [] { return JackAudioDriver::serverRunning(); }});
+  classes.add({kAlsaClassId,
+               [](const CatalogEntry& entry) -> std::unique_ptr<AudioDriver> {
+                 AlsaDriverConfig config;
+                 for (const auto& [key, value] : entry.options) {
+                   bool ok = true;
+                   if (key == "device") config.device = value;
+                   else if (key == "capture") config.captureDevice = value;
+                   else if (key == "playback") config.playbackDevice = value;
+                   else if (key == "inputs") ok = parseNumber(value, config.inputs);
+                   else if (key == "outputs") ok = parseNumber(value, config.outputs);
+                   else if (key == "sampleType") ok = parseNumber(value, config.sampleType);
+                   else if (key == "bufferSize") ok = parseNumber(value, config.preferredPeriod) && config.preferredPeriod > 0;
+                   if (!ok) return nullptr;
+                 }
+                 return std::make_unique<AlsaAudioDriver>(config);
+               },
+               [] { return AlsaAudioDriver::soundCardPresent(); }});
   return classes;
 }
 

@@ -16,18 +16,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::host;
+using testing::waitUntil;
 using testing::recordingCallbacks;
-
-// Polls pred until it holds or 10 s have passed.
-template <typename Pred>
-bool waitUntil(Pred pred) {
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (!pred()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 class VirtualDeviceThreads : public ::testing::Test {
  protected:

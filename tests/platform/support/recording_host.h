@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -45,6 +46,17 @@ struct RecordingHost {
 };
 
 RecordingHost& host();
+
+// Polls pred every millisecond until it holds (true) or 10 s have passed.
+template <typename Pred>
+bool waitUntil(Pred pred) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!pred()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 // The callback record pointing at the recorder; withTimeInfo also fills the
 // fourth entry.

@@ -1,0 +1,298 @@
+#include "audio/jack_driver.h"
+
+#include <jack/jack.h>
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+#include "audio/driver_support.h"
+
+namespace orvelan::audio {
+
+namespace {
+
+jack_client_t* openClient(const std::string& name, const std::string& server, jack_status_t* status) {
+  const auto options = jack_options_t(JackNoStartServer | (server.empty() ? 0 : JackServerName));
+  return server.empty() ? jack_client_open(name.c_str(), options, status)
+                        : jack_client_open(name.c_str(), options, status, server.c_str());
+}
+
+// Stands in for the error handler that prints every failed connection
+// attempt; our callers report failures themselves.
+void quiet(const char*) {}
+
+}  // namespace
+
+struct JackEvents {
+  static int process(jack_nframes_t frames, void* self) {
+    auto* driver = static_cast<JackAudioDriver*>(self);
+    // Set before process() looks at running_, so stop() either sees the
+    // cycle and waits for it, or the cycle sees the stream stopped.
+    driver->inCycle_.store(true);
+    const std::int64_t begin = monotonicNs();
+    driver->process(frames);
+    driver->inCycle_.store(false);
+    const std::int64_t took = monotonicNs() - begin;
+    if (took > driver->worstCycleNs_.load(std::memory_order_relaxed))
+      driver->worstCycleNs_.store(took, std::memory_order_relaxed);
+    return 0;
+  }
+  static int bufferSize(jack_nframes_t frames, void* self) {
+    auto* driver = static_cast<JackAudioDriver*>(self);
+    if (driver->bufferSize_ > 0 && long(frames) != driver->bufferSize_) driver->resetPending_.store(true);
+    return 0;
+  }
+  static int sampleRate(jack_nframes_t rate, void* self) {
+    static_cast<JackAudioDriver*>(self)->pendingRate_.store(double(rate));
+    return 0;
+  }
+  static int xrun(void* self) {
+    static_cast<JackAudioDriver*>(self)->xruns_.fetch_add(1);
+    return 0;
+  }
+  // The process thread is gone with the server, so this thread is the
+  // stream's last: it tells the host to reopen.
+  static void shutdown(jack_status_t, const char*, void* self) {
+    auto* driver = static_cast<JackAudioDriver*>(self);
+    driver->serverGone_.store(true);
+    if (driver->running_.exchange(false) && driver->callbacks_.message && !driver->resetSent_.exchange(true))
+      driver->callbacks_.message(kResetRequest, 0, nullptr, nullptr);
+  }
+};
+
+JackAudioDriver::JackAudioDriver(JackDriverConfig config) : config_(std::move(config)) {}
+
+JackAudioDriver::~JackAudioDriver() {
+  stop();
+  closeClient();
+}
+
+bool JackAudioDriver::serverRunning(const std::string& server) {
+  jack_set_error_function(quiet);
+  jack_status_t status;
+  jack_client_t* probe = openClient("orvelan_probe", server, &status);
+  if (!probe) return false;
+  jack_client_close(probe);
+  return true;
+}
+
+bool JackAudioDriver::init(void*) {
+  if (client_) return true;
+  jack_set_error_function(quiet);
+  jack_status_t status;
+  client_ = openClient(config_.clientName, config_.server, &status);
+  if (!client_) {
+    errorMessage_ = (status & JackServerFailed) ? "No JACK server is running" : "The JACK server refused the client";
+    return false;
+  }
+  inputPorts_.clear();
+  outputPorts_.clear();
+  for (int c = 0; c < config_.inputs + config_.outputs; ++c) {
+    const bool input = c < config_.inputs;
+    const std::string name = (input ? "in_" : "out_") + std::to_string((input ? c : c - config_.inputs) + 1);
+    jack_port_t* port = jack_port_register(client_, name.c_str(), JACK_DEFAULT_AUDIO_TYPE,
+                                           input ? JackPortIsInput : JackPortIsOutput, 0);
+    if (!port) {
+      errorMessage_ = "JACK refused the port " + name;
+      closeClient();
+      return false;
+    }
+    (input ? inputPorts_ : outputPorts_).push_back(port);
+  }
+  jack_set_process_callback(client_, JackEvents::process, this);
+  jack_set_buffer_size_callback(client_, JackEvents::bufferSize, this);
+  jack_set_sample_rate_callback(client_, JackEvents::sampleRate, this);
+  jack_set_xrun_callback(client_, JackEvents::xrun, this);
+  jack_on_info_shutdown(client_, JackEvents::shutdown, this);
+  errorMessage_.clear();
+  return true;
+}
+
+void JackAudioDriver::closeClient() {
+  if (!client_) return;
+  jack_client_close(client_);
+  client_ = nullptr;
+  activated_ = false;
+}
+
+void JackAudioDriver::getDriverName(char* name) { copyText(name, kDriverNameSize, "JACK"); }
+
+long JackAudioDriver::getDriverVersion() { return 1; }
+
+void JackAudioDriver::getErrorMessage(char* text) { copyText(text, kErrorMessageSize, errorMessage_); }
+
+int JackAudioDriver::getChannels(long* numInputs, long* numOutputs) {
+  if (!client_) return kDriverNotPresent;
+  *numInputs = long(inputPorts_.size());
+  *numOutputs = long(outputPorts_.size());
+  return kDriverOk;
+}
+
+int JackAudioDriver::canSampleRate(double rate) {
+  if (!client_ || serverGone_.load()) return kDriverNotPresent;
+  return rate == double(jack_get_sample_rate(client_)) ? kDriverOk : kDriverNoClock;
+}
+
+int JackAudioDriver::getSampleRate(double* rate) {
+  if (!client_ || serverGone_.load()) return kDriverNotPresent;
+  *rate = double(jack_get_sample_rate(client_));
+  return kDriverOk;
+}
+
+int JackAudioDriver::setSampleRate(double rate) { return canSampleRate(rate); }
+
+int JackAudioDriver::getBufferSize(long* minSize, long* maxSize, long* preferredSize, long* granularity) {
+  if (!client_ || serverGone_.load()) return kDriverNotPresent;
+  *minSize = *maxSize = *preferredSize = long(jack_get_buffer_size(client_));
+  *granularity = 0;
+  return kDriverOk;
+}
+
+int JackAudioDriver::getChannelInfo(ChannelInfo* info) {
+  if (!client_) return kDriverNotPresent;
+  const auto& ports = info->isInput ? inputPorts_ : outputPorts_;
+  if (info->channel < 0 || std::size_t(info->channel) >= ports.size()) return kDriverInvalidParameter;
+  jack_port_t* port = ports[std::size_t(info->channel)];
+  info->isActive = std::any_of(active_.begin(), active_.end(), [port](const ActiveChannel& a) { return a.port == port; });
+  info->channelGroup = 0;
+  info->sampleType = SampleType::Float32LSB;
+  copyText(info->name, kChannelNameSize, jack_port_short_name(port));
+  return kDriverOk;
+}
+
+int JackAudioDriver::createBuffers(BufferInfo* infos, long numChannels, long bufferSize,
+                                   const DriverCallbacks* callbacks) {
+  if (!client_ || serverGone_.load()) return kDriverNotPresent;
+  if (!active_.empty() || running_.load()) return kDriverInvalidMode;
+  if (!buffersRequestUsable(infos, numChannels, callbacks)) return kDriverInvalidParameter;
+  if (bufferSize != long(jack_get_buffer_size(client_))) return kDriverInvalidMode;
+  std::vector<ActiveChannel> active;
+  for (long i = 0; i < numChannels; ++i) {
+    const auto& ports = infos[i].isInput ? inputPorts_ : outputPorts_;
+    const int channel = infos[i].channelNum;
+    if (channel < 0 || std::size_t(channel) >= ports.size()) return kDriverInvalidParameter;
+    jack_port_t* port = ports[std::size_t(channel)];
+    if (std::any_of(active.begin(), active.end(), [port](const ActiveChannel& a) { return a.port == port; }))
+      return kDriverInvalidParameter;
+    active.push_back({port, infos[i].isInput != 0, {}});
+  }
+  storage_.assign(std::size_t(bufferSize) * 2 * std::size_t(numChannels), 0.0f);
+  for (std::size_t i = 0; i < active.size(); ++i)
+    for (int half = 0; half < 2; ++half) {
+      active[i].halves[half] = storage_.data() + (i * 2 + std::size_t(half)) * std::size_t(bufferSize);
+      infos[i].buffers[half] = active[i].halves[half];
+    }
+  active_ = std::move(active);
+  idleOutputs_.clear();
+  for (jack_port_t* port : outputPorts_)
+    if (std::none_of(active_.begin(), active_.end(), [port](const ActiveChannel& a) { return a.port == port; }))
+      idleOutputs_.push_back(port);
+  bufferSize_ = bufferSize;
+  callbacks_ = *callbacks;
+  useTimeInfo_ = hostWantsTimeInfo(callbacks_);
+  return kDriverOk;
+}
+
+int JackAudioDriver::disposeBuffers() {
+  stop();
+  if (active_.empty()) return kDriverInvalidMode;
+  active_.clear();
+  idleOutputs_.clear();
+  storage_.clear();
+  bufferSize_ = 0;
+  return kDriverOk;
+}
+
+int JackAudioDriver::start() {
+  if (!client_ || serverGone_.load()) return kDriverNotPresent;
+  if (running_.load()) return kDriverOk;
+  if (bufferSize_ == 0) return kDriverInvalidMode;
+  std::fill(storage_.begin(), storage_.end(), 0.0f);
+  index_ = 0;
+  time_ = TimeInfo{};
+  resetPending_.store(false);
+  resetSent_.store(false);
+  pendingRate_.store(0.0);
+  worstCycleNs_.store(0);
+  rate_ = double(jack_get_sample_rate(client_));
+  running_.store(true);
+  if (!activated_) {
+    if (jack_activate(client_) != 0) {
+      running_.store(false);
+      return kDriverHardwareMalfunction;
+    }
+    activated_ = true;
+  }
+  if (config_.connectPhysical) {
+    // Physical capture ports are sources (outputs of the server), playback ports sinks.
+    const char** sources = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsOutput);
+    const char** sinks = jack_get_ports(client_, nullptr, JACK_DEFAULT_AUDIO_TYPE, JackPortIsPhysical | JackPortIsInput);
+    for (std::size_t c = 0; sources && sources[c] && c < inputPorts_.size(); ++c)
+      jack_connect(client_, sources[c], jack_port_name(inputPorts_[c]));
+    for (std::size_t c = 0; sinks && sinks[c] && c < outputPorts_.size(); ++c)
+      jack_connect(client_, jack_port_name(outputPorts_[c]), sinks[c]);
+    jack_free(sources);
+    jack_free(sinks);
+  }
+  return kDriverOk;
+}
+
+int JackAudioDriver::stop() {
+  if (!activated_) return kDriverOk;
+  running_.store(false);
+  // Deactivation returns once the process callback can no longer run; with
+  // the server gone there is nothing to deactivate, but a cycle that was
+  // under way may still be finishing.
+  if (!serverGone_.load())
+    jack_deactivate(client_);
+  else
+    while (inCycle_.load()) std::this_thread::yield();
+  activated_ = false;
+  return kDriverOk;
+}
+
+int JackAudioDriver::outputReady() { return kDriverNotPresent; }
+
+std::string JackAudioDriver::inputPortName(int channel) const {
+  return jack_port_name(inputPorts_.at(std::size_t(channel)));
+}
+
+std::string JackAudioDriver::outputPortName(int channel) const {
+  return jack_port_name(outputPorts_.at(std::size_t(channel)));
+}
+
+void JackAudioDriver::process(std::uint32_t frames) {
+  const bool sizeChanged = long(frames) != bufferSize_ || resetPending_.load(std::memory_order_relaxed);
+  if (!running_.load(std::memory_order_relaxed) || sizeChanged) {
+    for (jack_port_t* port : outputPorts_)
+      std::fill_n(static_cast<float*>(jack_port_get_buffer(port, frames)), frames, 0.0f);
+    if (sizeChanged && running_.load(std::memory_order_relaxed) && callbacks_.message &&
+        !resetSent_.exchange(true))
+      callbacks_.message(kResetRequest, 0, nullptr, nullptr);
+    return;
+  }
+  const double rate = pendingRate_.exchange(0.0, std::memory_order_relaxed);
+  if (rate > 0.0 && rate != rate_) {
+    rate_ = rate;
+    if (callbacks_.sampleRateDidChange) callbacks_.sampleRateDidChange(rate);
+  }
+
+  for (ActiveChannel& a : active_)
+    if (a.isInput)
+      std::copy_n(static_cast<const float*>(jack_port_get_buffer(a.port, frames)), frames, a.halves[index_]);
+  time_.sampleRate = rate_;
+  time_.systemTimeNs = std::int64_t(jack_get_time()) * 1000;
+  callBufferSwitch(callbacks_, useTimeInfo_, time_, index_);
+  for (ActiveChannel& a : active_)
+    if (!a.isInput)
+      std::copy_n(a.halves[index_], frames, static_cast<float*>(jack_port_get_buffer(a.port, frames)));
+  for (jack_port_t* port : idleOutputs_)
+    std::fill_n(static_cast<float*>(jack_port_get_buffer(port, frames)), frames, 0.0f);
+  time_.samplePosition += frames;
+  index_ ^= 1;
+}
+
+}  // namespace orvelan::audio

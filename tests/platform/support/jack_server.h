@@ -1,0 +1,31 @@
+// Starts a private JACK server for a test ("jackd --no-realtime -d dummy"
+// under a server name of its own, so nothing else on the machine is
+// touched) and stops it again. started() is false when jackd is missing or
+// did not come up; tests then skip.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace orvelan::audio::testing {
+
+class JackServer {
+ public:
+  JackServer(int rate, int period);
+  ~JackServer();
+  JackServer(const JackServer&) = delete;
+  JackServer& operator=(const JackServer&) = delete;
+
+  bool started() const { return started_; }
+  const std::string& name() const { return name_; }
+  // Ends the server at once (SIGKILL), as a crash would.
+  void kill();
+
+ private:
+  std::string name_;
+  pid_t pid_ = -1;
+  bool started_ = false;
+};
+
+}  // namespace orvelan::audio::testing
