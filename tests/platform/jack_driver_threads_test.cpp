@@ -132,7 +132,8 @@ TEST_F(JackDriverTest, LoopedBackSignalArrivesSampleExactOnePeriodLater) {
 TEST_F(JackDriverTest, StalledCallbackIsCountedAsAnXrun) {
   createBuffers(1, 1);
   host().onSwitch = [](long) {
-    if (host().switches.load() == 20) std::this_thread::sleep_for(100ms);
+    if (host().switches.load() == 20)
+      std::this_thread::sleep_for(std::chrono::milliseconds(JackServer::kClientTimeoutMs * 3 / 2));
   };
   ASSERT_EQ(driver->start(), kDriverOk);
   EXPECT_TRUE(waitUntil([&] { return driver->xruns() > 0; }));

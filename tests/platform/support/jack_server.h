@@ -1,5 +1,5 @@
 // Starts a private JACK server for a test ("jackd --no-realtime -d dummy"
-// under a server name of its own, so nothing else on the machine is
+// under a server name of its own, so no other server on the machine is
 // touched) and stops it again. started() is false when jackd is missing or
 // did not come up; tests then skip.
 #pragma once
@@ -12,6 +12,11 @@ namespace orvelan::audio::testing {
 
 class JackServer {
  public:
+  // How long the server waits for a late client before it counts an xrun
+  // and goes on without it. Longer than jackd's default, so a client on a
+  // busy test machine is not dropped while it activates.
+  static constexpr int kClientTimeoutMs = 1000;
+
   JackServer(int rate, int period);
   ~JackServer();
   JackServer(const JackServer&) = delete;
@@ -23,7 +28,11 @@ class JackServer {
   void kill();
 
  private:
+  void start(int rate, int period);
+  void releaseName();
+
   std::string name_;
+  int nameLock_ = -1;
   pid_t pid_ = -1;
   bool started_ = false;
 };
