@@ -4,27 +4,63 @@
 #include <cmath>
 #include <numbers>
 
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "array_geometry.h"
 #include "fir_design.h"
+#include "rigid_sphere.h"
 
 namespace orvelan::design {
 
 namespace {
 constexpr double kPi = std::numbers::pi;
+
+// The HF path's on-axis response (before its delay) at each of those looks.
+// The equalisers of every pattern ask for the same frequencies: cached.
+const std::vector<std::complex<double>>& hfOnAxisAcrossLooks(int hfMode, double hz)
+{
+    static std::mutex mutex;
+    static std::map<std::pair<int, double>, std::vector<std::complex<double>>> cache;
+    const std::lock_guard<std::mutex> lock(mutex);
+    auto [entry, inserted] = cache.try_emplace({hfMode, hz});
+    if (inserted) {
+        const double kr = sphereKr(hz);
+        const std::vector<Complex> modes = rigidSphereModes(seriesOrderFor(kr), kr);
+        for (const auto& look : cellCosinesAcrossLooks(hfMode)) {
+            std::complex<double> sum = 0.0;
+            for (double x : look) sum += surfacePressure(x, modes);
+            entry->second.push_back(sum / double(look.size()));
+        }
+    }
+    return entry->second;
 }
 
-CrossoverPair designCrossover(int length)
+// The equaliser's target magnitude: the inverse of the beam's on-axis level,
+// centred (in dB) on the range that level takes as the look moves over an
+// HF cell; for the torus, measured on its ring with the look at a capsule.
+double onAxisLevel(const PatternSpec& spec, const ModalFilters& filters, const CrossoverPair& crossover, double hz)
 {
-    CrossoverPair pair;
-    pair.lowPass = windowedLowPass(length, kCrossoverHz);
-    pair.highPass.assign(length, 0.0);
-    for (int t = 0; t < length; ++t) pair.highPass[t] = -pair.lowPass[t];
-    pair.highPass[(length - 1) / 2] += 1.0;
-    return pair;
+    if (spec.family == PatternFamily::Torus) return std::abs(combinedResponse(spec, filters, crossover, hz));
+    const auto d = realisedWeights(spec, filters, hz);
+    std::complex<double> pattern = 0.0;
+    for (int n = 0; n <= kMaxOrder; ++n) pattern += d[n];
+    const std::complex<double> low = lowBandShape(spec, hz) * pattern * firResponse(crossover.lowPass, hz);
+    const std::complex<double> highPass = firResponse(crossover.highPass, hz) * delayResponse(kModalLatency, hz);
+    double lowest = 1e300, highest = 0.0;
+    for (const std::complex<double>& hf : hfOnAxisAcrossLooks(spec.hfMode, hz)) {
+        const double level = std::abs(low + hf * highPass);
+        lowest = std::min(lowest, level);
+        highest = std::max(highest, level);
+    }
+    return std::sqrt(lowest * highest);
 }
+}  // namespace
 
 std::complex<double> hfPathResponse(const PatternSpec& spec, double hz)
 {
-    return RadialModel::instance().hfReference(spec.hfMode, referenceAngleDegrees(spec), hz) *
+    return RadialModel::instance().hfReference(spec.hfMode, referenceAngleDegrees(spec), hz, hfOverCell(spec)) *
            delayResponse(kModalLatency, hz);
 }
 
@@ -35,7 +71,7 @@ std::complex<double> combinedResponse(const PatternSpec& spec, const ModalFilter
     const double x = std::cos(referenceAngleDegrees(spec) * kPi / 180.0);
     std::complex<double> pattern = 0.0;
     for (int n = 0; n <= kMaxOrder; ++n) pattern += d[n] * legendre(n, x);
-    const std::complex<double> low = lowBandResponse(spec, hz) * pattern;
+    const std::complex<double> low = lowBandShape(spec, hz) * pattern;
     return low * firResponse(crossover.lowPass, hz) + hfPathResponse(spec, hz) * firResponse(crossover.highPass, hz);
 }
 
@@ -45,8 +81,8 @@ std::vector<double> designEq(const PatternSpec& spec, const ModalFilters& filter
     const double limit = std::pow(10.0, kEqLimitDb / 20.0);
     const int groupDelay = (kEqLength - 1) / 2;
     return fitter.fit([&](double hz) {
-        const double gain = std::clamp(1.0 / std::abs(combinedResponse(spec, filters, crossover, std::max(hz, 20.0))),
-                                       1.0 / limit, limit);
+        const double gain =
+            std::clamp(1.0 / onAxisLevel(spec, filters, crossover, std::max(hz, 20.0)), 1.0 / limit, limit);
         return gain * delayResponse(groupDelay, hz);
     });
 }

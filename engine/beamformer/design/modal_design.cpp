@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "array_geometry.h"
+#include "crossover.h"
 #include "encoder.h"
 #include "fir_design.h"
 #include "radial_biquads.h"
@@ -64,19 +65,69 @@ double smallestRegularisation(Accept accept)
     return kMaxRegularisation;
 }
 
-std::vector<float> curveOf(const std::array<std::complex<double>, kMaxOrder + 1>& d)
+std::vector<float> curveOf(const std::vector<std::complex<double>>& d)
 {
     std::vector<float> curve(kCurvePoints);
     for (int i = 0; i < kCurvePoints; ++i) {
         const double x = std::cos(i * kCurveStepDegrees * kPi / 180.0);
         std::complex<double> v = 0.0;
-        for (int n = 0; n <= kMaxOrder; ++n) v += d[n] * legendre(n, x);
+        for (std::size_t n = 0; n < d.size(); ++n) v += d[n] * legendre(static_cast<int>(n), x);
         curve[i] = static_cast<float>(std::abs(v));
     }
     return curve;
 }
 
+// Look directions spread over one hull triangle (one vertex capsule, two
+// face-centre capsules; every triangle is alike), with the cosines of the
+// angles between each and the capsules of its HF cell: the nearest capsule
+// (mode 1) or the triangle's three (mode 2).
+std::vector<std::vector<double>> lookCellCosines(int hfMode)
+{
+    const Triangle& t = capsuleTriangles()[0];
+    const auto& v = capsuleVectors();
+    constexpr int kSteps = 8;
+    std::vector<std::vector<double>> looks;
+    for (int i = 0; i <= kSteps; ++i)
+        for (int j = 0; i + j <= kSteps; ++j) {
+            const double a = double(i) / kSteps, b = double(j) / kSteps, c = 1.0 - a - b;
+            Vec3 look{a * v[t[0]].x + b * v[t[1]].x + c * v[t[2]].x, a * v[t[0]].y + b * v[t[1]].y + c * v[t[2]].y,
+                      a * v[t[0]].z + b * v[t[1]].z + c * v[t[2]].z};
+            const double norm = std::sqrt(dot(look, look));
+            look = {look.x / norm, look.y / norm, look.z / norm};
+            std::vector<double> cosines;
+            if (hfMode == 1)
+                cosines.push_back(dot(look, v[nearestCapsule(look)]));
+            else
+                for (int capsule : t) cosines.push_back(dot(look, v[capsule]));
+            looks.push_back(cosines);
+        }
+    return looks;
+}
+
 }  // namespace
+
+// The look at the centre of its cell: at the capsule (mode 1) or the
+// triangle's centre (mode 2).
+const std::vector<std::vector<double>>& cellCentreCosines(int hfMode)
+{
+    static const std::vector<std::vector<double>> cosines[2] = {{{1.0}}, [] {
+        const Triangle& t = capsuleTriangles()[0];
+        const auto& v = capsuleVectors();
+        Vec3 centre{};
+        for (int c : t) centre = {centre.x + v[c].x, centre.y + v[c].y, centre.z + v[c].z};
+        const double norm = std::sqrt(dot(centre, centre));
+        std::vector<double> look;
+        for (int c : t) look.push_back(dot(centre, v[c]) / norm);
+        return std::vector<std::vector<double>>{look};
+    }()};
+    return cosines[hfMode == 1 ? 0 : 1];
+}
+
+const std::vector<std::vector<double>>& cellCosinesAcrossLooks(int hfMode)
+{
+    static const std::vector<std::vector<double>> cosines[2] = {lookCellCosines(1), lookCellCosines(2)};
+    return cosines[hfMode == 1 ? 0 : 1];
+}
 
 RadialModel::RadialModel()
 {
@@ -123,23 +174,36 @@ double RadialModel::orderQuality(int order, double hz) const
     return s * s * std::norm(rigidSphereMode(order, sphereKr(hz))) / orderNoise_[order];
 }
 
-std::complex<double> RadialModel::hfReference(int hfMode, double angleDegrees, double hz) const
+std::vector<std::complex<double>> RadialModel::hfOrderWeights(int hfMode, double hz, bool overCell) const
 {
     const double kr = sphereKr(hz);
-    const std::vector<Complex> modes = rigidSphereModes(seriesOrderFor(kr), kr);
-    if (hfMode == 1) return surfacePressure(std::cos(angleDegrees * kPi / 180.0), modes);
-    // All 60 triangles are alike (one vertex capsule, two face-centre capsules).
-    const Triangle& t = capsuleTriangles()[0];
-    const auto& v = capsuleVectors();
-    Vec3 centre{};
-    for (int c : t) centre = {centre.x + v[c].x, centre.y + v[c].y, centre.z + v[c].z};
-    const double norm = std::sqrt(dot(centre, centre));
+    std::vector<Complex> weights = rigidSphereModes(seriesOrderFor(kr), kr);
+    // A capsule at angle a from the look hears a wave at angle g from it with
+    // sum (2n+1) b_n P_n(cos(angle between them)); around the look axis this
+    // averages to sum (2n+1) b_n P_n(cos a) P_n(cos g). Averaged as well over
+    // where the look falls in its cell.
+    const auto& looks = overCell ? cellCosinesAcrossLooks(hfMode) : cellCentreCosines(hfMode);
+    for (std::size_t n = 0; n < weights.size(); ++n) {
+        double mean = 0;
+        for (const auto& look : looks)
+            for (double x : look) mean += legendre(static_cast<int>(n), x) / double(look.size());
+        weights[n] *= (2.0 * double(n) + 1.0) * mean / double(looks.size());
+    }
+    return weights;
+}
+
+std::complex<double> RadialModel::hfReference(int hfMode, double angleDegrees, double hz, bool overCell) const
+{
+    const std::vector<Complex> h = hfOrderWeights(hfMode, hz, overCell);
+    const double x = std::cos(angleDegrees * kPi / 180.0);
     std::complex<double> sum = 0.0;
-    for (int c : t) sum += surfacePressure(dot(centre, v[c]) / norm, modes);
-    return sum / 3.0;
+    for (std::size_t n = 0; n < h.size(); ++n) sum += h[n] * legendre(static_cast<int>(n), x);
+    return sum;
 }
 
 double referenceAngleDegrees(const PatternSpec& spec) { return spec.family == PatternFamily::Torus ? 90.0 : 0.0; }
+
+bool hfOverCell(const PatternSpec& spec) { return spec.family != PatternFamily::Torus; }
 
 namespace {
 double whiteNoiseGainDb(const OrderWeights& effective, double referenceDegrees,
@@ -165,9 +229,7 @@ OrderWeights heldPatternWeights(const PatternSpec& spec, int variant)
     const auto q = qualities(kReferenceHz);
     auto curveFor = [&](double lambda) {
         const OrderWeights d = shrink(nominal, q, lambda);
-        std::array<std::complex<double>, kMaxOrder + 1> c{};
-        for (int n = 0; n <= kMaxOrder; ++n) c[n] = d[n];
-        return curveOf(c);
+        return curveOf(std::vector<std::complex<double>>(d.begin(), d.end()));
     };
     // Widths are carried in whole degrees, rounded up: broaden only when the
     // family's pattern is clearly narrower than the record says.
@@ -193,6 +255,7 @@ namespace {
 double modalFitWeight(double hz)
 {
     if (hz < 60.0) return 0.1;
+    if (hz <= 2500.0) return 4.0;  // where the bands' latency and the beam widths are held
     if (hz <= 6000.0) return 1.0;
     if (hz <= 9000.0) return 1.0 - 0.95 * (hz - 6000.0) / 3000.0;
     return 0.05;
@@ -204,21 +267,55 @@ const LeastSquaresFir& modalFitter()
     return fitter;
 }
 
-// The low band follows the order-0 path (the biquads' high-pass and low
-// gain limit included, which 251 taps could not undo) in magnitude, and
-// from a few hundred hertz up the phase of the HF path's on-axis response,
-// so that the two bands add in phase across the crossover.
+// The share of the HF path (delayed by the modal latency, as the chain does)
+// that the crossover's high-pass lets into the low band's range, relative to
+// the low band: the modal filters make up for
+// it up to just below the crossover (above it the HF path takes over).
+std::complex<double> highPassLeak(const PatternSpec& spec, const CrossoverPair& crossover, double hz)
+{
+    constexpr double kFullTo = 2500.0, kNoneFrom = 3300.0;
+    if (hz >= kNoneFrom) return 0.0;
+    const double x = std::clamp((hz - kFullTo) / (kNoneFrom - kFullTo), 0.0, 1.0);
+    const double fade = 0.5 + 0.5 * std::cos(kPi * x);
+    return fade * firResponse(crossover.highPass, hz) * delayResponse(kModalLatency, hz) /
+           (lowBandShape(spec, hz) * firResponse(crossover.lowPass, hz));
+}
+
+// Order weights of the low band that, with the HF path's share added
+// through the crossover, give the beam the pattern d (normalised to 1 in
+// the reference direction) around the crossover too.
+std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternSpec& spec, const OrderWeights& d,
+                                                                 const std::complex<double>& leak, double hz)
+{
+    std::array<std::complex<double>, kMaxOrder + 1> e{};
+    for (int n = 0; n <= kMaxOrder; ++n) e[n] = d[n];
+    if (leak == 0.0) return e;
+    const bool overCell = hfOverCell(spec);
+    const std::vector<std::complex<double>> h = RadialModel::instance().hfOrderWeights(spec.hfMode, hz, overCell);
+    const std::complex<double> hfReference =
+        RadialModel::instance().hfReference(spec.hfMode, referenceAngleDegrees(spec), hz, overCell);
+    for (int n = 0; n <= kMaxOrder; ++n) e[n] += (d[n] * hfReference - h[n]) * leak;
+    return e;
+}
+
+}  // namespace
+
 std::complex<double> lowBandShape(const PatternSpec& spec, double hz)
 {
     const RadialModel& model = RadialModel::instance();
     const std::complex<double> order0 = model.radialResponse(0, hz) / encoderScale();
-    const std::complex<double> hf = model.hfReference(spec.hfMode, referenceAngleDegrees(spec), hz);
-    const double fade = std::clamp((hz - 300.0) / 300.0, 0.0, 1.0);
-    const double alignment = std::arg(hf / order0) * fade * fade * (3.0 - 2.0 * fade);
+    // From just above the reference frequency the phase turns to the HF
+    // path's in the reference direction, so that the two bands add without a
+    // notch at the crossover; below it every pattern has the same phase. A
+    // single tap (omni) cannot turn it; its HF path is within 15 degrees.
+    double alignment = 0.0;
+    if (spec.modalLength > 1 && hz > kAlignFromHz) {
+        const double x = std::min((hz - kAlignFromHz) / (kAlignedFromHz - kAlignFromHz), 1.0);
+        const std::complex<double> hf = model.hfReference(spec.hfMode, referenceAngleDegrees(spec), hz, hfOverCell(spec));
+        alignment = std::arg(hf / order0) * x * x * (3.0 - 2.0 * x);
+    }
     return order0 * std::polar(1.0, alignment) * delayResponse(kModalLatency, hz);
 }
-
-}  // namespace
 
 ModalFilters designModalFilters(const PatternSpec& spec, int variant)
 {
@@ -231,29 +328,28 @@ ModalFilters designModalFilters(const PatternSpec& spec, int variant)
     const OrderWeights held = heldPatternWeights(spec, variant);
     const double reference = referenceAngleDegrees(spec);
     const double wngDb = spec.variantValues[variant];
+    const CrossoverPair crossover = designCrossover(spec.crossoverLength);
     const auto& grid = modalFitter().gridHz();
     std::array<std::vector<std::complex<double>>, kMaxOrder + 1> targets;
+    bool used[kMaxOrder + 1] = {};
     for (double hz : grid) {
-        const OrderWeights d = hz > 0.0 ? wngLimitedWeights(held, reference, hz, wngDb) : OrderWeights{};
+        std::array<std::complex<double>, kMaxOrder + 1> e{};
+        if (hz > 0.0) {
+            const OrderWeights d = wngLimitedWeights(held, reference, hz, wngDb);
+            e = leakCompensated(spec, d, highPassLeak(spec, crossover, hz), hz);
+        }
         const std::complex<double> common = hz > 0.0 ? lowBandShape(spec, hz) : 0.0;
         for (int n = 0; n <= kMaxOrder; ++n) {
-            if (held[n] == 0.0) continue;
             const std::complex<double> r = RadialModel::instance().radialResponse(n, hz);
-            targets[n].push_back(std::abs(r) > 0.0 ? common * d[n] / r : 0.0);
+            targets[n].push_back(std::abs(r) > 0.0 ? common * e[n] / r : 0.0);
+            used[n] = used[n] || e[n] != 0.0;
         }
     }
     // Orders the pattern does not use still get a (silent) filter: every
     // record carries 251 taps for every order.
     for (int n = 0; n <= kMaxOrder; ++n)
-        filters.taps[n] = held[n] != 0.0 ? modalFitter().fit(targets[n]) : std::vector<double>(kModalLength, 0.0);
+        filters.taps[n] = used[n] ? modalFitter().fit(targets[n]) : std::vector<double>(kModalLength, 0.0);
     return filters;
-}
-
-std::complex<double> lowBandResponse(const PatternSpec& spec, double hz)
-{
-    if (spec.modalLength > 1) return lowBandShape(spec, hz);
-    // A single tap leaves the order-0 path as the biquads make it.
-    return RadialModel::instance().radialResponse(0, hz) / encoderScale() * delayResponse(kModalLatency, hz);
 }
 
 std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpec& spec, const ModalFilters& filters,
@@ -262,7 +358,7 @@ std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpe
     std::array<std::complex<double>, kMaxOrder + 1> d{};
     // The modal stage delays every filter to the same latency: a filter of
     // L taps gets 125 - (L - 1) / 2 samples of alignment delay.
-    const std::complex<double> shape = lowBandResponse(spec, hz);
+    const std::complex<double> shape = lowBandShape(spec, hz);
     for (int n = 0; n <= kMaxOrder; ++n)
         if (!filters.taps[n].empty()) {
             const int alignment = kModalLatency - (static_cast<int>(filters.taps[n].size()) - 1) / 2;
@@ -274,7 +370,20 @@ std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpe
 
 std::vector<float> designedPolarCurve(const PatternSpec& spec, const ModalFilters& filters)
 {
-    std::vector<float> curve = curveOf(realisedWeights(spec, filters, kReferenceHz));
+    // The whole beam at the reference frequency: the low band through the
+    // crossover's low-pass, the HF path's share through its high-pass.
+    const double hz = kReferenceHz;
+    const CrossoverPair crossover = designCrossover(spec.crossoverLength);
+    const auto low = realisedWeights(spec, filters, hz);
+    const std::complex<double> lowPass = firResponse(crossover.lowPass, hz);
+    const std::complex<double> leak =
+        firResponse(crossover.highPass, hz) * delayResponse(kModalLatency, hz) / lowBandShape(spec, hz);
+    std::vector<std::complex<double>> beam = RadialModel::instance().hfOrderWeights(spec.hfMode, hz, hfOverCell(spec));
+    // A single tap cannot make up for the HF path's share: one-tap patterns
+    // keep the curve of their low band (the share is a quarter of a percent).
+    for (std::size_t n = 0; n < beam.size(); ++n) beam[n] *= spec.modalLength > 1 ? leak : 0.0;
+    for (int n = 0; n <= kMaxOrder; ++n) beam[n] += low[n] * lowPass;
+    std::vector<float> curve = curveOf(beam);
     const int referenceIndex = static_cast<int>(referenceAngleDegrees(spec) / kCurveStepDegrees);
     float scale = curve[referenceIndex];
     if (spec.family == PatternFamily::Torus)

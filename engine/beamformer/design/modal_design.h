@@ -10,9 +10,13 @@
 //  2. per frequency, the held pattern is regularised further (Tikhonov, one
 //     parameter for all orders) until the white-noise gain reaches the
 //     variant's limit, then renormalised to 1 in its reference direction.
-// The FIRs centre at tap 125 and carry the phase of the HF path's on-axis
-// response, so the low band and the HF path add without a notch; in
-// magnitude the low band follows the order-0 path of the decomposition.
+// Every pattern's low band has one response on its axis up to the reference
+// frequency, the order-0 path of the decomposition delayed by the modal
+// latency (its FIRs centre at tap 125), so that beams of different patterns
+// share one latency and do not comb-filter when mixed; towards the crossover
+// its phase turns to the HF path's, so that the bands add without a notch. Up to just below the crossover the filters also
+// make up for the share of the HF path that the crossover's high-pass lets
+// through, which would otherwise widen the beam there.
 #pragma once
 
 #include <array>
@@ -25,6 +29,9 @@
 namespace orvelan::design {
 
 inline constexpr double kReferenceHz = 2000.0;
+// The low band's phase turns to the HF path's between these frequencies.
+inline constexpr double kAlignFromHz = 2300.0;
+inline constexpr double kAlignedFromHz = 3100.0;
 
 // The decomposition as the design sees it.
 class RadialModel {
@@ -38,19 +45,36 @@ public:
     double orderNoise(int order) const { return orderNoise_[order]; }
     // Signal-to-noise worth of order n at hz: |R_n|^2 / (|biquads|^2 noise_n).
     double orderQuality(int order, double hz) const;
-    // Response of the HF path with the look direction at the centre of its
-    // cell, nearest capsule (mode 1) or mean of a triangle (mode 2), to a
-    // wave from the given angle off the look direction (mode 2: on axis).
-    std::complex<double> hfReference(int hfMode, double angleDegrees, double hz) const;
+    // Response of the HF path, nearest capsule (mode 1) or mean of a
+    // triangle (mode 2), to a wave from the given angle off the look
+    // direction, averaged around the look axis and over where the look
+    // falls in its cell.
+    // With overCell false, the look is at the cell's centre instead.
+    std::complex<double> hfReference(int hfMode, double angleDegrees, double hz, bool overCell = true) const;
+    // The same as Legendre weights: hfReference = sum h_n P_n(cos angle),
+    // to the order the series needs at hz.
+    std::vector<std::complex<double>> hfOrderWeights(int hfMode, double hz, bool overCell = true) const;
 
 private:
     RadialModel();
     std::array<double, kMaxOrder + 1> orderNoise_{};
 };
 
+// Look directions spread over one hull triangle (one vertex capsule, two
+// face-centre capsules; every triangle is alike), each with the cosines of
+// the angles between it and the capsules of its HF cell: the nearest
+// capsule (mode 1) or the triangle's three (mode 2).
+const std::vector<std::vector<double>>& cellCosinesAcrossLooks(int hfMode);
+// The same for the one look at the centre of the cell.
+const std::vector<std::vector<double>>& cellCentreCosines(int hfMode);
+
 // The reference direction of a pattern: the look direction, or for the
 // torus the ring at 90 degrees from it.
 double referenceAngleDegrees(const PatternSpec& spec);
+// Whether the design takes the HF path averaged over where the look falls
+// in its cell (every pattern but the torus, whose ring the capsule at the
+// look hears from the side: there the look at the capsule is the reference).
+bool hfOverCell(const PatternSpec& spec);
 
 // Weights that the designed filters give the pattern at one frequency,
 // normalised to 1 in the reference direction.
@@ -66,16 +90,18 @@ struct ModalFilters {
 };
 ModalFilters designModalFilters(const PatternSpec& spec, int variant);
 
-// What the low band delivers in the reference direction for a unit plane
-// wave: the modal latency, the order-0 path's magnitude, the HF path's phase.
-std::complex<double> lowBandResponse(const PatternSpec& spec, double hz);
+// What a pattern's low band delivers in its reference direction for a unit
+// plane wave: the order-0 path of the decomposition, delayed by the modal
+// latency, and above kAlignFromHz turned to the HF path's phase.
+std::complex<double> lowBandShape(const PatternSpec& spec, double hz);
 
 // The order weights the filters realise at hz: M_n(hz) R_n(hz) relative to
-// the low band's on-axis response (see lowBandResponse).
+// lowBandShape.
 std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpec& spec, const ModalFilters& filters,
                                                                  double hz);
-// Polar curve of the designed filters at the reference frequency,
-// normalised to its value in the reference direction (torus: its largest).
+// Polar curve of the whole beam (low band and HF path through the
+// crossover) at the reference frequency, normalised to its value in the
+// reference direction (torus: its largest).
 std::vector<float> designedPolarCurve(const PatternSpec& spec, const ModalFilters& filters);
 
 }  // namespace orvelan::design

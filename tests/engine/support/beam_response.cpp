@@ -73,19 +73,27 @@ std::array<Complex, kComponentCount> equalisedComponents(const sim::CapsuleTrans
     return components;
 }
 
-Complex lowBandResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz)
+Complex lowBandResponse(int pattern, int variant, const Direction& look, const sim::CapsuleTransfer& p, double hz)
 {
     const auto g = lowBandCapsuleWeights(pattern, variant, look, hz);
-    const sim::CapsuleTransfer p = sim::capsuleTransfer(source, hz);
     Complex y = 0.0;
     for (int c = 0; c < kCapsuleCount; ++c) y += g[c] * p[c];
     return y;
 }
 
+Complex lowBandResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz)
+{
+    return lowBandResponse(pattern, variant, look, sim::capsuleTransfer(source, hz), hz);
+}
+
 Complex beamResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz)
 {
+    return beamResponse(pattern, variant, look, sim::capsuleTransfer(source, hz), hz);
+}
+
+Complex beamResponse(int pattern, int variant, const Direction& look, const sim::CapsuleTransfer& p, double hz)
+{
     const tables::PatternTable& t = patternTable(pattern);
-    const sim::CapsuleTransfer p = sim::capsuleTransfer(source, hz);
     const Vec3 lookVector = unitVector(look);
     Complex high = 0.0;
     if (t.hfMode == 1) {
@@ -94,7 +102,7 @@ Complex beamResponse(int pattern, int variant, const Direction& look, const Dire
         for (int c : capsuleTriangles()[containingTriangle(lookVector)]) high += p[c] / 3.0;
     }
     high *= delayResponse(kModalLatency, hz);
-    const Complex low = lowBandResponse(pattern, variant, look, source, hz);
+    const Complex low = lowBandResponse(pattern, variant, look, p, hz);
     const Complex lowPass = firResponse(widened(t.crossoverLowPass, t.crossoverLength), hz);
     const Complex highPass = firResponse(widened(t.crossoverHighPass, t.crossoverLength), hz);
     const Complex eq = firResponse(widened(t.eqTaps + variant * t.eqLength, t.eqLengths[variant]), hz);

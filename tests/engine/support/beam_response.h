@@ -30,11 +30,14 @@ std::array<Complex, design::kComponentCount> equalisedComponents(const sim::Caps
 
 // Low band of a beam looking at `look` for a unit plane wave from `source`.
 Complex lowBandResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz);
+Complex lowBandResponse(int pattern, int variant, const Direction& look, const sim::CapsuleTransfer& p, double hz);
 
 // Whole beam before the output delay: low band through the crossover
 // low-pass, HF path (delayed by the modal latency) through the high-pass,
 // then the equaliser.
 Complex beamResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz);
+// The same for capsule pressures p already simulated at hz.
+Complex beamResponse(int pattern, int variant, const Direction& look, const sim::CapsuleTransfer& p, double hz);
 
 // White-noise gain in dB of the low band at hz (capsule weights from the
 // tables), for a wave from the pattern's reference direction.
