@@ -1,0 +1,85 @@
+// A stand-in for the interface box on the virtual MIDI bus, under the box's
+// port name: it answers the control thread's questions, serves an 84-byte
+// calibration memory page by page, confirms settings, records every command
+// it receives, and misbehaves on demand.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "midi/virtual_midi_bus.h"
+#include "midi_msg_parser.h"
+#include "zorb_frame.h"
+
+namespace orvelan::boxcontrol {
+
+class BoxSimulator : private platform::midi::midi_byte_receiver {
+public:
+    // Everything the box answers or serves wrongly, one at a time.
+    enum class Fault {
+        none,
+        silent,             // no answer at all
+        holdReplies,        // answers are kept until releaseHeldReplies
+        badTag,             // answers tagged other than MSCP
+        lowerCaseHex,       // the command field of answers in lower case
+        lengthAbove64,      // length field 65
+        byte103NotZero,
+        wrongFormat,        // calibration header format 2
+        wrongVersion,       // calibration data version 2
+        wrongLength,        // calibration header length other than 65 + 3
+        shortHeader,        // page 0 shorter than its header
+        nonHexPage,         // a calibration page with a character that is not hex
+        duplicatePages,     // every calibration page sent twice
+        emptyPages,         // calibration pages after the first carry no data
+    };
+
+    struct Command {
+        ZorbFrameType type;
+        std::uint32_t seq;
+        std::uint32_t cmd;
+        std::uint8_t target;
+        std::string payload;
+    };
+
+    BoxSimulator(platform::midi::virtual_midi_bus& bus, const std::string& name);
+    ~BoxSimulator();
+
+    // Answers to the start-up questions, as payload text ("1", "0", "3", ...).
+    void setAnswer(std::uint32_t cmd, const std::string& payload);
+    // The 32 calibration values in units of 1/4096 dB.
+    void setCalibration(const std::array<std::uint16_t, 32>& values);
+    void setFault(Fault fault);
+    void releaseHeldReplies();
+    // An answer nobody asked for, with sequence number 0.
+    void sendUnsolicited(std::uint32_t cmd, const std::string& payload);
+
+    std::vector<Command> commands() const;
+    std::vector<std::uint32_t> commandIds() const;
+    platform::midi::virtual_midi_endpoint& endpoint() { return *endpoint_; }
+
+    static constexpr int kMemoryBytes = 84;  // header and data of the calibration block
+
+private:
+    void receive(const std::uint8_t* bytes, std::size_t n) override;
+    void answer(const Command& request);
+    void reply(const Command& request, ZorbFrameType type, const std::string& payload);
+    static std::string page(const std::array<std::uint8_t, kMemoryBytes>& memory, int offset);
+
+    platform::midi::virtual_midi_bus& bus_;
+    std::shared_ptr<platform::midi::virtual_midi_endpoint> endpoint_;
+    midi::midi_msg_pool_ptr pool_;
+    midi::midi_msg_parser_ptr parser_;  // on the bus's delivery thread only
+
+    mutable std::mutex mutex_;  // guards everything below
+    Fault fault_ = Fault::none;
+    std::string answer10004_ = "1", answer11000_ = "3", answer30001_ = "1";
+    std::array<std::uint8_t, kMemoryBytes> memory_{};
+    std::vector<Command> commands_;
+    std::vector<std::vector<std::uint8_t>> held_;
+};
+
+}  // namespace orvelan::boxcontrol
