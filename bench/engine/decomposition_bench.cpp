@@ -1,0 +1,57 @@
+// The spherical-harmonic decomposition CEbf on the chain's shape, 32
+// capsules x 256 frames into 16 components with the mode-0 radial biquads:
+// time per block, share of real time at 48 kHz, heap allocations per block
+// (must be 0).
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "allocation_counter.h"
+#include "beamformer/runtime/decomposition.h"
+#include "beamformer_tables.h"
+
+namespace {
+
+namespace tables = orvelan::beamformer::tables;
+
+constexpr int kFrames = 256;
+constexpr float kRate = 48000.0f;
+
+void Decomposition(benchmark::State& state) {
+    dspStaticInit();
+    CEbf ebf;
+    ebf.configure(vxAudioInterface::timeDomain(32, kRate, kFrames), vxAudioInterface::timeDomain(16, kRate, kFrames));
+    const float* rows[tables::kComponentCount];
+    for (int k = 0; k < tables::kComponentCount; ++k) rows[k] = tables::kEncoderMatrix[k];
+    ebf.setEncoderMatrix(rows);
+    ebf.setRadialBiquads(tables::kRadialSections, tables::kRadialSectionCounts);
+    ebf.setRadialMode(CEbf::kRadialBiquads);
+    ebf.start();
+
+    std::vector<std::vector<float>> capsules(32, std::vector<float>(kFrames)), components(16, std::vector<float>(kFrames));
+    std::mt19937 random(1);
+    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+    for (auto& c : capsules)
+        for (float& v : c) v = sample(random);
+    std::vector<float*> in, out;
+    for (auto& c : capsules) in.push_back(c.data());
+    for (auto& c : components) out.push_back(c.data());
+
+    std::uint64_t allocations = 0;
+    for (auto _ : state) {
+        const std::uint64_t before = allocationCount();
+        ebf.process(in.data(), out.data(), kFrames);
+        allocations += allocationCount() - before;
+        benchmark::ClobberMemory();
+    }
+    const double blocks = static_cast<double>(state.iterations());
+    state.counters["allocations_per_block"] = benchmark::Counter(static_cast<double>(allocations) / blocks);
+    // Seconds of audio per block over seconds spent: the real-time factor.
+    state.counters["realtime_factor"] =
+        benchmark::Counter(blocks * kFrames / kRate, benchmark::Counter::kIsRate);
+}
+BENCHMARK(Decomposition)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
