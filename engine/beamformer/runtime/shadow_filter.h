@@ -14,8 +14,7 @@
 // waiting. Nothing allocates after `setMaxDelay`.
 #pragma once
 
-#include <atomic>
-
+#include "beamformer/runtime/bank_slots.h"
 #include "beamformer/runtime/crossfade.h"
 #include "beamformer/runtime/delay_line.h"
 #include "dsp.h"
@@ -24,7 +23,7 @@
 
 class vxlbShadowFilter : public vxAudioClass {
 public:
-    static constexpr int kBanks = 3;
+    static constexpr int kBanks = vxBankSlots::kBanks;
     static constexpr int kTimeConstantMs = 50;
 
     vxlbShadowFilter() = default;
@@ -53,9 +52,9 @@ public:
     float maxDelay() const { return maxDelay_; }
     // The audio thread's view, for tests: banks of the current and the next
     // slot (-1 none) and whether a loaded filter waits.
-    int currentBank() const { return current_; }
-    int nextBank() const { return next_; }
-    bool filterWaiting() const { return queued_.load(std::memory_order_acquire) >= 0; }
+    int currentBank() const { return slots_.current(); }
+    int nextBank() const { return slots_.next(); }
+    bool filterWaiting() const { return slots_.waiting(); }
 
 private:
     struct Bank {
@@ -69,19 +68,10 @@ private:
     int build(int b, int length, const float* taps);
     // Runs bank b on in into out.
     void runBank(int b, const float* in, float* out, int frames);
-    // The audio thread takes a published filter when it has a slot for it.
-    void takeQueued();
-    int freeBank() const;
 
     float maxDelay_ = 0.0f;
     Bank banks_[kBanks];
     vxKernelArray<float> currentOut_, nextOut_, temporary_;
     vxCrossfade fade_;
-    // Audio-thread state (the control thread touches it only while stopped).
-    int current_ = -1;
-    int next_ = -1;
-    // Banks the audio thread uses (bit per bank), and the bank of a loaded
-    // filter waiting for it (-1 none): the hand-over between the threads.
-    std::atomic<int> busy_{0};
-    std::atomic<int> queued_{-1};
+    vxBankSlots slots_;
 };
