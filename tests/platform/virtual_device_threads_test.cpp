@@ -66,28 +66,14 @@ TEST_F(VirtualDeviceThreads, StopReturnsOnlyAfterTheLastCallback) {
   }
 }
 
-TEST_F(VirtualDeviceThreads, PacedClockKeepsTimeOverTenSeconds) {
+TEST_F(VirtualDeviceThreads, PacedClockAccountsForEveryPeriodOnOneThread) {
+  // How closely the clock keeps time is measured by the paced-clock benchmark;
+  // the schedule itself is checked with synthetic times in the pacer's tests.
+  // Here: every period whose time has come is either delivered or counted late.
   auto device = prepared(ClockMode::Paced, 64, true);
-  // The host's own clock at the first and the latest switch, against the
-  // stream positions those switches were handed.
-  std::chrono::steady_clock::time_point firstTime, lastTime;
-  std::int64_t firstPosition = -1, lastPosition = -1;
-  host().onSwitch = [&](long) {
-    lastTime = std::chrono::steady_clock::now();
-    lastPosition = host().lastSamplePosition.load();
-    if (firstPosition < 0) {
-      firstTime = lastTime;
-      firstPosition = lastPosition;
-    }
-  };
   ASSERT_EQ(device->start(), kDriverOk);
-  std::this_thread::sleep_for(10s);
+  ASSERT_TRUE(waitUntil([&] { return host().switches.load() >= 200; }));
   device->stop();
-  const double elapsed = std::chrono::duration<double>(lastTime - firstTime).count();
-  ASSERT_GT(elapsed, 9.0);
-  // Positions count every period whose time has come, delivered or skipped,
-  // so they follow the wall clock however busy the machine is.
-  EXPECT_NEAR(double(lastPosition - firstPosition) / 48000.0, elapsed, elapsed * 0.01);
   const ClockStats stats = device->clockStats();
   EXPECT_EQ(stats.periods + stats.latePeriods, device->samplePosition() / 64);
   EXPECT_EQ(host().switches.load(), stats.periods);
