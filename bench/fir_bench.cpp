@@ -7,35 +7,15 @@
 
 #include <cstdint>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "dsp.h"
-#include "dsp_dispatch.h"
+#include "fir_bench_support.h"
 
 namespace {
 
 constexpr int kChannels = 32;
 constexpr int kBlock = 512;
-
-std::vector<float> randomFloats(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    std::vector<float> v(count);
-    for (float& x : v) x = value(random);
-    return v;
-}
-
-// Processor codes that force variants n0..n4, and whether this machine runs them.
-constexpr int kCpuCode[5] = {-1, 6, 8, 33, 35};
-bool variantSupported(int variant) {
-    switch (variant) {
-        case 2: return __builtin_cpu_supports("sse3");
-        case 3: return __builtin_cpu_supports("ssse3");
-        case 4: return __builtin_cpu_supports("sse4.1");
-        default: return true;
-    }
-}
 
 struct Channels {
     std::vector<std::vector<float>> in, out;
@@ -48,12 +28,8 @@ struct Channels {
 };
 
 void libraryFir(benchmark::State& state, int variant) {
-    if (!variantSupported(variant)) {
-        state.SkipWithError("variant not supported here");
-        return;
-    }
-    const int saved = dspCurrentVariant();
-    dspStaticInitCpu(kCpuCode[variant]);
+    const BenchVariant forced(state, variant);
+    if (!forced.ok()) return;
     const int tapsLen = static_cast<int>(state.range(0));
     const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 1);
     int size = 0;
@@ -73,7 +49,6 @@ void libraryFir(benchmark::State& state, int variant) {
     }
     state.SetItemsProcessed(state.iterations() * kChannels * kBlock);
     for (Dsp8u* b : buffers) dspsFree(b);
-    dspDispatchIndex.store(saved);
 }
 
 // What a caller would write without the library: history and block in one

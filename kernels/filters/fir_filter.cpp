@@ -2,6 +2,9 @@
 // Checks, in this order, with nothing written on a failure: the state and
 // the other pointers (dspStsNullPtrErr), the count (dspStsSizeErr), the
 // state's kind (dspStsContextMatchErr).
+#include <cstdint>
+
+#include "dsp_memory.h"
 #include "filters/fir_state.h"
 #include "vector/copy_move.h"
 

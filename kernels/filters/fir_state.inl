@@ -58,7 +58,7 @@ void writeTaps(DspsFIRState_32f* s, const Dsp32f* pTaps) {
 }
 
 // The caller's line is most recent first; the state keeps it oldest first.
-void loadDelayLine(DspsFIRState_32f* s, const Dsp32f* pDlyLine) {
+void firLoadDelayLine(DspsFIRState_32f* s, const Dsp32f* pDlyLine) {
     const int n = s->dlyLineLen;
     s->dlyLineIndex = 0;
     if (pDlyLine == nullptr) {
@@ -86,7 +86,7 @@ DspsFIRState_32f* buildDirectState(Dsp8u* base, const FirAreas& areas, const Dsp
     s->isAllocated = isAllocated;
     s->builtByVariant = kLevel;
     writeTaps(s, pTaps);
-    loadDelayLine(s, pDlyLine);
+    firLoadDelayLine(s, pDlyLine);
     return s;
 }
 
@@ -200,7 +200,7 @@ DspStatus DSP_VARIANT(dspsFIRInitAlloc_32f)(DspsFIRState_32f** ppState, const Ds
 DspStatus DSP_VARIANT(dspsFIRSetDlyLine_32f)(DspsFIRState_32f* pState, const Dsp32f* pDlyLine) {
     if (pState == nullptr) return dspStsNullPtrErr;
     if (pState->id != kFirIdSingleRate && pState->id != kFirIdMultirate) return dspStsContextMatchErr;
-    loadDelayLine(pState, pDlyLine);
+    firLoadDelayLine(pState, pDlyLine);
     return dspStsNoErr;
 }
 

@@ -224,6 +224,13 @@ DspStatus dspsFIRInitAlloc_32f(DspsFIRState_32f** ppState, const Dsp32f* pTaps, 
  * at any address; it lives as long as the buffer. */
 DspStatus dspsFIRInit_32f(DspsFIRState_32f** ppState, const Dsp32f* pTaps, int tapsLen, const Dsp32f* pDlyLine,
                           Dsp8u* pBuffer);
+/* A resampling state: input m sits at index m * upFactor + upPhase of an
+ * upsampled axis (zeros elsewhere), output n is taken at n * downFactor +
+ * downPhase. A delay line holds ceil(tapsLen / upFactor) past inputs. Factors
+ * below 1 give dspStsFIRMRFactorErr, phases outside 0 .. factor - 1
+ * dspStsFIRMRPhaseErr; factors 1 and 1 give a single-rate state. */
+DspStatus dspsFIRMRInitAlloc_32f(DspsFIRState_32f** ppState, const Dsp32f* pTaps, int tapsLen, int upFactor,
+                                 int upPhase, int downFactor, int downPhase, const Dsp32f* pDlyLine);
 DspStatus dspsFIRGetStateSize_32f(int tapsLen, int* pBufferSize);
 DspStatus dspsFIRSetDlyLine_32f(DspsFIRState_32f* pState, const Dsp32f* pDlyLine);
 /* Releases a state the library allocated; one in a caller's buffer is left

@@ -11,6 +11,12 @@
 // rounding). n1..n4 sum in single precision, each output within tapsLen * 2^-23 * sum |h x| of
 // the exact one; n1 and n2 agree bit for bit, as do n3 and n4, and n3/n4
 // differ from n1/n2 from 32 taps on (other summation order).
+// Multirate filtering: n0 sums each output in double over its own taps and
+// rounds once, whatever the split into calls; n1..n4 run one code and agree
+// bit for bit (whole periods in single precision, the outputs after them in
+// double). States without a delay line: n0..n2 (and n3/n4 beyond the 64-tap
+// cases) sum in double and agree bit for bit; the 64-tap kernels of n3/n4
+// sum in single precision and agree with each other.
 #pragma once
 
 #include <cstddef>
@@ -135,6 +141,69 @@ inline constexpr FirAreas firSingleRateAreas(FirTapsLayout layout, std::int64_t 
     return a;
 }
 
+// ---- Multirate states ("FI03") ------------------------------------------------
+//
+// Input m sits at index m * upFactor + upPhase of an upsampled axis (zeros
+// elsewhere); output n is taken at index n * downFactor + downPhase. Two
+// forms: the window form (mrMode 1) gives the four outputs of a group one
+// window of windowLen samples and a quad of taps per sample; the compact
+// form (mrMode 2 for upFactor 1, else 3) gives each output its own window of
+// P samples and P taps.
+
+inline constexpr int kFirMrModeWindow = 1;
+inline constexpr int kFirMrModeDecimate = 2;
+inline constexpr int kFirMrModeCompact = 3;
+
+// The compact form serves filters short against the down factor:
+// tapsLen / (tapsLen + 3 * downFactor) at most 0.5 (upFactor 1) or 0.3.
+inline bool firMrChoosesCompact(int tapsLen, int upFactor, int downFactor) {
+    const double r = static_cast<double>(tapsLen) / (static_cast<double>(tapsLen) + 3.0 * downFactor);
+    return r <= (upFactor == 1 ? 0.5 : 0.3);
+}
+
+// Derived quantities, in 64 bits (a caller refuses values beyond int).
+struct FirMrShape {
+    std::int64_t pastInputs;  // P = ceil(tapsLen / upFactor): delay-line length, compact window
+    std::int64_t rowLen;      // L: multiple of upFactor, at least tapsLen + 3 * downFactor
+    std::int64_t slotTaps;    // Q = upFactor * P
+    std::int64_t windowLen;   // N: L / upFactor (window form) or P (compact form)
+    std::int64_t fillLen;     // dlyFillLen: inputs a call stages behind the history
+    std::int64_t outLen;      // dlyOutLen: outputs taken from the staged buffer
+};
+
+inline constexpr FirMrShape firMrShape(std::int64_t tapsLen, std::int64_t up, std::int64_t down, bool compact) {
+    FirMrShape s{};
+    s.pastInputs = (tapsLen + up - 1) / up;
+    s.rowLen = (tapsLen + 3 * down + up - 1) / up * up;
+    s.slotTaps = up * s.pastInputs;
+    s.windowLen = compact ? s.pastInputs : s.rowLen / up;
+    s.fillLen = (s.windowLen / (4 * down) + 1) * (4 * down) + 1;
+    s.outLen = up * ((s.pastInputs + down - 1) / down);
+    // Whole periods of 4 * upFactor outputs, each step one more iteration staged.
+    const std::int64_t steps = (4 - (s.outLen / up) % 4) % 4;
+    s.outLen += steps * up;
+    s.fillLen += steps * down;
+    return s;
+}
+
+// Byte offsets of a multirate state's parts from its 32-byte-aligned block.
+struct FirMrAreas {
+    std::int64_t tapsRev, tapTable, phaseTable, dlyLine, scratch, end;
+};
+
+inline constexpr FirMrAreas firMrAreas(std::int64_t tapsLen, std::int64_t up, bool compact, const FirMrShape& s) {
+    FirMrAreas a{};
+    a.tapsRev = kFirHeaderBytes;
+    a.tapTable = a.tapsRev + firRoundUp16(4 * tapsLen);
+    a.phaseTable = a.tapTable + 16 * s.rowLen;
+    // Room for upFactor + 1 (window form) or 4 * upFactor + 1 entries.
+    a.dlyLine = a.phaseTable + (((compact ? 16 * up : 4 * up) + 19) & ~std::int64_t{15});
+    // P history floats, fillLen staged inputs and one more.
+    a.scratch = a.dlyLine + ((4 * (s.pastInputs + s.fillLen) + 19) & ~std::int64_t{15});
+    a.end = a.scratch + kFirScratchBytes;
+    return a;
+}
+
 // ---- Variant bodies and tables -----------------------------------------------
 
 // Releasing touches no variant-specific layout: one body serves every
@@ -153,6 +222,12 @@ inline constexpr FirAreas firSingleRateAreas(FirTapsLayout layout, std::int64_t 
           (DspsFIRState_32f * pState, const Dsp32f* pDlyLine), (pState, pDlyLine))                       \
     ENTRY(DspStatus, dspsFIRFree_32f, (0, 0, 0, 0, 0), (DspsFIRState_32f * pState), (pState))
 
+#define DSP_FIR_MR_STATE_SLOTS(ENTRY, INTERNAL)                                                         \
+    ENTRY(DspStatus, dspsFIRMRInitAlloc_32f, (0, 1, 2, 3, 4),                                            \
+          (DspsFIRState_32f * *ppState, const Dsp32f* pTaps, int tapsLen, int upFactor, int upPhase,     \
+           int downFactor, int downPhase, const Dsp32f* pDlyLine),                                      \
+          (ppState, pTaps, tapsLen, upFactor, upPhase, downFactor, downPhase, pDlyLine))
+
 #define DSP_FIR_FILTER_SLOTS(ENTRY, INTERNAL)                                                           \
     ENTRY(DspStatus, dspsFIR_32f, (0, 1, 2, 3, 4),                                                       \
           (const Dsp32f* pSrc, Dsp32f* pDst, int numIters, DspsFIRState_32f* pState),                    \
@@ -160,8 +235,18 @@ inline constexpr FirAreas firSingleRateAreas(FirTapsLayout layout, std::int64_t 
     ENTRY(DspStatus, dspsFIR_32f_I, (0, 1, 2, 3, 4), (Dsp32f * pSrcDst, int numIters, DspsFIRState_32f* pState), \
           (pSrcDst, numIters, pState))
 
+// States without a delay line ("FI33" for factors 1 and 1, else "FI34"):
+// dspsFIR_32f filters them, nothing public creates them; this internal
+// set-up does (arguments checked as dspsFIRMRInitAlloc_32f checks them).
+#define DSP_FIR_SHORT_TAP_SLOTS(ENTRY, INTERNAL)                                                        \
+    INTERNAL(DspStatus, firShortTapInitAlloc, (0, 1, 2, 3, 4),                                           \
+             (DspsFIRState_32f * *ppState, const Dsp32f* pTaps, int tapsLen, int upFactor, int upPhase,  \
+              int downFactor, int downPhase))
+
 DSP_DECLARE_FAMILY(DSP_FIR_STATE_SLOTS)
+DSP_DECLARE_FAMILY(DSP_FIR_MR_STATE_SLOTS)
 DSP_DECLARE_FAMILY(DSP_FIR_FILTER_SLOTS)
+DSP_DECLARE_FAMILY(DSP_FIR_SHORT_TAP_SLOTS)
 
 // ---- Internal kernels (no checks: the bodies have validated everything) ------
 
@@ -179,3 +264,19 @@ DSP_DECLARE_IN_LEVELS(void firDirectFilter32f(DspsFIRState_32f* pState, const Ds
 // segments of at most 17 vectors. n1/n2 ignore the flag.
 DSP_DECLARE_IN_SSE_LEVELS(void firDirectConvolve32f(const Dsp32f* pTaps, const Dsp32f* pWindow, Dsp32f* pDst,
                                                     int count, int tapsLen, int layoutFlag);)
+
+// Loads a delay line given most recent first (null: zeros) into the state's
+// history, oldest first, and restarts the history at the buffer's start.
+DSP_DECLARE_IN_LEVELS(void firLoadDelayLine(DspsFIRState_32f* pState, const Dsp32f* pDlyLine);)
+
+// Multirate filtering of a "FI03" state: numIters iterations, each reading
+// downFactor inputs and writing upFactor outputs (source and destination
+// distinct, neither overlapping the state); dspStsContextMatchErr for a state
+// of no known mode.
+DSP_DECLARE_IN_LEVELS(DspStatus firMultirateFilter32f(DspsFIRState_32f* pState, const Dsp32f* pSrc, Dsp32f* pDst,
+                                                      std::int64_t numIters);)
+
+// Filtering of a state without a delay line: the source carries the history
+// (single rate: output n reads source samples n .. n + tapsLen - 1).
+DSP_DECLARE_IN_LEVELS(void firShortTapFilter32f(const DspsFIRState_32f* pState, const Dsp32f* pSrc, Dsp32f* pDst,
+                                                int numIters);)
