@@ -17,6 +17,9 @@ ORVELAN_PACKAGES=(
   libasound2-dev
   jackd2
   libjack-jackd2-dev
+  pkg-config
+  libsndfile1-dev
+  sox
 )
 
 orvelan_install_deps() {

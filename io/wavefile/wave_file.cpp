@@ -1,0 +1,328 @@
+#include "wave_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "byte_order.h"
+#include "dsp.h"
+
+namespace orvelan::io {
+
+namespace {
+
+// The size fields written before the sizes are known, and the RF64 marker
+// in a size field whose value lives in the ds64 chunk.
+constexpr char kSizePlaceholder[] = "    ";
+constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFFu;
+constexpr std::uint64_t kRiffHeaderLength = 12;
+constexpr std::uint64_t kChunkHeaderLength = 8;
+
+void zeroBytes(std::uint8_t* p, std::uint64_t length)
+{
+    constexpr std::uint64_t kMaxRun = 1u << 30;  // the kernel counts in int
+    while (length > 0) {
+        const std::uint64_t run = std::min(length, kMaxRun);
+        dspsZero_8u(p, static_cast<int>(run));
+        p += run;
+        length -= run;
+    }
+}
+
+}  // namespace
+
+CWaveFile::CWaveFile() { reset(); }
+
+CWaveFile::~CWaveFile() { close(); }
+
+void CWaveFile::reset()
+{
+    fmt_.reset();
+    levl_.reset();
+    bext_.reset();
+    ds64_.reset();
+    dataStart_ = 0;
+    dataSize_ = 0;
+}
+
+std::uint64_t CWaveFile::headerLength() const
+{
+    const std::uint64_t placeholder = ds64_.size() == 0 ? 0 : kChunkHeaderLength + ds64_.size();
+    return kRiffHeaderLength + placeholder + kChunkHeaderLength + fmt_.size() + kChunkHeaderLength;
+}
+
+std::string CWaveFile::fileName() const { return file_ ? file_->name() : std::string(); }
+
+std::uint64_t CWaveFile::numFrames() const { return fmt_.blockAlign() == 0 ? 0 : dataSize_ / fmt_.blockAlign(); }
+
+// ---- Opening and closing ------------------------------------------------
+
+int CWaveFile::openForWriting(const std::string& fileName, int channels, int sampleRate, int formatTag,
+                              int bytesPerSample, int levlBlockSize)
+{
+    close();
+    reset();
+    if (channels < 1 || sampleRate < 1 || bytesPerSample < 1 || bytesPerSample > 4 || channels * bytesPerSample > 0xFFFF)
+        return kWaveBadArgument;
+    fmt_.setChannels(static_cast<std::uint16_t>(channels));
+    fmt_.setSampleRate(static_cast<std::uint32_t>(sampleRate));
+    fmt_.setBitsPerSample(static_cast<std::uint16_t>(8 * bytesPerSample));
+    fmt_.setFormatTag(static_cast<std::uint16_t>(formatTag));
+    fmt_.setExtensible(true);
+    ds64_.setRf64Mode(CDs64Chunk::kJunkPlaceholder);
+    if (levlBlockSize != 0) {
+        levl_.blockSize = static_cast<std::uint32_t>(levlBlockSize);
+        levl_.version = 0;
+        levl_.format = 1;
+        levl_.pointsPerValue = 2;
+        levl_.peakChannels = 1;
+    }
+    return open(fileName, OpenMode::WriteOnly);
+}
+
+int CWaveFile::openForReading(const std::string& fileName, int& channels, int& sampleRate, int& bytesPerSample,
+                              int& formatTag, int& levlBlockSize)
+{
+    const int result = open(fileName, OpenMode::ReadOnly);
+    channels = fmt_.channels();
+    sampleRate = static_cast<int>(fmt_.sampleRate());
+    bytesPerSample = fmt_.bitsPerSample() / 8;
+    formatTag = fmt_.formatTag();
+    levlBlockSize = static_cast<int>(levl_.blockSize);
+    return result;
+}
+
+int CWaveFile::open(const std::string& fileName, OpenMode mode)
+{
+    // A recording still open is finished properly, not left with place
+    // holders for sizes.
+    close();
+    if (fileName.empty()) {
+        reset();
+        return kWaveNoFileName;
+    }
+    file_ = BinaryFile::open(fileName, mode == OpenMode::ReadOnly ? BinaryFile::Mode::Read : BinaryFile::Mode::Write);
+    if (!file_) return kWaveCannotOpen;
+
+    if (mode == OpenMode::WriteOnly) {
+        const int result = writeHeader();
+        if (result != kWaveOk) {
+            file_->closeAndRemove();
+            file_.reset();
+        }
+        return result;
+    }
+    const int result = readChunks();
+    if (result != kWaveOk) file_.reset();
+    return result;
+}
+
+int CWaveFile::close()
+{
+    if (!file_) return kWaveOk;
+    if (isWriting()) return finishRecording();
+    file_.reset();
+    return kWaveOk;
+}
+
+// ---- Writing ------------------------------------------------------------
+
+int CWaveFile::writeHeader()
+{
+    ByteWriter header;
+    header.text("RIFF");
+    header.text(kSizePlaceholder);
+    header.text("WAVE");
+    if (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder) {
+        header.text("junk");
+        header.u32(CDs64Chunk::kSize);
+        header.zeros(CDs64Chunk::kSize);
+    } else if (ds64_.rf64Mode() == CDs64Chunk::kDs64FromStart) {
+        ds64_.appendChunk(header);
+    }
+    fmt_.appendChunk(header);
+    header.text("data");
+    header.text(kSizePlaceholder);
+    return file_->write(header.data().data(), header.data().size()) ? kWaveOk : kWaveIoError;
+}
+
+int CWaveFile::writeData(const std::uint8_t* buffer, std::int64_t length)
+{
+    if (!isWriting() || length < 0) return kWaveIoError;
+    return file_->write(buffer, static_cast<std::uint64_t>(length)) ? kWaveOk : kWaveIoError;
+}
+
+int CWaveFile::finishRecording()
+{
+    const std::int64_t fileSize = file_->size();
+    const std::uint64_t header = headerLength();
+    // A file shorter than its header never had its header written.
+    if (fileSize < 0 || static_cast<std::uint64_t>(fileSize) < header) {
+        file_->closeAndRemove();
+        file_.reset();
+        return kWaveIoError;
+    }
+    std::uint64_t size = static_cast<std::uint64_t>(fileSize);
+    const std::uint64_t dataSize = size - header;
+    if (dataSize == 0) {
+        // An empty take leaves no file behind.
+        const bool removed = file_->closeAndRemove();
+        file_.reset();
+        return removed ? kWaveOk : kWaveIoError;
+    }
+
+    bool ok = true;
+    if (size % 2 != 0) {
+        const std::uint8_t pad = 0;
+        ok = file_->writeAt(size, &pad, 1);
+        size += 1;
+    }
+    const std::uint64_t riffSize = size - 8;
+    std::uint8_t field[4];
+    const bool plainRiff = ds64_.rf64Mode() == CDs64Chunk::kPlainRiff ||
+                           (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder && riffSize < rf64Threshold_);
+    if (plainRiff) {
+        storeU32(field, static_cast<std::uint32_t>(riffSize));
+        ok = file_->writeAt(4, field, 4) && ok;
+        storeU32(field, static_cast<std::uint32_t>(dataSize));
+        ok = file_->writeAt(header - 4, field, 4) && ok;
+    } else {
+        ds64_.riffSize = riffSize;
+        ds64_.dataSize = dataSize;
+        ds64_.sampleCount = dataSize / fmt_.blockAlign();
+        storeU32(field, kSizeInDs64);
+        ok = file_->writeAt(4, field, 4) && ok;
+        ok = file_->writeAt(header - 4, field, 4) && ok;
+        ok = file_->writeAt(0, "RF64", 4) && ok;
+        ByteWriter ds64;
+        ds64_.appendChunk(ds64);
+        ok = file_->writeAt(kRiffHeaderLength, ds64.data().data(), ds64.data().size()) && ok;
+    }
+    dataSize_ = dataSize;
+    dataStart_ = header;
+    ok = file_->close() && ok;
+    file_.reset();
+    return ok ? kWaveOk : kWaveIoError;
+}
+
+// ---- Reading ------------------------------------------------------------
+
+// The chunks the reader keeps; every other id is skipped.
+enum class ChunkKind { Format, Data, Ds64, Levl, Bext, Other };
+
+namespace {
+
+// Ids compared without regard to case.
+ChunkKind chunkKind(const std::uint8_t* id)
+{
+    static constexpr std::array<std::pair<std::string_view, ChunkKind>, 5> kKinds = {{
+        {"fmt ", ChunkKind::Format},
+        {"data", ChunkKind::Data},
+        {"ds64", ChunkKind::Ds64},
+        {"levl", ChunkKind::Levl},
+        {"bext", ChunkKind::Bext},
+    }};
+    char lower[4];
+    for (int i = 0; i < 4; ++i) lower[i] = static_cast<char>(std::tolower(id[i]));
+    for (const auto& [name, kind] : kKinds)
+        if (name == std::string_view(lower, 4)) return kind;
+    return ChunkKind::Other;
+}
+
+}  // namespace
+
+int CWaveFile::readChunks()
+{
+    reset();
+    const std::int64_t fileSize = file_->size();
+    std::uint8_t riff[kRiffHeaderLength];
+    const std::int64_t got = file_->readAt(0, riff, sizeof riff);
+    if (fileSize < 0 || got < 0) return kWaveIoError;
+    if (got < static_cast<std::int64_t>(sizeof riff)) return kWaveTruncated;
+    if ((std::memcmp(riff, "RIFF", 4) != 0 && std::memcmp(riff, "RF64", 4) != 0) || std::memcmp(riff + 8, "WAVE", 4) != 0)
+        return kWaveNotWave;
+
+    const auto end = static_cast<std::uint64_t>(fileSize);
+    bool haveFormat = false, haveData = false;
+    std::uint64_t position = kRiffHeaderLength;
+    // A few bytes too short for a chunk header at the end are no chunk.
+    while (end - position >= kChunkHeaderLength) {
+        std::uint8_t chunkHeader[kChunkHeaderLength];
+        if (file_->readAt(position, chunkHeader, sizeof chunkHeader) != static_cast<std::int64_t>(sizeof chunkHeader))
+            return kWaveIoError;
+        const ChunkKind kind = chunkKind(chunkHeader);
+        const std::uint32_t size = loadU32(chunkHeader + 4);
+        position += kChunkHeaderLength;
+        const std::uint64_t bytesLeft = end - position;
+
+        std::uint64_t advance = size;
+        if (kind == ChunkKind::Data) {
+            dataStart_ = position;
+            dataSize_ = size == kSizeInDs64 ? ds64_.dataSize : size;
+            // Sizes never patched (a recording cut short) or overstated:
+            // the samples run to the end of the file.
+            dataSize_ = std::min(dataSize_, bytesLeft);
+            advance = dataSize_;
+            haveData = true;
+        } else if (kind != ChunkKind::Other) {
+            if (size > bytesLeft) return kWaveTruncated;
+            std::vector<std::uint8_t> body(size);
+            const std::int64_t bodyRead = file_->readAt(position, body.data(), size);
+            if (bodyRead < 0) return kWaveIoError;
+            if (bodyRead < static_cast<std::int64_t>(size)) return kWaveTruncated;
+            const int result = parseChunk(kind, body.data(), size);
+            if (result != kWaveOk) return result;
+            haveFormat = haveFormat || kind == ChunkKind::Format;
+        }
+        // A chunk that runs to the end (a skipped one may even claim more,
+        // or lack its pad byte) ends the walk.
+        if (advance >= bytesLeft) break;
+        position += advance + advance % 2;
+    }
+    if (!haveFormat || !haveData) return kWaveChunkUnfit;
+    file_->seek(dataStart_);
+    return kWaveOk;
+}
+
+int CWaveFile::parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t size)
+{
+    switch (kind) {
+    case ChunkKind::Format: return fmt_.parse(body, size);
+    case ChunkKind::Ds64: return ds64_.parse(body, size);
+    case ChunkKind::Levl: return levl_.parse(body, size);
+    case ChunkKind::Bext: return bext_.parse(body, size);
+    default: return kWaveOk;
+    }
+}
+
+// ---- Samples ------------------------------------------------------------
+
+std::int64_t CWaveFile::readData(std::uint8_t* buffer, std::int64_t length)
+{
+    if (length <= 0) return 0;
+    const auto wanted = static_cast<std::uint64_t>(length);
+    if (!file_ || isWriting()) {
+        zeroBytes(buffer, wanted);
+        return -1;
+    }
+    const std::uint64_t position = file_->position();
+    const std::uint64_t dataEnd = dataStart_ + dataSize_;
+    const std::uint64_t available = position < dataEnd ? std::min(wanted, dataEnd - position) : 0;
+    const std::int64_t got = file_->read(buffer, available);
+    // A file that shrank under us plays on as silence, keeping the time.
+    file_->seek(position + available);
+    const std::uint64_t filled = got < 0 ? 0 : static_cast<std::uint64_t>(got);
+    zeroBytes(buffer + filled, wanted - filled);
+    return got;
+}
+
+void CWaveFile::seekToFrame(std::uint64_t frame)
+{
+    if (file_) file_->seek(dataStart_ + frame * fmt_.blockAlign());
+}
+
+}  // namespace orvelan::io

@@ -1,0 +1,111 @@
+// A multichannel WAVE file, written as a recording or read for playback.
+//
+// Writing lays down the header at once (RIFF, a "junk" place holder big
+// enough for a ds64 chunk, an extensible format, "data") and then appends
+// nothing but sample bytes; closing patches the sizes, pads an odd data
+// chunk, deletes an empty take, and turns the file into RF64 when its RIFF
+// size no longer fits in 32 bits.
+//
+// Reading walks the chunks of a RIFF or RF64 file (ids in any case, odd
+// chunks padded) and keeps the format, the ds64, bext and levl records and
+// where the samples lie. Every size the file announces is checked against
+// the bytes the file really holds before anything is read or allocated.
+//
+// One thread at a time: the owner opens, seeks and closes; while streaming,
+// the disk thread alone calls readData or writeData.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "binary_file.h"
+#include "chunk_records.h"
+#include "wave_result.h"
+
+namespace orvelan::io {
+
+enum class ChunkKind;
+
+class CWaveFile {
+public:
+    enum class OpenMode { ReadOnly, WriteOnly };
+
+    // A RIFF size from which a closed recording becomes RF64.
+    static constexpr std::uint64_t kRf64Threshold = 0xFFFFFFFFu;
+
+    CWaveFile();
+    ~CWaveFile();
+    CWaveFile(const CWaveFile&) = delete;
+    CWaveFile& operator=(const CWaveFile&) = delete;
+
+    // Starts a recording: formatTag 1 (integer PCM) or 3 (float), else 0;
+    // a non-zero levlBlockSize prepares a peak envelope of one channel.
+    int openForWriting(const std::string& fileName, int channels, int sampleRate, int formatTag, int bytesPerSample,
+                       int levlBlockSize);
+    // Opens for playback and reports the format, whatever the result.
+    int openForReading(const std::string& fileName, int& channels, int& sampleRate, int& bytesPerSample,
+                       int& formatTag, int& levlBlockSize);
+    // Closes any open file first. Write-only writes the header; read-only
+    // walks the chunks and closes the file again when that fails.
+    int open(const std::string& fileName, OpenMode mode);
+    // Finishes a written file or closes a read one; harmless with no file.
+    // Returns kWaveIoError when the file system refused to finish a
+    // recording (or its header had never been written).
+    int close();
+
+    bool isOpen() const { return file_ != nullptr; }
+    bool isWriting() const { return file_ && file_->mode() == BinaryFile::Mode::Write; }
+
+    // Fills the whole buffer from the current position: sample bytes up to
+    // the end of the data chunk, zero bytes for the rest. Returns the sample
+    // bytes read, or -1 when the file system failed (the buffer is zeroed).
+    std::int64_t readData(std::uint8_t* buffer, std::int64_t length);
+    // Writes the whole buffer at the current position: 0 or kWaveIoError.
+    int writeData(const std::uint8_t* buffer, std::int64_t length);
+    // Positions the file at the given frame of the sample data.
+    void seekToFrame(std::uint64_t frame);
+    // Frames in the data chunk; 0 without a format.
+    std::uint64_t numFrames() const;
+    // The open file's name; empty without one.
+    std::string fileName() const;
+
+    int channels() const { return fmt_.channels(); }
+    int sampleRate() const { return static_cast<int>(fmt_.sampleRate()); }
+    int bitsPerSample() const { return fmt_.bitsPerSample(); }
+    int formatTag() const { return fmt_.formatTag(); }
+    int blockAlign() const { return fmt_.blockAlign(); }
+
+    const CFmtChunk& fmt() const { return fmt_; }
+    const CDs64Chunk& ds64() const { return ds64_; }
+    const CBextChunk& bext() const { return bext_; }
+    const CLevlChunk& levl() const { return levl_; }
+    // The peak-envelope record also keeps a recording's time stamp.
+    CLevlChunk& levl() { return levl_; }
+    std::uint64_t dataStart() const { return dataStart_; }
+    std::uint64_t dataSize() const { return dataSize_; }
+
+    // Test hook: lets small files cross into RF64 at close.
+    void setRf64ThresholdForTesting(std::uint64_t riffSize) { rf64Threshold_ = riffSize; }
+
+private:
+    void reset();
+    // Bytes from the start of the file to the first sample.
+    std::uint64_t headerLength() const;
+    int writeHeader();
+    int finishRecording();
+    int readChunks();
+    // Hands a chunk body to the record of its kind.
+    int parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t size);
+
+    std::unique_ptr<BinaryFile> file_;
+    CFmtChunk fmt_;
+    CLevlChunk levl_;
+    CBextChunk bext_;
+    CDs64Chunk ds64_;
+    std::uint64_t dataStart_ = 0;
+    std::uint64_t dataSize_ = 0;
+    std::uint64_t rf64Threshold_ = kRf64Threshold;
+};
+
+}  // namespace orvelan::io

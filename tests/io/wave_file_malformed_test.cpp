@@ -1,0 +1,199 @@
+// Malformed files: each gives its code without reading or allocating past
+// what the file holds (run under the sanitizers), and a bounded random
+// mutation loop over valid files keeps every open result consistent.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "byte_order.h"
+#include "wave_fixtures.h"
+
+namespace {
+
+using namespace orvelan::io;
+using namespace orvelan::io::testing;
+
+int openBytes(CWaveFile& file, const ScratchDir& dir, const Bytes& bytes)
+{
+    const std::string path = dir.path("in.wav");
+    writeFile(path, bytes);
+    return file.open(path, CWaveFile::OpenMode::ReadOnly);
+}
+
+Bytes cut(Bytes b, std::size_t length)
+{
+    b.resize(length);
+    return b;
+}
+
+// A recording as the file block writes it: junk, extensible format, data.
+Bytes recording(const ScratchDir& dir, std::size_t dataBytes)
+{
+    const std::string path = dir.path("seed.wav");
+    writeRecording(path, 2, 48000, 1, 3, countingBytes(dataBytes));
+    return readFile(path);
+}
+
+TEST(WaveFileMalformed, TruncatedAtEveryHeaderBoundary)
+{
+    // Offsets in a recording: 0 RIFF, 12 junk, 20 its body, 48 fmt, 56 its
+    // body, 96 data, 104 samples.
+    ScratchDir dir;
+    const Bytes whole = recording(dir, 60);
+    struct Case {
+        std::size_t length;
+        int code;
+    };
+    const Case cases[] = {
+        {0, kWaveTruncated},  {4, kWaveTruncated},   {8, kWaveTruncated},    {11, kWaveTruncated},
+        {12, kWaveChunkUnfit}, {16, kWaveChunkUnfit}, {20, kWaveChunkUnfit}, {47, kWaveChunkUnfit},
+        {48, kWaveChunkUnfit}, {52, kWaveChunkUnfit}, {56, kWaveTruncated},  {95, kWaveTruncated},
+        {96, kWaveChunkUnfit}, {100, kWaveChunkUnfit}, {104, kWaveOk},       {110, kWaveOk},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        CWaveFile file;
+        EXPECT_EQ(openBytes(file, dir, cut(whole, c.length)), c.code);
+        EXPECT_EQ(file.isOpen(), c.code == kWaveOk);
+        if (c.code == kWaveOk) {
+            EXPECT_EQ(file.dataSize(), c.length - 104);
+        }
+    }
+}
+
+TEST(WaveFileMalformed, TableOfBrokenFiles)
+{
+    const Bytes fmt = fmtBody(1, 2, 48000, 16);
+    const Bytes data = countingBytes(40);
+    const std::uint32_t huge = 0xFFFFFFF0u;
+    Bytes shortLevl = levlBody(64, "2024:01:01:00:00:00:000", Bytes(4, 1));
+    shortLevl.resize(100);
+    struct Case {
+        const char* what;
+        Bytes file;
+        int code;
+    };
+    const Case cases[] = {
+        {"RIFX form", RiffBuilder("RIFX").chunk("fmt ", fmt).chunk("data", data).bytes(), kWaveNotWave},
+        {"lower-case riff", RiffBuilder("riff").chunk("fmt ", fmt).chunk("data", data).bytes(), kWaveNotWave},
+        {"form not WAVE", RiffBuilder("RIFF", "wave").chunk("fmt ", fmt).chunk("data", data).bytes(), kWaveNotWave},
+        {"format size beyond the file", RiffBuilder().chunk("fmt ", fmt, huge).bytes(), kWaveTruncated},
+        {"format size one past the file", RiffBuilder().chunk("fmt ", fmt, 17, false).bytes(), kWaveTruncated},
+        {"ds64 size beyond the file", RiffBuilder("RF64").chunk("ds64", ds64Body(0, 40, 10), huge).bytes(), kWaveTruncated},
+        {"bext size beyond the file", RiffBuilder().chunk("fmt ", fmt).chunk("bext", Bytes(700), huge).bytes(), kWaveTruncated},
+        {"levl size beyond the file", RiffBuilder().chunk("fmt ", fmt).chunk("levl", Bytes(200), huge).bytes(), kWaveTruncated},
+        {"format of size 0", RiffBuilder().chunk("fmt ", {}).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"zero channels", RiffBuilder().chunk("fmt ", fmtBody(1, 0, 48000, 16)).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"zero rate", RiffBuilder().chunk("fmt ", fmtBody(1, 2, 0, 16)).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"zero bits", RiffBuilder().chunk("fmt ", fmtBody(1, 2, 48000, 0)).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"frame beyond the 16-bit block align", RiffBuilder().chunk("fmt ", fmtBody(1, 0x4000, 48000, 32)).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"missing format", RiffBuilder().chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"missing data", RiffBuilder().chunk("fmt ", fmt).chunk("LIST", Bytes(10)).bytes(), kWaveChunkUnfit},
+        {"nothing after the form", RiffBuilder().bytes(), kWaveChunkUnfit},
+        {"ds64 too short", RiffBuilder("RF64").chunk("ds64", Bytes(20)).chunk("fmt ", fmt).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"bext too short", RiffBuilder().chunk("fmt ", fmt).chunk("bext", Bytes(601)).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"levl too short", RiffBuilder().chunk("fmt ", fmt).chunk("levl", shortLevl).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"levl peaks before its header",
+         RiffBuilder().chunk("fmt ", fmt).chunk("levl", levlBody(64, "", Bytes(4), 100)).chunk("data", data).bytes(), kWaveChunkUnfit},
+        {"levl peaks past its end",
+         RiffBuilder().chunk("fmt ", fmt).chunk("levl", levlBody(64, "", Bytes(4), 200)).chunk("data", data).bytes(), kWaveChunkUnfit},
+        // Accepted: sizes the walk can bound without reading them.
+        {"data size beyond the file", RiffBuilder().chunk("fmt ", fmt).chunk("data", data, huge).bytes(), kWaveOk},
+        {"skipped chunk beyond the file", RiffBuilder().chunk("fmt ", fmt).chunk("data", data).chunk("LIST", Bytes(3), huge).bytes(), kWaveOk},
+        {"format after the data", RiffBuilder().chunk("data", data).chunk("fmt ", fmt).bytes(), kWaveOk},
+        {"odd chunk at the end", RiffBuilder().chunk("fmt ", fmt).chunk("data", data).chunk("LIST", Bytes(5), {}, false).bytes(), kWaveOk},
+        {"levl without peak channels",
+         RiffBuilder().chunk("fmt ", fmt).chunk("levl", [] {
+             Bytes b = levlBody(64, "", Bytes(6));
+             storeU32(b.data() + 16, 0);
+             return b;
+         }()).chunk("data", data).bytes(),
+         kWaveOk},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CWaveFile file;
+        EXPECT_EQ(openBytes(file, dir, c.file), c.code);
+        EXPECT_EQ(file.isOpen(), c.code == kWaveOk);
+        if (c.code == kWaveOk) {
+            EXPECT_LE(file.dataStart() + file.dataSize(), c.file.size());
+            EXPECT_EQ(readAllData(file).size(), file.dataSize());
+        }
+    }
+}
+
+// Mutations of the kind that break readers: bytes flipped, size fields
+// replaced by telling values, the file cut or a slice repeated.
+Bytes mutate(Bytes b, std::mt19937& rng)
+{
+    auto below = [&](std::size_t n) { return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    static constexpr std::uint32_t kSizes[] = {0, 1, 7, 16, 27, 28, 40, 119, 120, 601, 602, 0x7FFFFFFF, 0x80000000,
+                                               0xFFFFFFFE, 0xFFFFFFFF};
+    const int edits = 1 + static_cast<int>(below(4));
+    for (int e = 0; e < edits && !b.empty(); ++e) {
+        switch (below(5)) {
+        case 0:
+            b[below(b.size())] ^= static_cast<std::uint8_t>(1u << below(8));
+            break;
+        case 1:
+            b[below(b.size())] = static_cast<std::uint8_t>(below(256));
+            break;
+        case 2:
+            if (b.size() >= 4) storeU32(b.data() + below(b.size() - 3), kSizes[below(std::size(kSizes))]);
+            break;
+        case 3:
+            b.resize(below(b.size() + 1));
+            break;
+        default: {
+            const std::size_t from = below(b.size()), length = below(std::min<std::size_t>(64, b.size() - from) + 1);
+            const Bytes slice(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(from + length));
+            b.insert(b.begin() + static_cast<std::ptrdiff_t>(below(b.size() + 1)), slice.begin(), slice.end());
+        }
+        }
+    }
+    return b;
+}
+
+TEST(WaveFileMalformed, RandomMutationsKeepTheReaderConsistent)
+{
+    ScratchDir dir;
+    const Bytes fmt = fmtBody(1, 3, 44100, 16);
+    const std::vector<Bytes> seeds = {
+        recording(dir, 90),
+        RiffBuilder("RF64")
+            .chunk("ds64", ds64Body(0, 36, 6))
+            .chunk("fmt ", extensibleFmtBody(3, 44100, 16))
+            .chunk("bext", bextBody("d", "o", 5, "history"))
+            .chunk("levl", levlBody(64, "2024:01:01:00:00:00:000", Bytes(6, 3)))
+            .chunk("LIST", Bytes(3, 'x'))
+            .chunk("data", countingBytes(36), 0xFFFFFFFFu)
+            .bytes(),
+        RiffBuilder().chunk("fmt ", fmtBody(3, 1, 48000, 32, true)).chunk("fact", Bytes(4)).chunk("data", countingBytes(28)).bytes(),
+    };
+    std::mt19937 rng(20261210);
+    int accepted = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const Bytes& seed = seeds[static_cast<std::size_t>(i) % seeds.size()];
+        const Bytes bytes = mutate(seed, rng);
+        CWaveFile file;
+        const int code = openBytes(file, dir, bytes);
+        if (code != kWaveOk) {
+            ASSERT_TRUE(code == kWaveChunkUnfit || code == kWaveNotWave || code == kWaveTruncated) << code << " at " << i;
+            ASSERT_FALSE(file.isOpen());
+            continue;
+        }
+        ++accepted;
+        ASSERT_GT(file.blockAlign(), 0) << i;
+        ASSERT_LE(file.dataStart() + file.dataSize(), bytes.size()) << i;
+        ASSERT_LE(file.numFrames() * file.blockAlign(), file.dataSize()) << i;
+        const Bytes samples = readAllData(file, 64);
+        ASSERT_EQ(samples, Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(file.dataStart()),
+                                 bytes.begin() + static_cast<std::ptrdiff_t>(file.dataStart() + file.dataSize())))
+            << i;
+    }
+    // The mutations leave a fair share of files readable, so both paths ran.
+    EXPECT_GT(accepted, 1000);
+}
+
+}  // namespace
