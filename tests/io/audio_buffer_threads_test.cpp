@@ -103,6 +103,17 @@ protected:
         ring.rewind();
     }
 
+    // Records with a disk that waits before every job until diskOpen.
+    void startGatedRecording()
+    {
+        ASSERT_EQ(wave.openForWriting(path, kChannels, kRate, 1, 3, 0), kWaveOk);
+        disk.setBeforeJobForTesting([this] {
+            while (!diskOpen.load()) std::this_thread::sleep_for(1ms);
+        });
+        disk.start(wave, CBufferThread::Mode::Write);
+        ring.setStreaming(true);
+    }
+
     Bytes recordedBytes()
     {
         CWaveFile reader;
@@ -115,6 +126,7 @@ protected:
     CAudioBuffer ring;
     CBufferThread disk{ring};
     CWaveFile wave;
+    std::atomic<bool> diskOpen{false};
 };
 
 TEST_F(RingWithDisk, RecordThenPlayBackBitExact)
@@ -156,13 +168,7 @@ TEST_F(RingWithDisk, RecordThenPlayBackBitExact)
 TEST_F(RingWithDisk, StallShorterThanTheRingLosesNothing)
 {
     formatRing();
-    ASSERT_EQ(wave.openForWriting(path, kChannels, kRate, 1, 3, 0), kWaveOk);
-    std::atomic<bool> diskOpen{false};
-    disk.setBeforeJobForTesting([&] {
-        while (!diskOpen.load()) std::this_thread::sleep_for(1ms);
-    });
-    disk.start(wave, CBufferThread::Mode::Write);
-    ring.setStreaming(true);
+    startGatedRecording();
     // Three full buffers and most of the fourth while the disk is stalled.
     recordOnAudioThread(range(0, 3 * kBlocksPerBuffer + 9), false);
     EXPECT_EQ(ring.droppedBlocks(), 0u);
@@ -174,13 +180,7 @@ TEST_F(RingWithDisk, StallShorterThanTheRingLosesNothing)
 TEST_F(RingWithDisk, LongerStallDropsCountedBlocksThenResumes)
 {
     formatRing();
-    ASSERT_EQ(wave.openForWriting(path, kChannels, kRate, 1, 3, 0), kWaveOk);
-    std::atomic<bool> diskOpen{false};
-    disk.setBeforeJobForTesting([&] {
-        while (!diskOpen.load()) std::this_thread::sleep_for(1ms);
-    });
-    disk.start(wave, CBufferThread::Mode::Write);
-    ring.setStreaming(true);
+    startGatedRecording();
     // All four buffers fill; the next seven blocks find none free.
     const int held = 4 * kBlocksPerBuffer;
     recordOnAudioThread(range(0, held + 7), false);

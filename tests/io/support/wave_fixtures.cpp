@@ -16,7 +16,7 @@ namespace orvelan::io::testing {
 
 ScratchDir::ScratchDir()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvelan-wave-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "ow-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
 }

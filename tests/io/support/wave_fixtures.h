@@ -15,7 +15,8 @@ namespace orvelan::io::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A fresh directory, removed with its contents at the end of the test.
+// A fresh directory, removed with its contents at the end of the test. Its
+// path is short: the file block takes names of at most 33 characters.
 class ScratchDir {
 public:
     ScratchDir();
