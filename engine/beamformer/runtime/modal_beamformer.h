@@ -1,0 +1,117 @@
+// One beam's low band, formed from the 16 spherical-harmonic components:
+// steered to the look direction with per-sample weights, summed per order,
+// each order sum filtered by the pattern's modal FIR and delayed so that
+// every pattern has the same modal latency, and the orders added.
+//
+// Look-direction changes glide one whole degree per 100 samples with the
+// weights interpolated linearly between the whole-degree table columns
+// (azimuth the short way round, exactly 180 degrees upward); pattern changes
+// load a spare bank of FIRs that is crossfaded in (vxBankSlots,
+// vxCrossfade). The beam's current whole-degree direction is published per
+// sample for its HF path.
+//
+// Threads: `configure`, `setLatency` and `start` on the control thread while
+// stopped; `loadFilters` and the target setters at any time from the
+// control thread (targets through atomics, read by the audio thread at its
+// next block); `process` on the audio thread, allocating nothing.
+#pragma once
+
+#include <atomic>
+
+#include "beamformer/runtime/bank_slots.h"
+#include "beamformer/runtime/crossfade.h"
+#include "beamformer/runtime/delay_line.h"
+#include "dsp.h"
+#include "framework/audio_class.h"
+#include "framework/kernel_array.h"
+
+class CMbf : public vxAudioClass {
+public:
+    static constexpr int kOrders = 4;
+    static constexpr int kComponents = 16;
+    static constexpr int kAzimuthRows = 6;
+    static constexpr int kStepLength = 100;  // samples per degree of glide
+    static constexpr int kFadeTimeConstantMs = 50;
+
+    CMbf() { theta_.current = 90; }
+    ~CMbf() override = default;
+
+    // vxErrRunning; vxErrFormat unless both formats are real time domain
+    // with equal rates and frames, the input has 1, 4, 9 or 16 channels and
+    // the output 1; vxErrAllocation; or the result of setLatency.
+    vxResult configure(const vxAudioInterface& in, const vxAudioInterface& out) override;
+    // The low band of frames samples; 6 when frames is 0.
+    vxResult process(float** components, float** out, int frames) override;
+    // Pending banks take over at once and the look jumps to its target.
+    vxResult start() override;
+    vxResult stop() override;
+    // Clears the current bank's FIR histories and alignment delays.
+    void reset() override;
+
+    // Modal latency L: every FIR of up to 2 trunc(L) + 1 taps is delayed to
+    // trunc(L) samples. vxErrRunning, 19 for L < 0, vxErrAllocation; every
+    // bank is emptied.
+    int setLatency(float latency);
+    // Per order its tap count and taps (a count of 0: the order is silent):
+    // 0; 101 unless configured for 16 components; 102 when a count exceeds
+    // 2 trunc(L) + 1; 103 when a filter would need a negative alignment.
+    int loadFilters(const int* tapCounts, const float* const* taps);
+
+    // Look-direction targets, whole degrees (theta clamped to 0..180, phi
+    // reduced into 0..359), and the degrees as given.
+    void setTheta(float degrees);
+    void setPhi(float degrees);
+    float thetaAsSet() const { return thetaAsSet_.load(std::memory_order_relaxed); }
+    float phiAsSet() const { return phiAsSet_.load(std::memory_order_relaxed); }
+    int thetaTarget() const { return thetaTarget_.load(std::memory_order_relaxed); }
+    int phiTarget() const { return phiTarget_.load(std::memory_order_relaxed); }
+
+    // The whole-degree direction at each sample of the last block (audio
+    // thread's; read by the beam's HF path in the same thread).
+    const int* perSampleTheta() const { return theta_.samples.data(); }
+    const int* perSamplePhi() const { return phi_.samples.data(); }
+    int order() const { return order_; }
+    float latency() const { return latency_; }
+    bool filterWaiting() const { return slots_.waiting(); }
+    int currentBank() const { return slots_.current(); }
+    int nextBank() const { return slots_.next(); }
+
+private:
+    struct Bank {
+        vxKernelArray<Dsp8u> stateBuffers[kOrders];
+        DspsFIRState_32f* firs[kOrders] = {};
+        CDelayLine alignments[kOrders];
+        int tapMax = 0;
+    };
+
+    // The glide of one angle over table columns: the current whole degree,
+    // the running one-degree step, and the interpolated weights per row.
+    struct Glide {
+        int current = 0;
+        int direction = 0;
+        int stepsLeft = 0;
+        float start[kComponents] = {};
+        float increment[kComponents] = {};
+        float sum[kComponents] = {};
+        vxKernelArray<int> samples;  // the current whole degree at each sample
+    };
+
+    void glideTheta(int target, int frames);
+    void glidePhi(int target, int frames);
+    void runBank(int b, float* out, int frames);
+
+    int order_ = -1;
+    float latency_ = 0.0f;
+    Bank banks_[vxBankSlots::kBanks];
+    vxBankSlots slots_;
+    vxCrossfade fade_;
+    vxKernelArray<float> orderSums_[kOrders];
+    vxKernelArray<float> weights_[kComponents];
+    vxKernelArray<float> azimuthFactors_[kAzimuthRows];
+    vxKernelArray<float> currentOut_, nextOut_, temporary_[2];
+    Glide theta_, phi_;
+    std::atomic<int> thetaTarget_{90};
+    std::atomic<int> phiTarget_{0};
+    std::atomic<float> thetaAsSet_{90.0f};
+    std::atomic<float> phiAsSet_{0.0f};
+};

@@ -1,0 +1,234 @@
+// The modal beamformer CMbf on the generated steering tables: the glide of
+// the look direction, steering, the crossfade to a new bank of modal FIRs,
+// and its refusals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "beam_patterns.h"
+#include "beam_response.h"
+#include "beamformer/runtime/modal_beamformer.h"
+#include "channel_set.h"
+#include "spherical_harmonics.h"
+
+namespace {
+
+using orvelan::design::Direction;
+constexpr float kRate = 44100.0f;
+constexpr int kFrames = 256;
+
+struct Beam {
+    CMbf mbf;
+    explicit Beam(float latency = 0.0f, int components = 16) {
+        EXPECT_EQ(mbf.configure(vxAudioInterface::timeDomain(components, kRate, kFrames),
+                                vxAudioInterface::timeDomain(1, kRate, kFrames)),
+                  vxOK);
+        EXPECT_EQ(mbf.setLatency(latency), 0);
+    }
+    // One tap per order: on ideal components (below) the beam's pattern is
+    // sum_n d_n P_n(cos gamma).
+    void loadOrderWeights(const orvelan::design::OrderWeights& d) {
+        const int counts[4] = {1, 1, 1, 1};
+        float taps[4];
+        const float* pointers[4];
+        for (int n = 0; n < 4; ++n) {
+            taps[n] = float(d[n] / (2 * n + 1));
+            pointers[n] = &taps[n];
+        }
+        ASSERT_EQ(mbf.loadFilters(counts, pointers), 0);
+    }
+    // Runs blocks of components; component k at sample i = value(k, i).
+    std::vector<float> run(int samples, const std::function<float(int, int)>& value, int offset = 0) {
+        std::vector<float> out(samples);
+        ChannelSet components(16, kFrames);
+        for (int start = 0; start < samples; start += kFrames) {
+            components.fill([&](int k, int i) { return value(k, offset + start + i); });
+            float* o = out.data() + start;
+            mbf.process(components.pointers(), &o, kFrames);
+        }
+        return out;
+    }
+};
+
+// Ideal components of a plane wave from `source`: (2n+1) Y_k(u) (the
+// decomposition's 1/sqrt(4 pi) left out).
+std::array<double, 16> idealComponents(const Direction& source) {
+    const auto y = orvelan::design::directionHarmonics(source);
+    std::array<double, 16> c{};
+    for (int k = 0; k < 16; ++k) c[k] = (2 * orvelan::design::componentOrder(k) + 1) * y[k];
+    return c;
+}
+
+TEST(ModalGlide, OneDegreePerHundredSamplesTheShortWayRound) {
+    Beam beam;
+    beam.mbf.setTheta(90);
+    beam.mbf.setPhi(350);
+    ASSERT_EQ(beam.mbf.start(), vxOK);
+    beam.mbf.setTheta(100);
+    beam.mbf.setPhi(10);
+    std::vector<int> theta, phi;
+    ChannelSet components(16, kFrames);
+    float out[kFrames];
+    float* o = out;
+    for (int b = 0; b < 10; ++b) {
+        beam.mbf.process(components.pointers(), &o, kFrames);
+        theta.insert(theta.end(), beam.mbf.perSampleTheta(), beam.mbf.perSampleTheta() + kFrames);
+        phi.insert(phi.end(), beam.mbf.perSamplePhi(), beam.mbf.perSamplePhi() + kFrames);
+    }
+    EXPECT_EQ(theta[998], 99);
+    EXPECT_EQ(theta[999], 100) << "10 degrees take 1000 samples";
+    EXPECT_EQ(phi[999], 0) << "350 -> 10 passes 0 after 10 steps";
+    EXPECT_EQ(phi[1999], 10);
+    for (int p : phi) EXPECT_TRUE(p >= 350 || p <= 10) << p;
+    // 0 -> 180 goes upward, 0 -> 181 downward.
+    for (const auto& [target, first] : {std::pair{180, 1}, std::pair{181, 359}}) {
+        Beam b;
+        b.mbf.setPhi(0);
+        b.mbf.start();
+        b.mbf.setPhi(float(target));
+        b.mbf.process(components.pointers(), &o, kFrames);
+        EXPECT_EQ(b.mbf.perSamplePhi()[99], first);
+    }
+    // Targets as the block takes them.
+    beam.mbf.setPhi(725.9f);
+    EXPECT_EQ(beam.mbf.phiTarget(), 5);
+    beam.mbf.setPhi(-10.0f);
+    EXPECT_EQ(beam.mbf.phiTarget(), 350);
+    beam.mbf.setTheta(200.0f);
+    EXPECT_EQ(beam.mbf.thetaTarget(), 180);
+    EXPECT_FLOAT_EQ(beam.mbf.thetaAsSet(), 200.0f);
+}
+
+// The largest step between samples, and the share of energy above 4 kHz
+// (Hann-windowed DFT), of a sine's output.
+struct Smoothness {
+    double largestStep = 0;
+    double highBandDb = -300;
+};
+Smoothness measure(const std::vector<float>& y) {
+    Smoothness s;
+    for (std::size_t i = 1; i < y.size(); ++i) s.largestStep = std::max(s.largestStep, double(std::abs(y[i] - y[i - 1])));
+    const int n = 4096;
+    const std::size_t start = y.size() / 2 - n / 2;
+    double total = 0, high = 0;
+    for (int bin = 1; bin < n / 2; ++bin) {
+        std::complex<double> sum = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const double window = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / n);
+            sum += window * y[start + i] * std::polar(1.0, -2 * std::numbers::pi * bin * i / n);
+        }
+        total += std::norm(sum);
+        if (bin * kRate / n > 4000.0) high += std::norm(sum);
+    }
+    s.highBandDb = 10 * std::log10(high / total);
+    return s;
+}
+
+TEST(ModalGlide, ASineStaysCleanWhileTheLookGlidesNinetyDegrees) {
+    // A 500 Hz plane wave from (90, 0) under a cardioid-like first-order
+    // beam gliding from (90, 0) to (90, 90): the output's amplitude follows
+    // the pattern smoothly. An unglided jump of the same beam, the control,
+    // must fail the same check.
+    const double omega = 2 * std::numbers::pi * 500.0 / kRate;
+    const auto c = idealComponents({90, 0});
+    const orvelan::design::OrderWeights cardioid{0.5, 0.5, 0, 0};
+    Beam beam;
+    beam.loadOrderWeights(cardioid);
+    beam.mbf.setTheta(90);
+    beam.mbf.setPhi(0);
+    ASSERT_EQ(beam.mbf.start(), vxOK);
+    beam.mbf.setPhi(90);
+    const auto wave = [&](int k, int i) { return float(c[k] * std::sin(omega * i)); };
+    const std::vector<float> glided = beam.run(36 * kFrames, wave);
+    const Smoothness s = measure(glided);
+    const double amplitude = 1.0;  // the pattern's largest value
+    EXPECT_LE(s.largestStep, 1.05 * omega * amplitude);
+    EXPECT_LT(s.highBandDb, -60.0);
+
+    std::vector<float> jumped(glided.size());
+    for (std::size_t i = 0; i < jumped.size(); ++i)
+        jumped[i] = float((i < jumped.size() / 2 ? 1.0 : 0.5) * std::sin(omega * double(i)));
+    const Smoothness control = measure(jumped);
+    EXPECT_FALSE(control.largestStep <= 1.05 * omega * amplitude && control.highBandDb < -60.0);
+    std::printf("glide: largest step %.4f (limit %.4f), above 4 kHz %.1f dB; jump: %.4f, %.1f dB\n", s.largestStep,
+                1.05 * omega, s.highBandDb, control.largestStep, control.highBandDb);
+}
+
+TEST(ModalSteering, TheBeamPeaksAtItsLookDirection) {
+    // A third-order hypercardioid steered to random looks; plane waves from
+    // around each look: the loudest lies within 5 degrees of it.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const auto hyper = orvelan::design::patternWeights(orvelan::design::PatternFamily::Hypercardioid, 3);
+    for (int trial = 0; trial < 6; ++trial) {
+        const Direction look{std::acos(1 - 2 * unit(random)) * 180 / std::numbers::pi, 360 * unit(random)};
+        Beam beam;
+        beam.loadOrderWeights(hyper);
+        beam.mbf.setTheta(float(look.theta));
+        beam.mbf.setPhi(float(look.phi));
+        ASSERT_EQ(beam.mbf.start(), vxOK);
+        const Direction steered{double(int(look.theta)), double(int(look.phi))};
+        double best = -1;
+        Direction bestSource;
+        for (double gamma = 0; gamma <= 20; gamma += 2)
+            for (double roll = 0; roll < 360; roll += gamma == 0 ? 360 : 30) {
+                const Direction source = orvelan::testing::offsetDirection(steered, gamma, roll);
+                const auto c = idealComponents(source);
+                const float level = beam.run(kFrames, [&](int k, int) { return float(c[k]); })[kFrames - 1];
+                if (level > best) {
+                    best = level;
+                    bestSource = source;
+                }
+            }
+        const double angle = std::acos(std::clamp(orvelan::design::dot(orvelan::design::unitVector(bestSource),
+                                                                        orvelan::design::unitVector(look)),
+                                                  -1.0, 1.0)) * 180 / std::numbers::pi;
+        EXPECT_LE(angle, 5.0) << "look " << look.theta << ", " << look.phi;
+        EXPECT_NEAR(best, 1.0, 0.01);
+    }
+}
+
+TEST(ModalBanks, ANewBankFadesInOnceItsHistoryIsFull) {
+    // L = 125: a 251-tap bank loaded while running starts fading at sample
+    // 251 of the first block in which it has run 256 samples, and the fade
+    // lasts 11025 samples at 44.1 kHz.
+    Beam beam(125.0f);
+    std::vector<float> unit(251, 0.0f), half(251, 0.0f);
+    unit[125] = 1.0f;
+    half[125] = 0.5f;
+    const int counts[4] = {251, 0, 0, 0};
+    const float* first[4] = {unit.data(), nullptr, nullptr, nullptr};
+    const float* second[4] = {half.data(), nullptr, nullptr, nullptr};
+    ASSERT_EQ(beam.mbf.loadFilters(counts, first), 0);
+    ASSERT_EQ(beam.mbf.start(), vxOK);
+    const auto dc = [](int k, int) { return k == 0 ? 1.0f : 0.0f; };
+    beam.run(2 * kFrames, dc);
+    ASSERT_EQ(beam.mbf.loadFilters(counts, second), 0);
+    const std::vector<float> out = beam.run(48 * kFrames, dc, 2 * kFrames);
+    EXPECT_FLOAT_EQ(out[250], 1.0f);
+    EXPECT_LT(out[252], 1.0f);
+    EXPECT_GT(out[251 + 11024], 0.5f);
+    EXPECT_FLOAT_EQ(out[251 + 11025], 0.5f);
+    EXPECT_FLOAT_EQ(out.back(), 0.5f);
+}
+
+TEST(ModalBanks, RefusesWhatItCannotLoad) {
+    Beam beam(125.0f);
+    EXPECT_EQ(beam.mbf.setLatency(-1.0f), 19);
+    const int tooLong[4] = {252, 0, 0, 0};
+    std::vector<float> taps(252, 0.0f);
+    const float* pointers[4] = {taps.data(), nullptr, nullptr, nullptr};
+    EXPECT_EQ(beam.mbf.loadFilters(tooLong, pointers), 102);
+    Beam firstOrder(125.0f, 4);
+    const int counts[4] = {1, 0, 0, 0};
+    EXPECT_EQ(firstOrder.mbf.loadFilters(counts, pointers), 101);
+    CMbf silent;
+    EXPECT_EQ(silent.process(nullptr, nullptr, 0), 6);
+}
+
+}  // namespace
