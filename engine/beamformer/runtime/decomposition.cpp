@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "beamformer/runtime/components.h"
+
 namespace {
 constexpr int kNotOrderThree = 101;
 constexpr int kNotOrderThreeFilters = 102;
@@ -9,11 +11,6 @@ constexpr int kNot32Capsules = 103;
 constexpr int kBadRadialMode = 105;
 constexpr int kCapsules = 32;
 
-int orderOf(int channels) {
-    for (int n = 0; n < CEbf::kOrders; ++n)
-        if ((n + 1) * (n + 1) == channels) return n;
-    return -1;
-}
 int componentOrder(int k) {
     int n = 0;
     while ((n + 1) * (n + 1) <= k) ++n;
@@ -46,9 +43,9 @@ vxResult CEbf::configure(const vxAudioInterface& in, const vxAudioInterface& out
     if (isRunning()) return vxErrRunning;
     if (!in.isTimeDomain() || !out.isTimeDomain() || !in.isReal() || !out.isReal() ||
         in.sampleRate() != out.sampleRate() || in.framesPerBuffer() != out.framesPerBuffer() ||
-        orderOf(out.channels()) < 0)
+        orvelan::beamformer::highestOrderFor(out.channels()) < 0)
         return vxErrFormat;
-    order_ = orderOf(out.channels());
+    order_ = orvelan::beamformer::highestOrderFor(out.channels());
     componentCount_ = out.channels();
     return vxAudioClass::configure(in, out);
 }

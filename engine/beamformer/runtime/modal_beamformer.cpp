@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "beamformer/runtime/components.h"
 #include "beamformer_tables.h"
 
 namespace {
@@ -16,11 +17,6 @@ constexpr int kNegativeAlignment = 103;
 constexpr int kNegativeLatency = 19;
 constexpr int kNoFrames = 6;
 
-int orderOf(int channels) {
-    for (int n = 0; n < CMbf::kOrders; ++n)
-        if ((n + 1) * (n + 1) == channels) return n;
-    return -1;
-}
 
 // The azimuth row that steers degree m (m != 0): 2 cos(m p) for m > 0,
 // 2 sin(|m| p) for m < 0.
@@ -32,9 +28,9 @@ vxResult CMbf::configure(const vxAudioInterface& in, const vxAudioInterface& out
     if (isRunning()) return vxErrRunning;
     if (!in.isTimeDomain() || !out.isTimeDomain() || !in.isReal() || !out.isReal() || out.channels() != 1 ||
         in.sampleRate() != out.sampleRate() || in.framesPerBuffer() != out.framesPerBuffer() ||
-        orderOf(in.channels()) < 0)
+        orvelan::beamformer::highestOrderFor(in.channels()) < 0)
         return vxErrFormat;
-    order_ = orderOf(in.channels());
+    order_ = orvelan::beamformer::highestOrderFor(in.channels());
     vxAudioClass::configure(in, out);
     const int frames = out.framesPerBuffer();
     bool ok = currentOut_.allocate(frames) && nextOut_.allocate(frames) && temporary_[0].allocate(frames) &&
