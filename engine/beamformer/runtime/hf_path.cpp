@@ -1,0 +1,152 @@
+#include "beamformer/runtime/hf_path.h"
+
+#include <cmath>
+
+#include "beamformer_tables.h"
+
+namespace {
+namespace tables = orvelan::beamformer::tables;
+constexpr int kBadMode = 101;
+constexpr int kNeeds32Capsules = 102;
+constexpr int kNoAngles = 6;
+}  // namespace
+
+vxResult CRoHf::configure(const vxAudioInterface& in, const vxAudioInterface& out) {
+    if (isRunning()) return vxErrRunning;
+    if (!in.isTimeDomain() || !out.isTimeDomain() || !in.isReal() || !out.isReal() || out.channels() != 1 ||
+        in.sampleRate() != out.sampleRate() || in.framesPerBuffer() != out.framesPerBuffer())
+        return vxErrFormat;
+    vxAudioClass::configure(in, out);
+    for (auto& g : gains_)
+        if (!g.allocate(out.framesPerBuffer())) return vxErrAllocation;
+    const int length = static_cast<int>(kRampMs * out.sampleRate() * 0.001f);
+    if (length > 1) {
+        if (!ramp_.allocate(length)) return vxErrAllocation;
+        for (int k = 0; k < length; ++k) ramp_[k] = std::pow(10.0f, -2.0f * float(k) / float(length - 1));
+    } else {
+        ramp_.release();
+    }
+    reset();
+    return vxOK;
+}
+
+int CRoHf::setHfMode(int mode) {
+    if (mode < kOff || mode > kTriangle) return kBadMode;
+    if (mode != kOff && inputFormat().channels() != kCapsules) return kNeeds32Capsules;
+    requestedMode_.store(mode, std::memory_order_release);
+    return 0;
+}
+
+int CRoHf::setAngleSource(const int* theta, const int* phi) {
+    if (theta == nullptr || phi == nullptr) return vxErrBadArgument;
+    theta_ = theta;
+    phi_ = phi;
+    return 0;
+}
+
+int CRoHf::cellAt(int mode, int theta, int phi) {
+    const int index = theta * tables::kGridColumns + phi;
+    return mode == kNearestCapsule ? tables::kNearestCapsuleGrid[index] : tables::kTriangleGrid[index];
+}
+
+CRoHf::CellSet CRoHf::cellSet(int mode, int cell) {
+    CellSet set;
+    set.cell = cell;
+    if (mode == kNearestCapsule) {
+        set.count = 1;
+        set.capsules[0] = cell;
+    } else {
+        set.count = 3;
+        for (int c = 0; c < 3; ++c) set.capsules[c] = tables::kTriangleTable[c * tables::kTriangleCount + cell];
+    }
+    set.weight = 1.0f / float(set.count);
+    return set;
+}
+
+void CRoHf::addGains(const CellSet& set, int i, float gain) {
+    for (int c = 0; c < set.count; ++c) {
+        const int capsule = set.capsules[c];
+        gains_[capsule][i] += set.weight * gain;
+        if (!active_[capsule]) {
+            active_[capsule] = true;
+            activeList_[activeCount_++] = capsule;
+        }
+    }
+}
+
+vxResult CRoHf::process(float** capsules, float** out, int frames) {
+    const int requested = requestedMode_.load(std::memory_order_acquire);
+    if (requested != mode_) {
+        // Between two capsule modes the sets ramp like a cell change; from
+        // off the path starts on its first cell.
+        if (requested != kOff && mode_ != kOff && haveCell_ && ramp_.size() > 0) {
+            old_ = current_;
+            current_.cell = -1;  // the new mode's cell is taken at sample 0
+            rampLeft_ = 0;
+        } else {
+            haveCell_ = false;
+            rampLeft_ = 0;
+        }
+        mode_ = requested;
+    }
+    if (mode_ == kOff) {
+        dspsZero_32f(out[0], frames);
+        return vxOK;
+    }
+    if (theta_ == nullptr || phi_ == nullptr) return kNoAngles;
+
+    for (int a = 0; a < activeCount_; ++a) {
+        dspsZero_32f(gains_[activeList_[a]].data(), lastFrames_);
+        active_[activeList_[a]] = false;
+    }
+    activeCount_ = 0;
+
+    const int rampLength = ramp_.size();
+    for (int i = 0; i < frames; ++i) {
+        const int cell = cellAt(mode_, theta_[i], phi_[i]);
+        if (!haveCell_) {
+            current_ = cellSet(mode_, cell);
+            haveCell_ = true;
+        } else if (current_.cell < 0) {
+            // A mode change: ramp from the old mode's set to this one.
+            current_ = cellSet(mode_, cell);
+            rampLeft_ = rampLength;
+        } else if (rampLeft_ == 0 && cell != current_.cell) {
+            old_ = current_;
+            current_ = cellSet(mode_, cell);
+            rampLeft_ = rampLength;
+        }
+        if (rampLeft_ > 0) {
+            const float g = ramp_[--rampLeft_];
+            addGains(current_, i, g);
+            addGains(old_, i, 1.0f - g);
+        } else {
+            addGains(current_, i, 1.0f);
+        }
+    }
+
+    float* y = out[0];
+    dspsZero_32f(y, frames);
+    for (int a = 0; a < activeCount_; ++a) {
+        const int capsule = activeList_[a];
+        dspsAddProduct_32f(capsules[capsule], gains_[capsule].data(), y, frames);
+    }
+    lastFrames_ = frames;
+    return vxOK;
+}
+
+void CRoHf::reset() {
+    for (auto& g : gains_)
+        if (!g.empty()) dspsZero_32f(g.data(), g.size());
+    for (bool& a : active_) a = false;
+    activeCount_ = 0;
+    lastFrames_ = 0;
+    haveCell_ = false;
+    rampLeft_ = 0;
+}
+
+vxResult CRoHf::stop() {
+    const vxResult r = vxAudioClass::stop();
+    reset();
+    return r;
+}
