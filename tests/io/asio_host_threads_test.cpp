@@ -1,0 +1,69 @@
+// The buffer switch's re-entry guard: a switch that arrives while another
+// runs (the virtual device calls it a second time, at the same moment, from
+// another thread) is dropped and counted; the processor never runs twice at
+// once, and every period is processed exactly once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "asio/asio_host.h"
+#include "audio/virtual_device.h"
+#include "framework/audio_class.h"
+
+namespace orvelan::io {
+namespace {
+
+audio::VirtualAudioDevice* gDevice = nullptr;
+std::atomic<int> gInside{0};
+std::atomic<int> gMostInside{0};
+std::atomic<int> gCalls{0};
+
+int slowProcessor(float**, float**, int) {
+  const int inside = gInside.fetch_add(1) + 1;
+  int most = gMostInside.load();
+  while (inside > most && !gMostInside.compare_exchange_weak(most, inside)) {
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));  // long enough for the second call to arrive
+  gCalls.fetch_add(1);
+  gInside.fetch_sub(1);
+  return 0;
+}
+
+TEST(HostSwitchGuard, OverlappingSwitchesAreDroppedAndCounted) {
+  audio::DriverClassTable classes;
+  classes.add({"{7E57-0002}",
+               [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
+                 audio::VirtualDeviceConfig config;
+                 config.clock = audio::ClockMode::Manual;
+                 config.inputs = config.outputs = 2;
+                 auto device = std::make_unique<audio::VirtualAudioDevice>(config);
+                 gDevice = device.get();
+                 return device;
+               },
+               [] { return true; }});
+  std::vector<std::unique_ptr<audio::CatalogStore>> stores;
+  stores.push_back(std::make_unique<audio::MemoryStore>(std::vector<audio::CatalogEntry>{{"Device", "{7E57-0002}", {}}}));
+  asioUseCatalog(std::make_unique<audio::DriverCatalog>(std::move(classes), std::move(stores)));
+  asioInitEngine();
+  ASSERT_EQ(asioOpenDriver("Device"), 0);
+  ASSERT_EQ(asioCreateBuffers(), 0);
+  struct Slow final : vxAudioClass {
+    vxResult processBuffersDefault(vxAudioBuffer*, vxAudioBuffer*) override { return slowProcessor(nullptr, nullptr, 0); }
+  } slow;
+  asioSetProcessorObject(&slow);
+  ASSERT_EQ(asioSelectProcessor(kProcessorObject), 0);
+  ASSERT_EQ(asioStart(), 1);
+  gDevice->overlapSwitches(5);
+  ASSERT_EQ(gDevice->pump(10), 10);
+  ASSERT_EQ(asioStop(), 1);
+  EXPECT_EQ(gDevice->overlappingSwitchesMade(), 5);
+  EXPECT_EQ(asioDroppedSwitches(), 5);
+  EXPECT_EQ(gCalls.load(), 10);
+  EXPECT_EQ(gMostInside.load(), 1);
+  asioExitEngine();
+}
+
+}  // namespace
+}  // namespace orvelan::io
