@@ -19,20 +19,14 @@ namespace {
 using namespace orvelan;
 
 bool openHost(double rate, int block) {
-  audio::DriverClassTable classes;
-  classes.add({"{BE4C-0001}",
-               [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
-                 audio::VirtualDeviceConfig config;
-                 config.clock = audio::ClockMode::Manual;
-                 config.sampleRates = {48000.0};
-                 config.sampleType = audio::SampleType::Int24LSB;
-                 config.bufferSizes.preferred = 64;
-                 return std::make_unique<audio::VirtualAudioDevice>(config);
-               },
-               [] { return true; }});
-  std::vector<std::unique_ptr<audio::CatalogStore>> stores;
-  stores.push_back(std::make_unique<audio::MemoryStore>(std::vector<audio::CatalogEntry>{{"Bench", "{BE4C-0001}", {}}}));
-  io::asioUseCatalog(std::make_unique<audio::DriverCatalog>(std::move(classes), std::move(stores)));
+  io::asioUseCatalog(audio::catalogOf({"Bench"}, [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
+    audio::VirtualDeviceConfig config;
+    config.clock = audio::ClockMode::Manual;
+    config.sampleRates = {48000.0};
+    config.sampleType = audio::SampleType::Int24LSB;
+    config.bufferSizes.preferred = 64;
+    return std::make_unique<audio::VirtualAudioDevice>(config);
+  }));
   io::asioInitEngine();
   std::vector<int> inputs(32), outputs(24);
   for (int c = 0; c < 32; ++c) inputs[std::size_t(c)] = c;

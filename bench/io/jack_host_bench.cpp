@@ -26,17 +26,11 @@ void BM_JackHost48k64(benchmark::State& state) {
     return;
   }
   gServerName = server.name();
-  audio::DriverClassTable classes;
-  classes.add({"{BE4C-0002}",
-               [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
-                 audio::JackDriverConfig config;
-                 config.server = gServerName;
-                 return std::make_unique<audio::JackAudioDriver>(config);
-               },
-               [] { return true; }});
-  std::vector<std::unique_ptr<audio::CatalogStore>> stores;
-  stores.push_back(std::make_unique<audio::MemoryStore>(std::vector<audio::CatalogEntry>{{"JACK", "{BE4C-0002}", {}}}));
-  io::asioUseCatalog(std::make_unique<audio::DriverCatalog>(std::move(classes), std::move(stores)));
+  io::asioUseCatalog(audio::catalogOf({"JACK"}, [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
+    audio::JackDriverConfig config;
+    config.server = gServerName;
+    return std::make_unique<audio::JackAudioDriver>(config);
+  }));
   io::asioInitEngine();
   std::vector<int> inputs(32), outputs(24);
   for (int c = 0; c < 32; ++c) inputs[std::size_t(c)] = c;

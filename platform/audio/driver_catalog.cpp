@@ -105,4 +105,16 @@ std::vector<CatalogDriver> DriverCatalog::drivers() const {
   return drivers;
 }
 
+std::unique_ptr<DriverCatalog> catalogOf(const std::vector<std::string>& descriptions,
+                                         std::function<std::unique_ptr<AudioDriver>(const CatalogEntry&)> create) {
+  static constexpr const char* kClassId = "{0F0F0F0F-0000-0000-0000-000000000001}";
+  DriverClassTable classes;
+  classes.add({kClassId, std::move(create), [] { return true; }});
+  std::vector<CatalogEntry> entries;
+  for (const std::string& description : descriptions) entries.push_back({description, kClassId, {}});
+  std::vector<std::unique_ptr<CatalogStore>> stores;
+  stores.push_back(std::make_unique<MemoryStore>(std::move(entries)));
+  return std::make_unique<DriverCatalog>(std::move(classes), std::move(stores));
+}
+
 }  // namespace orvelan::audio

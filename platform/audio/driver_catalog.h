@@ -105,4 +105,9 @@ class DriverCatalog {
   std::vector<std::unique_ptr<CatalogStore>> stores_;
 };
 
+// A catalog listing one driver per description, every one made by `create`
+// (for tests and tools that bring a driver of their own).
+std::unique_ptr<DriverCatalog> catalogOf(const std::vector<std::string>& descriptions,
+                                         std::function<std::unique_ptr<AudioDriver>(const CatalogEntry&)> create);
+
 }  // namespace orvelan::audio

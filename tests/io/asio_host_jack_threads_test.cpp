@@ -26,7 +26,6 @@ using audio::testing::waitUntil;
 
 constexpr int kPeriod = 256;
 constexpr int kFrames = 40 * kPeriod;
-constexpr const char* kJackTestClassId = "{7E57-0003}";
 std::string gServerName;
 
 // Sends a known signal on output 0 and records what input 0 brings back.
@@ -56,18 +55,11 @@ class HostOnJack : public ::testing::Test {
     server = std::make_unique<JackServer>(48000, kPeriod);
     if (!server->started()) GTEST_SKIP() << "jackd --no-realtime -d dummy could not be started here";
     gServerName = server->name();
-    audio::DriverClassTable classes;
-    classes.add({kJackTestClassId,
-                 [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
-                   audio::JackDriverConfig config;
-                   config.server = gServerName;
-                   return std::make_unique<audio::JackAudioDriver>(config);
-                 },
-                 [] { return true; }});
-    std::vector<std::unique_ptr<audio::CatalogStore>> stores;
-    stores.push_back(
-        std::make_unique<audio::MemoryStore>(std::vector<audio::CatalogEntry>{{"JACK", kJackTestClassId, {}}}));
-    asioUseCatalog(std::make_unique<audio::DriverCatalog>(std::move(classes), std::move(stores)));
+    asioUseCatalog(audio::catalogOf({"JACK"}, [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
+      audio::JackDriverConfig config;
+      config.server = gServerName;
+      return std::make_unique<audio::JackAudioDriver>(config);
+    }));
     asioInitEngine();
     ASSERT_EQ(asioOpenDriver("JACK"), 0);
     asioSetProcessorObject(&probe);

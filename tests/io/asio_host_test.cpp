@@ -26,7 +26,6 @@ using audio::SampleType;
 using audio::VirtualAudioDevice;
 using audio::VirtualDeviceConfig;
 
-constexpr const char* kTestClassId = "{7E57-0001}";
 constexpr const char* kDeviceName = "Test Device";
 
 // What the next driver the host creates is made from, and the last one made.
@@ -35,20 +34,14 @@ VirtualAudioDevice* gDevice = nullptr;
 int gDevicesMade = 0;
 
 std::unique_ptr<audio::DriverCatalog> testCatalog(int extraEntries = 0) {
-  audio::DriverClassTable classes;
-  classes.add({kTestClassId,
-               [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
-                 auto device = std::make_unique<VirtualAudioDevice>(gConfig);
-                 gDevice = device.get();
-                 ++gDevicesMade;
-                 return device;
-               },
-               [] { return true; }});
-  std::vector<audio::CatalogEntry> entries = {{kDeviceName, kTestClassId, {}}};
-  for (int i = 0; i < extraEntries; ++i) entries.push_back({"Extra " + std::to_string(i), kTestClassId, {}});
-  std::vector<std::unique_ptr<audio::CatalogStore>> stores;
-  stores.push_back(std::make_unique<audio::MemoryStore>(std::move(entries)));
-  return std::make_unique<audio::DriverCatalog>(std::move(classes), std::move(stores));
+  std::vector<std::string> names = {kDeviceName};
+  for (int i = 0; i < extraEntries; ++i) names.push_back("Extra " + std::to_string(i));
+  return audio::catalogOf(names, [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
+    auto device = std::make_unique<VirtualAudioDevice>(gConfig);
+    gDevice = device.get();
+    ++gDevicesMade;
+    return device;
+  });
 }
 
 InputSource sine() {

@@ -32,20 +32,14 @@ int slowProcessor(float**, float**, int) {
 }
 
 TEST(HostSwitchGuard, OverlappingSwitchesAreDroppedAndCounted) {
-  audio::DriverClassTable classes;
-  classes.add({"{7E57-0002}",
-               [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
-                 audio::VirtualDeviceConfig config;
-                 config.clock = audio::ClockMode::Manual;
-                 config.inputs = config.outputs = 2;
-                 auto device = std::make_unique<audio::VirtualAudioDevice>(config);
-                 gDevice = device.get();
-                 return device;
-               },
-               [] { return true; }});
-  std::vector<std::unique_ptr<audio::CatalogStore>> stores;
-  stores.push_back(std::make_unique<audio::MemoryStore>(std::vector<audio::CatalogEntry>{{"Device", "{7E57-0002}", {}}}));
-  asioUseCatalog(std::make_unique<audio::DriverCatalog>(std::move(classes), std::move(stores)));
+  asioUseCatalog(audio::catalogOf({"Device"}, [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
+    audio::VirtualDeviceConfig config;
+    config.clock = audio::ClockMode::Manual;
+    config.inputs = config.outputs = 2;
+    auto device = std::make_unique<audio::VirtualAudioDevice>(config);
+    gDevice = device.get();
+    return device;
+  }));
   asioInitEngine();
   ASSERT_EQ(asioOpenDriver("Device"), 0);
   ASSERT_EQ(asioCreateBuffers(), 0);
