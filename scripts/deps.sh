@@ -20,6 +20,8 @@ ORVELAN_PACKAGES=(
   pkg-config
   libsndfile1-dev
   sox
+  libfftw3-dev
+  libkissfft-dev
 )
 
 orvelan_install_deps() {

@@ -209,6 +209,60 @@ DspStatus dspsExp_32f_I(Dsp32f* pSrcDst, int len);
  * stays -0.0. */
 DspStatus dspsSqrt_32f_I(Dsp32f* pSrcDst, int len);
 
+/* ---- Real FFT ---------------------------------------------------------- */
+
+/* Specification of one real FFT of N = 2^order points: built once, then only
+ * read by the transforms (any number of threads may share it as long as each
+ * call has its own destination and work buffer). A record is used only by
+ * the processor variant that built it: it remembers that variant, and the
+ * transforms run it whatever variant the library has chosen since. */
+typedef struct DspsFFTSpec_R_32f DspsFFTSpec_R_32f;
+
+/* Scaling flags: exactly one of them. */
+enum {
+    dspFftDivFwdByN = 1,   /* forward result times 1/N */
+    dspFftDivInvByN = 2,   /* inverse result times 1/N */
+    dspFftDivBySqrtN = 4,  /* both times 1/sqrt(N) */
+    dspFftNoDiv = 8        /* neither */
+};
+
+/* Bytes of record memory, of temporary init buffer (0 below order 11) and of
+ * work buffer (0 when the transforms need none) for dspsFFTInit_R_32f. Every
+ * size includes the slack for a block at any address. Orders 0..27. */
+DspStatus dspsFFTGetSize_R_32f(int order, int flag, int hint, int* pSpecSize, int* pSpecBufferSize, int* pBufferSize);
+/* Builds a record in caller memory (*ppSpec is its 32-byte-aligned start
+ * inside pMemSpec); pMemInit is needed from order 11 on and only during the
+ * call. hint is stored and never read. */
+DspStatus dspsFFTInit_R_32f(DspsFFTSpec_R_32f** ppSpec, int order, int flag, int hint, Dsp8u* pMemSpec,
+                            Dsp8u* pMemInit);
+/* The same in one block of its own; release it with dspsFFTFree_R_32f. */
+DspStatus dspsFFTInitAlloc_R_32f(DspsFFTSpec_R_32f** ppSpec, int order, int flag, int hint);
+/* Ends the record's life (a second call gives dspStsContextMatchErr) and
+ * releases the block when dspsFFTInitAlloc_R_32f made it. */
+DspStatus dspsFFTFree_R_32f(DspsFFTSpec_R_32f* pSpec);
+/* Bytes of work buffer a caller passes to the transforms (0: none needed). */
+DspStatus dspsFFTGetBufSize_R_32f(const DspsFFTSpec_R_32f* pSpec, int* pBufferSize);
+/* Forward transform of N real samples to the Perm layout: X[0], X[N/2], then
+ * Re X[k], Im X[k] for k = 1..N/2-1 (kernel exp(-2*pi*i*k*n/N), times 1/N or
+ * 1/sqrt(N) when the record's flag says so). pSrc may equal pDst. pBuffer:
+ * null (a buffer is allocated for the call when one is needed) or at least
+ * dspsFFTGetBufSize_R_32f bytes, used from its first 32-byte boundary. */
+DspStatus dspsFFTFwd_RToPerm_32f(const Dsp32f* pSrc, Dsp32f* pDst, const DspsFFTSpec_R_32f* pSpec, Dsp8u* pBuffer);
+/* Inverse from the Perm layout (kernel exp(+2*pi*i*k*n/N), the bins above
+ * N/2 the conjugates of those stored), scaled as the record's flag says. */
+DspStatus dspsFFTInv_PermToR_32f(const Dsp32f* pSrc, Dsp32f* pDst, const DspsFFTSpec_R_32f* pSpec, Dsp8u* pBuffer);
+/* The same transforms with the spectrum in the CCS layout: Re, Im of every
+ * bin 0..N/2 (N + 2 floats; the imaginary parts of bins 0 and N/2 written as
+ * 0 and ignored by the inverse, which writes words 0..N-1 only). Either may
+ * run in place on N + 2 floats. */
+DspStatus dspsFFTFwd_RToCCS_32f(const Dsp32f* pSrc, Dsp32f* pDst, const DspsFFTSpec_R_32f* pSpec, Dsp8u* pBuffer);
+DspStatus dspsFFTInv_CCSToR_32f(const Dsp32f* pSrc, Dsp32f* pDst, const DspsFFTSpec_R_32f* pSpec, Dsp8u* pBuffer);
+/* pSrcDst = pSrcDst * pSrc bin by bin, both len floats in the Perm layout
+ * extended to any length: word 0 real, for an even len word 1 real too, then
+ * (Re, Im) pairs. The spectrum of a circular convolution. pSrc may equal
+ * pSrcDst. */
+DspStatus dspsMulPerm_32f_I(const Dsp32f* pSrc, Dsp32f* pSrcDst, int len);
+
 /* ---- FIR filters ------------------------------------------------------ */
 
 /* y[n] = sum over k < tapsLen of taps[k] * x[n - k], samples before a

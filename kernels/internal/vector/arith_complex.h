@@ -1,7 +1,7 @@
 // Arithmetic on complex float vectors (Dsp32fc, real part first) and the
-// product of two real-signal spectra in the Perm layout. None of these has an
-// entry point: the complex functions have only their variant tables, and the
-// FFT and filter code calls the dspsMulPerm_32f_I body of its own level.
+// product of two real-signal spectra in the Perm layout. The complex functions
+// have only their variant tables; the Perm product also has an entry point,
+// and the filter code calls the dspsMulPerm_32f_I body of its own level.
 //
 // Variant classes:
 //   Add_32fc_I, Add_32fc: bit-identical in all variants.
@@ -40,7 +40,8 @@
              (const Dsp32fc* pSrc1, const Dsp32fc* pSrc2, Dsp32fc* pDst, int len))                        \
     INTERNAL(DspStatus, dspsDiv_32fc, (0, 1, 2, 3, 4),                                                    \
              (const Dsp32fc* pSrc1, const Dsp32fc* pSrc2, Dsp32fc* pDst, int len))                        \
-    INTERNAL(DspStatus, dspsMulPerm_32f_I, (0, 1, 2, 3, 4), (const Dsp32f* pSrc, Dsp32f* pSrcDst, int len))
+    ENTRY(DspStatus, dspsMulPerm_32f_I, (0, 1, 2, 3, 4), (const Dsp32f* pSrc, Dsp32f* pSrcDst, int len),    \
+          (pSrc, pSrcDst, len))
 
 DSP_DECLARE_FAMILY(DSP_ARITH_COMPLEX_SLOTS)
 

@@ -1,0 +1,41 @@
+// Running the real FFT in tests: a record of one variant, and transforms
+// with the destination and work buffer in guarded memory at any offset.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "dsp.h"
+
+// A record built by InitAlloc of one variant, freed at the end of the scope.
+class FftRecord {
+public:
+    FftRecord(int variant, int order, int flag);
+    ~FftRecord();
+    FftRecord(const FftRecord&) = delete;
+    FftRecord& operator=(const FftRecord&) = delete;
+
+    DspsFFTSpec_R_32f* get() const { return spec_; }
+    int order() const { return order_; }
+    std::size_t length() const { return std::size_t{1} << order_; }
+    // dspsFFTGetBufSize_R_32f.
+    int bufferSize() const;
+
+private:
+    DspsFFTSpec_R_32f* spec_ = nullptr;
+    int order_;
+};
+
+using FftEntry = DspStatus (*)(const Dsp32f*, Dsp32f*, const DspsFFTSpec_R_32f*, Dsp8u*);
+
+struct FftCallOptions {
+    bool inPlace = false;
+    bool callersBuffer = true;  // else null: the entry allocates its own
+    std::size_t offset = 0;     // bytes past a 64-byte boundary, source and destination
+};
+
+// Runs one transform; fails the test on a non-zero status, a write outside
+// the destination or the work buffer, or a changed source.
+std::vector<float> runFft(FftEntry entry, const FftRecord& record, const std::vector<float>& input,
+                          FftCallOptions options = {});
