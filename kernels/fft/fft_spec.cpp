@@ -181,25 +181,4 @@ extern "C" DspStatus n0_dspsFFTGetBufSize_R_32f(const DspsFFTSpec_R_32f* pSpec, 
     return dspStsNoErr;
 }
 
-// Tables of all five, entry points of Free and GetBufSize; the entry points
-// of the others below choose the builder by the order.
 DSP_DEFINE_FAMILY(DSP_FFT_SPEC_SLOTS)
-
-int fftRecordVariant(int selected, int order) {
-    if (order < 1 || order > kFftMaxOrder) return selected;  // refused alike by every variant
-    return order - 1 <= fftVariantPlan(selected).lastDirectM ? selected : 0;
-}
-
-extern "C" DspStatus dspsFFTGetSize_R_32f(int order, int flag, int hint, int* pSpecSize, int* pSpecBufferSize,
-                                          int* pBufferSize) {
-    return dspsFFTGetSize_R_32f_table[fftRecordVariant(dspCurrentVariant(), order)](order, flag, hint, pSpecSize,
-                                                                            pSpecBufferSize, pBufferSize);
-}
-extern "C" DspStatus dspsFFTInit_R_32f(DspsFFTSpec_R_32f** ppSpec, int order, int flag, int hint, Dsp8u* pMemSpec,
-                                       Dsp8u* pMemInit) {
-    return dspsFFTInit_R_32f_table[fftRecordVariant(dspCurrentVariant(), order)](ppSpec, order, flag, hint, pMemSpec,
-                                                                         pMemInit);
-}
-extern "C" DspStatus dspsFFTInitAlloc_R_32f(DspsFFTSpec_R_32f** ppSpec, int order, int flag, int hint) {
-    return dspsFFTInitAlloc_R_32f_table[fftRecordVariant(dspCurrentVariant(), order)](ppSpec, order, flag, hint);
-}

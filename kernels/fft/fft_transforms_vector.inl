@@ -15,6 +15,14 @@ void halfLengthTransform(bool inverse, const DspsFFTSpec_R_32f* spec, const floa
         fftRunCodelet(codelets, true, m, scale, spec->scaleFactor, src, dst);
         return;
     }
+    if (m > fftVariantPlan(kLevel).lastDirectM) {
+        // The recursive rung scales its leaves.
+        if (inverse)
+            fftRecursiveInverse(spec, src, dst, m, work.floats(), scale);
+        else
+            fftRecursiveForward(spec, src, dst, m, work.floats(), scale);
+        return;
+    }
     if (inverse)
         fftInCacheInverse(src, dst, halfN, spec->twiddleTable, spec->bitRevTable, work.floats());
     else

@@ -26,7 +26,7 @@ TEST_P(FftCcs, ForwardIsThePermSpectrumWithTheNyquistBinMoved) {
         SCOPED_TRACE(testing::Message() << "order " << order);
         const std::size_t n = std::size_t{1} << order;
         const std::vector<float> x = randomSignal(n, 6000 + order);
-        FftRecord record(fftRecordVariant(variant(), order), order, dspFftDivFwdByN);
+        FftRecord record(variant(), order, dspFftDivFwdByN);
         const std::vector<float> perm = runFft(dspsFFTFwd_RToPerm_32f, record, x);
 
         std::vector<float> ccs(n + 2, 9.0f);
@@ -53,7 +53,7 @@ TEST_P(FftCcs, InverseIgnoresTheZeroImaginaryWordsAndRestoresTheSignal) {
         SCOPED_TRACE(testing::Message() << "order " << order);
         const std::size_t n = std::size_t{1} << order;
         const std::vector<float> x = randomSignal(n, 7000 + order);
-        FftRecord record(fftRecordVariant(variant(), order), order, dspFftDivInvByN);
+        FftRecord record(variant(), order, dspFftDivInvByN);
         std::vector<float> ccs(n + 2);
         ASSERT_EQ(dspsFFTFwd_RToCCS_32f(x.data(), ccs.data(), record.get(), nullptr), dspStsNoErr);
         const std::vector<float> viaPerm =

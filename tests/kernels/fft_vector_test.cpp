@@ -1,7 +1,7 @@
 // Real FFT, vector variants (n1..n4): forward to Perm and inverse from Perm
-// on the records of their direct plan, against the double reference for
-// every flag, the bit identities between the variants and between the ways
-// of calling, and the exact cases.
+// against the double reference for every flag up to the in-cache and radix
+// orders and around the recursive rung's thresholds, the bit identities
+// between the variants and between the ways of calling, and the exact cases.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -18,14 +18,8 @@
 
 namespace {
 
-std::vector<int> vectorVariants() {
-    std::vector<int> v;
-    for (const int variant : supportedVariants())
-        if (variant > 0) v.push_back(variant);
-    return v;
-}
-
-// The last order whose records a variant builds for itself.
+// The last order of a variant's direct plan (codelets, in-cache and radix
+// passes).
 int lastVectorOrder(int variant) { return fftVariantPlan(variant).lastDirectM + 1; }
 
 std::vector<double> scaledBy(std::vector<double> v, double f) {
@@ -133,12 +127,12 @@ TEST_P(FftVectorOrders, ExactCases) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, FftVectorOrders, testing::ValuesIn(vectorVariants()), variantName);
+INSTANTIATE_TEST_SUITE_P(Variants, FftVectorOrders, testing::ValuesIn(fftVectorVariants()), variantName);
 
 // n2, n3 and n4 run the same operations in the same order; n1 joins them
 // where its plan does (even half-length orders, and the codelets).
 TEST(FftVectorIdentity, TheSseVariantsAgreeBitForBit) {
-    const std::vector<int> variants = vectorVariants();
+    const std::vector<int> variants = fftVectorVariants();
     if (variants.size() < 2) GTEST_SKIP() << "one vector variant on this processor";
     for (int order = 0; order <= lastVectorOrder(2); ++order) {
         SCOPED_TRACE(testing::Message() << "order " << order);
@@ -160,28 +154,41 @@ TEST(FftVectorIdentity, TheSseVariantsAgreeBitForBit) {
     }
 }
 
-TEST(FftVectorRecords, OrdersAboveTheDirectPlanGetGenericRecords) {
-    for (const int variant : vectorVariants()) {
-        ScopedVariant selected(variant);
-        for (const int order : {lastVectorOrder(variant), lastVectorOrder(variant) + 1}) {
-            DspsFFTSpec_R_32f* spec = nullptr;
-            ASSERT_EQ(dspsFFTInitAlloc_R_32f(&spec, order, dspFftDivInvByN, 0), dspStsNoErr);
-            EXPECT_EQ(spec->variant, order <= lastVectorOrder(variant) ? variant : 0) << order;
-            int specSize = 0, initSize = 0, work = 0, recordWork = 0;
-            ASSERT_EQ(dspsFFTGetSize_R_32f(order, dspFftDivInvByN, 0, &specSize, &initSize, &work), dspStsNoErr);
-            ASSERT_EQ(dspsFFTGetBufSize_R_32f(spec, &recordWork), dspStsNoErr);
-            EXPECT_EQ(work, recordWork) << "the size query describes the record the entry builds";
-            dspsFFTFree_R_32f(spec);
+// The recursive rung: its first order, the first with the tiled bit
+// reversal, and an odd split (a closing radix-2 cross pass), per variant.
+std::vector<int> recursiveOrders(int variant) {
+    const FftVariantPlan& plan = fftVariantPlan(variant);
+    std::vector<int> orders = {plan.lastDirectM + 2, plan.tiledFromM + 1};
+    for (int m = plan.lastDirectM + 1; m <= 21; ++m)
+        if (plan.splitOrders[m] % 2 == 1) {
+            orders.push_back(m + 1);
+            break;
         }
-        // A vector record of the recursive plan, built by the body itself, has
-        // no transforms yet: refused like a record of another kind.
-        DspsFFTSpec_R_32f* spec = nullptr;
-        ASSERT_EQ(dspsFFTInitAlloc_R_32f_table[variant](&spec, lastVectorOrder(variant) + 1, dspFftNoDiv, 0),
-                  dspStsNoErr);
-        std::vector<float> a(std::size_t{1} << spec->order, 1.0f), b(a.size(), 7.0f);
-        EXPECT_EQ(dspsFFTFwd_RToPerm_32f(a.data(), b.data(), spec, nullptr), dspStsContextMatchErr);
-        EXPECT_EQ(b, std::vector<float>(a.size(), 7.0f));
-        dspsFFTFree_R_32f(spec);
+    std::sort(orders.begin(), orders.end());
+    orders.erase(std::unique(orders.begin(), orders.end()), orders.end());
+    return orders;
+}
+
+TEST_P(FftVectorOrders, RecursiveRungAroundItsThresholds) {
+    for (const int order : recursiveOrders(variant())) {
+        SCOPED_TRACE(testing::Message() << "order " << order);
+        const std::size_t n = std::size_t{1} << order;
+        const std::vector<float> x = randomSignal(n, 12000 + order);
+        FftRecord unscaled(variant(), order, dspFftNoDiv);
+        ASSERT_EQ(unscaled.get()->variant, variant());
+        const std::vector<float> spectrum = runFft(dspsFFTFwd_RToPerm_32f, unscaled, x);
+        EXPECT_LE(relativeL2Error(spectrum, binsToPerm(referenceRealSpectrum(toDouble(x)))), 1e-6);
+        const std::vector<float> back = runFft(dspsFFTInv_PermToR_32f, unscaled, spectrum);
+        EXPECT_LE(relativeL2Error(back, referenceRealInverse(permToBins(spectrum))), 1e-6);
+        // In place and with the entry's own buffer: the same bits; the
+        // out-of-place source is left as it was (runFft checks it).
+        EXPECT_EQ(runFft(dspsFFTFwd_RToPerm_32f, unscaled, x, {true, false, 4}), spectrum);
+        EXPECT_EQ(runFft(dspsFFTInv_PermToR_32f, unscaled, spectrum, {false, false, 8}), back);
+
+        FftRecord divFwd(variant(), order, dspFftDivFwdByN), divInv(variant(), order, dspFftDivInvByN);
+        const std::vector<float> scaled = runFft(dspsFFTFwd_RToPerm_32f, divFwd, x);
+        EXPECT_LE(relativeL2Error(scaled, scaledBy(toDouble(spectrum), 1.0 / double(n))), 1e-6);
+        EXPECT_LE(relativeL2Error(runFft(dspsFFTInv_PermToR_32f, divInv, spectrum), toDouble(x)), 1e-6);
     }
 }
 

@@ -1,11 +1,18 @@
-// The vector variants' complex FFT of the in-cache and radix-pass rungs (see
-// fft/fft_core.h), compiled once per SSE level.
+// The vector variants' complex FFT: the in-cache and radix-pass rungs and the
+// recursive rung (see fft/fft_core.h), compiled once per SSE level.
 #include <immintrin.h>
 
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 
 #include "fft/fft_core.h"
+#include "fft/fft_plan.h"
+#include "fft/fft_spec.h"
 #include "fft/fft_tables.h"
+#include "shared/simd_memory.h"
+#include "vector/arith_const.h"
 
 // Resolved from internal/, where simd_levels_all.inc lives.
 #define DSP_FAMILY_INL "../fft/core/fft_incache.inl"

@@ -93,13 +93,37 @@ void firstPassRadix4(const float* src, float* work, std::int64_t n, const std::i
     }
 }
 
+// The eight-point DFT from the four-point DFTs of its even (e) and odd (o)
+// values: lo = values 0..3, hi = values 4..7.
+template <bool Inverse>
+void joinEight(const Quad (&e)[4], Quad (&o)[4], Quad (&lo)[4], Quad (&hi)[4]) {
+    const __m128 c = _mm_set1_ps(fftSineTable1024[128]);  // sqrt(1/2)
+    // W8^1, W8^2, W8^3 on the odd half (conjugated inverse).
+    const __m128 s1 = _mm_mul_ps(_mm_add_ps(o[1].re, o[1].im), c);
+    const __m128 d1 = _mm_mul_ps(_mm_sub_ps(o[1].im, o[1].re), c);
+    const __m128 s3 = _mm_mul_ps(_mm_add_ps(o[3].re, o[3].im), c);
+    const __m128 d3 = _mm_mul_ps(_mm_sub_ps(o[3].im, o[3].re), c);
+    const __m128 zero = _mm_setzero_ps();
+    if constexpr (Inverse) {
+        o[1] = {_mm_sub_ps(zero, d1), s1};                    // (1+i)/sqrt2 * o1
+        o[3] = {_mm_sub_ps(zero, s3), _mm_sub_ps(zero, d3)};  // (-1+i)/sqrt2 * o3
+    } else {
+        o[1] = {s1, d1};                    // (1-i)/sqrt2 * o1
+        o[3] = {d3, _mm_sub_ps(zero, s3)};  // (-1-i)/sqrt2 * o3
+    }
+    o[2] = rotateQuarter<Inverse>(o[2]);
+    for (int j = 0; j < 4; ++j) {
+        lo[j] = e[j] + o[j];
+        hi[j] = e[j] - o[j];
+    }
+}
+
 // First pass, eight points (the SSE2 plan for odd orders): the blocks 2q'
 // and 2q'+1 hold the values r + t*M/8, t = 0..7, in bit-reversed order, with
 // r = rev(q') over m-3 bits; bitRev[2r] = 2*rev(r) over m-3 bits.
 template <bool Inverse>
 void firstPassRadix8(const float* src, float* work, std::int64_t n, const std::int32_t* bitRev) {
     const std::int64_t eighth = n / 8;
-    const __m128 c = _mm_set1_ps(fftSineTable1024[128]);  // sqrt(1/2)
     for (std::int64_t r0 = 0; r0 < eighth; r0 += 4) {
         Quad e[4], o[4];
         for (int t = 0; t < 4; ++t) {
@@ -108,22 +132,8 @@ void firstPassRadix8(const float* src, float* work, std::int64_t n, const std::i
         }
         dft4<Inverse>(e[0], e[1], e[2], e[3]);
         dft4<Inverse>(o[0], o[1], o[2], o[3]);
-        // W8^1, W8^2, W8^3 on the odd half (conjugated inverse).
-        const __m128 s1 = _mm_mul_ps(_mm_add_ps(o[1].re, o[1].im), c);
-        const __m128 d1 = _mm_mul_ps(_mm_sub_ps(o[1].im, o[1].re), c);
-        const __m128 s3 = _mm_mul_ps(_mm_add_ps(o[3].re, o[3].im), c);
-        const __m128 d3 = _mm_mul_ps(_mm_sub_ps(o[3].im, o[3].re), c);
-        const __m128 zero = _mm_setzero_ps();
-        if constexpr (Inverse) {
-            o[1] = {_mm_sub_ps(zero, d1), s1};          // (1+i)/sqrt2 * o1
-            o[3] = {_mm_sub_ps(zero, s3), _mm_sub_ps(zero, d3)};  // (-1+i)/sqrt2 * o3
-        } else {
-            o[1] = {s1, d1};                            // (1-i)/sqrt2 * o1
-            o[3] = {d3, _mm_sub_ps(zero, s3)};          // (-1-i)/sqrt2 * o3
-        }
-        o[2] = rotateQuarter<Inverse>(o[2]);
-        const Quad lo[4] = {e[0] + o[0], e[1] + o[1], e[2] + o[2], e[3] + o[3]};
-        const Quad hi[4] = {e[0] - o[0], e[1] - o[1], e[2] - o[2], e[3] - o[3]};
+        Quad lo[4], hi[4];
+        joinEight<Inverse>(e, o, lo, hi);
         std::int64_t offsets[4];
         for (int lane = 0; lane < 4; ++lane) offsets[lane] = 8 * std::int64_t{bitRev[2 * (r0 + lane)]};
         storeTransposed(work, offsets, lo);
@@ -132,11 +142,71 @@ void firstPassRadix8(const float* src, float* work, std::int64_t n, const std::i
     }
 }
 
+// Four interleaved groups of four values, `stride` floats apart, as four
+// quads: quad j holds value j of each group.
+void loadTransposed(const float* src, std::int64_t stride, Quad (&p)[4]) {
+    Quad g[4];
+    for (int b = 0; b < 4; ++b) g[b] = loadInterleaved(src + stride * b);
+    _MM_TRANSPOSE4_PS(g[0].re, g[1].re, g[2].re, g[3].re);
+    _MM_TRANSPOSE4_PS(g[0].im, g[1].im, g[2].im, g[3].im);
+    for (int j = 0; j < 4; ++j) p[j] = g[j];
+}
+
+template <bool Inverse>
+void firstPassRadix4Reversed(const float* src, float* work, std::int64_t n) {
+    for (std::int64_t q0 = 0; q0 < n / 4; q0 += 4) {
+        Quad p[4];
+        loadTransposed(src + 8 * q0, 8, p);
+        // Positions 0..3 of a group hold its values 0, 2, 1, 3.
+        std::swap(p[1], p[2]);
+        dft4<Inverse>(p[0], p[1], p[2], p[3]);
+        const std::int64_t offsets[4] = {8 * q0, 8 * q0 + 8, 8 * q0 + 16, 8 * q0 + 24};
+        storeTransposed(work, offsets, p);
+    }
+}
+
+template <bool Inverse>
+void firstPassRadix8Reversed(const float* src, float* work, std::int64_t n) {
+    for (std::int64_t q0 = 0; q0 < n / 8; q0 += 4) {
+        // Positions 0..7 of a group hold its values 0, 4, 2, 6, 1, 5, 3, 7.
+        Quad front[4], back[4];
+        loadTransposed(src + 16 * q0, 16, front);
+        loadTransposed(src + 16 * q0 + 8, 16, back);
+        Quad e[4] = {front[0], front[2], front[1], front[3]};
+        Quad o[4] = {back[0], back[2], back[1], back[3]};
+        dft4<Inverse>(e[0], e[1], e[2], e[3]);
+        dft4<Inverse>(o[0], o[1], o[2], o[3]);
+        Quad lo[4], hi[4];
+        joinEight<Inverse>(e, o, lo, hi);
+        std::int64_t offsets[4];
+        for (int b = 0; b < 4; ++b) offsets[b] = 16 * (q0 + b);
+        storeTransposed(work, offsets, lo);
+        for (std::int64_t& offset : offsets) offset += 8;
+        storeTransposed(work, offsets, hi);
+    }
+}
+
+// Where a stage's results go: back into the work area, or, from the last
+// stage, to the caller's array interleaved or quad-split.
+enum class StageOut { work, interleaved, quadSplit };
+
+template <StageOut Out>
+void storeStage(float* work, float* out, std::int64_t k, Quad q) {
+    if constexpr (Out == StageOut::work)
+        storeBlock(work + 2 * k, q);
+    else if constexpr (Out == StageOut::interleaved)
+        storeInterleaved(out + 2 * k, q);
+    else {
+        _mm_storeu_ps(out + 2 * k, q.re);
+        _mm_storeu_ps(out + 2 * k + 4, q.im);
+    }
+}
+
 // One radix-4 stage of length len over the quad-split data: the quarters
 // hold the transforms of the values 0, 2, 1, 3 mod 4 of each group. The
 // twiddle records (W^k, W^2k, W^3k for four k, 24 floats) are shared by
-// every group. The last stage writes interleaved values to `out`.
-template <bool Inverse, bool Last>
+// every group.
+template <bool Inverse, StageOut Out>
 void radix4Stage(float* work, float* out, std::int64_t n, std::int64_t len, const float* twiddles) {
     const std::int64_t quarter = len / 4;
     for (std::int64_t g = 0; g < n; g += len) {
@@ -148,56 +218,200 @@ void radix4Stage(float* work, float* out, std::int64_t n, std::int64_t len, cons
             const Quad b3 = twiddle<Inverse>(loadBlock(work + 2 * (k + 3 * quarter)), w + 16);
             const Quad sum = x0 + b1, diff = x0 - b1, outer = b2 + b3;
             const Quad inner = rotateQuarter<Inverse>(b2 - b3);
-            const Quad y[4] = {sum + outer, diff + inner, sum - outer, diff - inner};
-            for (int j = 0; j < 4; ++j) {
-                if constexpr (Last)
-                    storeInterleaved(out + 2 * (k + j * quarter), y[j]);
-                else
-                    storeBlock(work + 2 * (k + j * quarter), y[j]);
-            }
+            storeStage<Out>(work, out, k, sum + outer);
+            storeStage<Out>(work, out, k + quarter, diff + inner);
+            storeStage<Out>(work, out, k + 2 * quarter, sum - outer);
+            storeStage<Out>(work, out, k + 3 * quarter, diff - inner);
         }
     }
 }
 
-// The closing radix-2 stage over the whole length (odd orders, SSE3 and
-// above): twiddles W^k for k < n/2, eight floats per four k.
-template <bool Inverse>
-void radix2LastStage(const float* work, float* out, std::int64_t n, const float* twiddles) {
+// A radix-2 stage joining the two halves of n values: twiddles W^k for
+// k < n/2, eight floats per four k.
+template <bool Inverse, StageOut Out>
+void radix2Stage(float* work, float* out, std::int64_t n, const float* twiddles) {
     const std::int64_t half = n / 2;
     for (std::int64_t k = 0; k < half; k += 4, twiddles += 8) {
         const Quad x0 = loadBlock(work + 2 * k);
         const Quad b = twiddle<Inverse>(loadBlock(work + 2 * (k + half)), twiddles);
-        storeInterleaved(out + 2 * k, x0 + b);
-        storeInterleaved(out + 2 * (k + half), x0 - b);
+        storeStage<Out>(work, out, k, x0 + b);
+        storeStage<Out>(work, out, k + half, x0 - b);
     }
+}
+
+// The stages after the first pass, on the work area, the last one storing
+// to `out`. SSE2 takes the odd factor of an odd order first (an eight-point
+// first pass), the others last (a closing radix-2 stage); the twiddle
+// tables are laid out in this order.
+template <bool Inverse, StageOut Out>
+void runStages(float* work, float* out, std::int64_t n, const float* twiddles, bool eightFirst, bool twoLast) {
+    const std::int64_t lastRadix4 = twoLast ? n / 2 : n;
+    for (std::int64_t len = eightFirst ? 32 : 16; len <= lastRadix4; len *= 4) {
+        if (len == n)
+            radix4Stage<Inverse, Out>(work, out, n, len, twiddles);
+        else
+            radix4Stage<Inverse, StageOut::work>(work, out, n, len, twiddles);
+        twiddles += 6 * (len / 4);
+    }
+    if (twoLast) radix2Stage<Inverse, Out>(work, out, n, twiddles);
+}
+
+int log2Of(std::int64_t n) {
+    int m = 0;
+    while ((std::int64_t{1} << m) < n) ++m;
+    return m;
 }
 
 template <bool Inverse>
 void transform(const float* src, float* dst, std::int64_t n, const float* twiddles, const std::int32_t* bitRev,
                float* work) {
-    int m = 0;
-    while ((std::int64_t{1} << m) < n) ++m;
-    // SSE2 takes the odd factor first, the others last (the twiddle tables
-    // are laid out in this order).
+    const int m = log2Of(n);
     const bool eightFirst = kLevel == 1 && m % 2 == 1;
-    const bool twoLast = kLevel > 1 && m % 2 == 1;
-    std::int64_t len;
-    if (eightFirst) {
+    if (eightFirst)
         firstPassRadix8<Inverse>(src, work, n, bitRev);
-        len = 32;
-    } else {
+    else
         firstPassRadix4<Inverse>(src, work, n, bitRev);
-        len = 16;
+    runStages<Inverse, StageOut::interleaved>(work, dst, n, twiddles, eightFirst, kLevel > 1 && m % 2 == 1);
+}
+
+// ---- the recursive rung ----------------------------------------------------
+
+// One complex value, moved as its 8 bytes.
+using Element = std::uint64_t;
+
+constexpr std::array<std::uint8_t, 64> kReverse6 = [] {
+    std::array<std::uint8_t, 64> r{};
+    for (int i = 0; i < 64; ++i)
+        for (int b = 0; b < 6; ++b)
+            if (i & (1 << b)) r[i] = static_cast<std::uint8_t>(r[i] | (32 >> b));
+    return r;
+}();
+
+// The 64 rows of 64 values of a tile (rows rowStride values apart) to or
+// from the work area.
+void gatherTile(const float* base, std::int64_t rowStride, Element* tile) {
+    for (int row = 0; row < 64; ++row) std::memcpy(tile + 64 * row, base + 2 * row * rowStride, 64 * sizeof(Element));
+}
+void scatterTile(const Element* tile, float* base, std::int64_t rowStride) {
+    for (int row = 0; row < 64; ++row) std::memcpy(base + 2 * row * rowStride, tile + 64 * row, 64 * sizeof(Element));
+}
+// Value (r, c) of a tile goes to (rev6(c), rev6(r)) of its mirror tile.
+void reverseTile(const Element* in, Element* out) {
+    for (int row = 0; row < 64; ++row)
+        for (int col = 0; col < 64; ++col) out[64 * row + col] = in[64 * kReverse6[col] + kReverse6[row]];
+}
+
+// dst[rev_m(i)] = src[i] for the 2^m values (src may equal dst). Below the
+// tiled threshold from the index table: rev_m(i) = rev_2(i mod 4) * M/4 +
+// rev_{m-2}(i / 4). From it tile by tile: the vector as 64 rows of 2^(m-12)
+// tiles of 64 values, tile k exchanged with its mirror (the table's first
+// entries, 64 * rev(k)), each reversed in the work area (two tiles).
+void bitReverse(const FftVariantPlan& plan, const std::int32_t* table, const float* src, float* dst, int m,
+                float* work) {
+    const std::int64_t n = std::int64_t{1} << m;
+    if (m < plan.tiledFromM) {
+        static constexpr std::int64_t kReverse2[4] = {0, 2, 1, 3};
+        const auto reversed = [&](std::int64_t i) { return kReverse2[i & 3] * (n / 4) + table[i >> 2] / 2; };
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::int64_t j = reversed(i);
+            if (src != dst) {
+                dspStore(dst + 2 * j, dspLoad<Element>(src + 2 * i));
+            } else if (i < j) {
+                const auto a = dspLoad<Element>(dst + 2 * i), b = dspLoad<Element>(dst + 2 * j);
+                dspStore(dst + 2 * i, b);
+                dspStore(dst + 2 * j, a);
+            }
+        }
+        return;
     }
-    const std::int64_t lastRadix4 = twoLast ? n / 2 : n;
-    for (; len <= lastRadix4; len *= 4) {
-        if (len == n)
-            radix4Stage<Inverse, true>(work, dst, n, len, twiddles);
-        else
-            radix4Stage<Inverse, false>(work, dst, n, len, twiddles);
-        twiddles += 6 * (len / 4);
+    if (src != dst) std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(Element));
+    const std::int64_t rowStride = n / 64;
+    auto* const first = reinterpret_cast<Element*>(work);
+    Element* const second = first + 4096;
+    for (std::int64_t k = 0; k < n / 4096; ++k) {
+        const std::int64_t mirror = table[k] / 64;
+        if (mirror < k) continue;
+        float* const a = dst + 2 * 64 * k;
+        float* const b = dst + 2 * 64 * mirror;
+        gatherTile(a, rowStride, first);
+        reverseTile(first, second);
+        if (mirror != k) {
+            gatherTile(b, rowStride, first);
+            scatterTile(second, b, rowStride);
+            reverseTile(first, second);
+        }
+        scatterTile(second, a, rowStride);
     }
-    if (twoLast) radix2LastStage<Inverse>(work, dst, n, twiddles);
+}
+
+// A leaf: 2^r values in bit-reversed order, interleaved, transformed
+// through the work area and left quad-split in place.
+template <bool Inverse>
+void leaf(const DspsFFTSpec_R_32f* spec, float* block, int r, float* work, bool scale) {
+    const std::int64_t n = std::int64_t{1} << r;
+    const bool eightFirst = kLevel == 1 && r % 2 == 1;
+    if (eightFirst)
+        firstPassRadix8Reversed<Inverse>(block, work, n);
+    else
+        firstPassRadix4Reversed<Inverse>(block, work, n);
+    runStages<Inverse, StageOut::quadSplit>(work, block, n, spec->twiddleTable, eightFirst, kLevel > 1 && r % 2 == 1);
+    if (scale) dspsMulC_32f_I_table[kLevel](spec->scaleFactor, block, static_cast<int>(2 * n));
+}
+
+// One level of order k on bit-reversed data: 2^s sub-transforms (leaves,
+// or levels of their own), then the cross stage, a 2^s-point transform down
+// every column, g columns at a time in the work area, with the level's cross
+// twiddles read in one sweep. The top level stores interleaved, inner
+// levels quad-split for their parent.
+// Depth: the record's cross tables per level (the plans reach depth 1).
+constexpr int kLevelTables = 3;
+
+template <bool Inverse, int Depth>
+void level(const DspsFFTSpec_R_32f* spec, const FftVariantPlan& plan, float* data, int k, float* work, bool scale) {
+    const int s = plan.splitOrders[k];
+    const int r = k - s;
+    const std::int64_t rows = std::int64_t{1} << s, columns = std::int64_t{1} << r;
+    for (std::int64_t row = 0; row < rows; ++row) {
+        float* const block = data + 2 * row * columns;
+        if constexpr (Depth + 1 < kLevelTables) {
+            if (r > plan.lastDirectM) {
+                level<Inverse, Depth + 1>(spec, plan, block, r, work, scale);
+                continue;
+            }
+        }
+        leaf<Inverse>(spec, block, r, work, scale);
+    }
+    const std::int64_t g = std::int64_t{1} << (plan.groupOrders[k] - s);
+    const std::int64_t n = rows * g;
+    const float* twiddles = spec->crossTwiddles[Depth];
+    for (std::int64_t c = 0; c < columns; c += g) {
+        for (std::int64_t row = 0; row < rows; ++row)
+            std::memcpy(work + 2 * row * g, data + 2 * (row * columns + c), static_cast<std::size_t>(g) * sizeof(Element));
+        std::int64_t span = g;
+        for (int pass = 1; pass <= s / 2; ++pass, span *= 4) {
+            radix4Stage<Inverse, StageOut::work>(work, work, n, 4 * span, twiddles);
+            twiddles += 6 * span;
+        }
+        if (s % 2 == 1) {
+            radix2Stage<Inverse, StageOut::work>(work, work, n, twiddles);
+            twiddles += 2 * span;
+        }
+        for (std::int64_t row = 0; row < rows; ++row) {
+            float* const out = data + 2 * (row * columns + c);
+            const float* const in = work + 2 * row * g;
+            if constexpr (Depth == 0)
+                for (std::int64_t j = 0; j < g; j += 4) storeInterleaved(out + 2 * j, loadBlock(in + 2 * j));
+            else
+                std::memcpy(out, in, static_cast<std::size_t>(g) * sizeof(Element));
+        }
+    }
+}
+
+template <bool Inverse>
+void recursive(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work, bool scale) {
+    const FftVariantPlan& plan = fftVariantPlan(kLevel);
+    bitReverse(plan, spec->bitRevTable, src, dst, m, work);
+    level<Inverse, 0>(spec, plan, dst, m, work, scale);
 }
 
 }  // namespace
@@ -210,6 +424,16 @@ void fftInCacheForward(const float* src, float* dst, std::int64_t n, const float
 void fftInCacheInverse(const float* src, float* dst, std::int64_t n, const float* twiddles,
                        const std::int32_t* bitRev, float* work) {
     transform<true>(src, dst, n, twiddles, bitRev, work);
+}
+
+void fftRecursiveForward(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,
+                         bool scale) {
+    recursive<false>(spec, src, dst, m, work, scale);
+}
+
+void fftRecursiveInverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,
+                         bool scale) {
+    recursive<true>(spec, src, dst, m, work, scale);
 }
 
 #endif

@@ -5,6 +5,8 @@
 
 #include "dsp_dispatch.h"
 
+struct DspsFFTSpec_R_32f;
+
 // Forward split in single precision: slots 1..n-1 of Z (n complex values,
 // n a multiple of 8) become the Perm bins 1..n-1, four bins and their four
 // partners a step, with the grouped split table (lanes 2, 1, 4, 3); the
@@ -23,10 +25,21 @@
 // work area (8n bytes) in the quad-split layout, radix-4 stages with the
 // record's twiddles, and for odd m in SSE3 and above a closing radix-2
 // stage; the last stage writes dst. bitRev: the index form of order m.
+//
+// Recursive rung (half-length orders above the direct plan): the complex
+// FFT of 2^m values from src to dst (src may equal dst; otherwise it is only
+// read), natural order interleaved, each leaf multiplied by the record's
+// factor when `scale`: the whole vector bit-reversed into dst (tile by tile
+// from the variant's tiled threshold), then the record's split of the order
+// into sub-transforms and cross stages (work: the record's bufSize).
 DSP_DECLARE_IN_SSE_LEVELS(
     void realFftRecombine(float* data, std::int64_t n, const float* splitFwd);
     void realFftRecombineInverse(const float* src, float* dst, std::int64_t n, const float* splitInv);
     void fftInCacheForward(const float* src, float* dst, std::int64_t n, const float* twiddles,
                            const std::int32_t* bitRev, float* work);
     void fftInCacheInverse(const float* src, float* dst, std::int64_t n, const float* twiddles,
-                           const std::int32_t* bitRev, float* work);)
+                           const std::int32_t* bitRev, float* work);
+    void fftRecursiveForward(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,
+                             bool scale);
+    void fftRecursiveInverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,
+                             bool scale);)

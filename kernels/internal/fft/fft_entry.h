@@ -38,7 +38,7 @@ private:
 // Record pointer, record kind, then the data pointers.
 inline DspStatus fftCheckArguments(const void* pSrc, const void* pDst, const DspsFFTSpec_R_32f* pSpec) {
     if (pSpec == nullptr) return dspStsNullPtrErr;
-    if (!fftSpecIsLive(pSpec) || !fftSpecHasTransforms(pSpec)) return dspStsContextMatchErr;
+    if (!fftSpecIsLive(pSpec)) return dspStsContextMatchErr;
     if (pSrc == nullptr || pDst == nullptr) return dspStsNullPtrErr;
     return dspStsNoErr;
 }

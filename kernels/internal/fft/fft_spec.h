@@ -56,36 +56,24 @@ inline bool fftSpecIsLive(const DspsFFTSpec_R_32f* spec) {
     return spec->id == kFftSpecId && spec->variant >= 0 && spec->variant <= 4;
 }
 
-// The variant whose record builder the entry points use for `order` while
-// `selected` is the library's choice: the variant itself up to the last
-// order of its direct plan; above, the vector variants' recursive rung is not
-// built yet, so those orders get generic records (their transforms run on any
-// processor).
-int fftRecordVariant(int selected, int order);
-
-// The transforms run only records whose variant has transform bodies for
-// their order; any other record is refused like a record of another kind.
-inline bool fftSpecHasTransforms(const DspsFFTSpec_R_32f* spec) {
-    return fftRecordVariant(spec->variant, spec->order) == spec->variant;
-}
-
 // Variant classes: GetSize, Init and InitAlloc have a body per variant (each
-// lays out its own variant's tables; the entry points pick the variant with
-// fftRecordVariant). Free and GetBufSize have one body. The transforms have a
-// body per variant and entry points that run the body of the record's
+// lays out its own variant's tables); Free and GetBufSize have one body. The
+// transforms have a body per variant and entry points that run the body of the record's
 // variant: n1..n4 give the same bits where their plans agree (n2, n3 and n4
 // always; n1 except for odd half-length orders), n0 computes in double.
 // The CCS transforms have one body, which runs the record's variant's Perm
 // transform.
-#define DSP_FFT_SPEC_SLOTS(ENTRY, INTERNAL)                                                                  \
-    INTERNAL(DspStatus, dspsFFTGetSize_R_32f, (0, 1, 2, 3, 4),                                              \
-             (int order, int flag, int hint, int* pSpecSize, int* pSpecBufferSize, int* pBufferSize))       \
-    INTERNAL(DspStatus, dspsFFTInit_R_32f, (0, 1, 2, 3, 4),                                                 \
-             (DspsFFTSpec_R_32f * *ppSpec, int order, int flag, int hint, Dsp8u* pMemSpec, Dsp8u* pMemInit)) \
-    INTERNAL(DspStatus, dspsFFTInitAlloc_R_32f, (0, 1, 2, 3, 4),                                            \
-             (DspsFFTSpec_R_32f * *ppSpec, int order, int flag, int hint))                                  \
-    ENTRY(DspStatus, dspsFFTFree_R_32f, (0, 0, 0, 0, 0), (DspsFFTSpec_R_32f * pSpec), (pSpec))             \
-    ENTRY(DspStatus, dspsFFTGetBufSize_R_32f, (0, 0, 0, 0, 0),                                              \
+#define DSP_FFT_SPEC_SLOTS(ENTRY, INTERNAL)                                                                   \
+    ENTRY(DspStatus, dspsFFTGetSize_R_32f, (0, 1, 2, 3, 4),                                                  \
+          (int order, int flag, int hint, int* pSpecSize, int* pSpecBufferSize, int* pBufferSize),           \
+          (order, flag, hint, pSpecSize, pSpecBufferSize, pBufferSize))                                      \
+    ENTRY(DspStatus, dspsFFTInit_R_32f, (0, 1, 2, 3, 4),                                                     \
+          (DspsFFTSpec_R_32f * *ppSpec, int order, int flag, int hint, Dsp8u* pMemSpec, Dsp8u* pMemInit),     \
+          (ppSpec, order, flag, hint, pMemSpec, pMemInit))                                                   \
+    ENTRY(DspStatus, dspsFFTInitAlloc_R_32f, (0, 1, 2, 3, 4),                                                \
+          (DspsFFTSpec_R_32f * *ppSpec, int order, int flag, int hint), (ppSpec, order, flag, hint))          \
+    ENTRY(DspStatus, dspsFFTFree_R_32f, (0, 0, 0, 0, 0), (DspsFFTSpec_R_32f * pSpec), (pSpec))              \
+    ENTRY(DspStatus, dspsFFTGetBufSize_R_32f, (0, 0, 0, 0, 0),                                               \
           (const DspsFFTSpec_R_32f* pSpec, int* pBufferSize), (pSpec, pBufferSize))
 
 #define DSP_FFT_TRANSFORM_SLOTS(ENTRY, INTERNAL)                                                \

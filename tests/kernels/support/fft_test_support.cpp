@@ -1,6 +1,13 @@
 #include "fft_test_support.h"
 
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
 #include <gtest/gtest.h>
+
+#include "fft_reference.h"
+#include "variants.h"
 
 #include "fft/fft_spec.h"
 #include "guarded_buffer.h"
@@ -39,4 +46,36 @@ std::vector<float> runFft(FftEntry entry, const FftRecord& record, const std::ve
     std::vector<float> result(input.size());
     std::memcpy(result.data(), out->bytes(), bytes);
     return result;
+}
+
+void checkHugeOrder(int variant, int order) {
+    SCOPED_TRACE(testing::Message() << "variant " << variant << " order " << order);
+    const std::size_t n = std::size_t{1} << order;
+    std::vector<float> x = randomSignal(n, static_cast<unsigned>(order));
+    FftRecord record(variant, order, dspFftDivInvByN);
+    std::vector<float> y(n), back(n);
+    ASSERT_EQ(dspsFFTFwd_RToPerm_32f(x.data(), y.data(), record.get(), nullptr), dspStsNoErr);
+    double timeEnergy = 0.0, spectrumEnergy = double(y[0]) * y[0] + double(y[1]) * y[1];
+    for (const float v : x) timeEnergy += double(v) * v;
+    for (std::size_t i = 2; i < n; ++i) spectrumEnergy += 2.0 * double(y[i]) * y[i];
+    EXPECT_NEAR(spectrumEnergy / double(n) / timeEnergy, 1.0, 2e-6);
+    ASSERT_EQ(dspsFFTInv_PermToR_32f(y.data(), back.data(), record.get(), nullptr), dspStsNoErr);
+    EXPECT_LE(relativeL2Error(back, toDouble(x)), 1e-6);
+
+    const std::size_t k0 = 12345;
+    for (std::size_t j = 0; j < n; ++j)
+        x[j] = static_cast<float>(std::cos(2.0 * std::numbers::pi * double((j * k0) % n) / double(n)));
+    ASSERT_EQ(dspsFFTFwd_RToPerm_32f(x.data(), y.data(), record.get(), nullptr), dspStsNoErr);
+    EXPECT_NEAR(y[2 * k0], double(n) / 2, 1e-6 * double(n));
+    double elsewhere = 0.0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (i != 2 * k0) elsewhere = std::max(elsewhere, double(std::abs(y[i])));
+    EXPECT_LT(elsewhere, 1e-5 * double(n));
+}
+
+std::vector<int> fftVectorVariants() {
+    std::vector<int> v;
+    for (const int variant : supportedVariants())
+        if (variant > 0) v.push_back(variant);
+    return v;
 }

@@ -39,3 +39,11 @@ struct FftCallOptions {
 // the destination or the work buffer, or a changed source.
 std::vector<float> runFft(FftEntry entry, const FftRecord& record, const std::vector<float>& input,
                           FftCallOptions options = {});
+
+// Orders too large for a double reference (hundreds of MB): the spectrum of
+// a random signal checked by its energy (Parseval) and the round trip, and
+// the placement of the bins by a cosine, whose spectrum is one bin.
+void checkHugeOrder(int variant, int order);
+
+// The vector variants (1..4) this processor runs.
+std::vector<int> fftVectorVariants();
