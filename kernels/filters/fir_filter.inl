@@ -52,11 +52,11 @@ DspStatus multirateInPlace(DspsFIRState_32f* s, Dsp32f* pSrcDst, int numIters) {
     return status;
 }
 
-// Runs go direct: FFT mode needs the real FFT, and no state enters it yet
-// (fftLen stays -1, see fir_state.inl), while the direct path gives the same
-// samples for every state.
-DspStatus DSP_VARIANT(dspsFIR_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int numIters,
-                                              DspsFIRState_32f* pState) {
+// A run takes the FFT way only when it is long (more than 511 samples) and
+// the state is in FFT mode.
+constexpr int kFftMinRun = 512;
+
+DspStatus DSP_VARIANT(dspsFIR_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int numIters, DspsFIRState_32f* pState) {
     if (pState == nullptr || pSrc == nullptr || pDst == nullptr) return dspStsNullPtrErr;
     if (const DspStatus status = checkCountAndKind(numIters, pState, false); status != dspStsNoErr) return status;
     if (!builtHere(pState)) return dspsFIR_32f_table[pState->builtByVariant](pSrc, pDst, numIters, pState);
@@ -64,13 +64,18 @@ DspStatus DSP_VARIANT(dspsFIR_32f)(const Dsp32f* pSrc, Dsp32f* pDst, int numIter
         case kFirIdMultirate: return firMultirateFilter32f(pState, pSrc, pDst, numIters);
         case kFirIdShortTap:
         case kFirIdShortTapDecimate: firShortTapFilter32f(pState, pSrc, pDst, numIters); break;
-        default: firDirectFilter32f(pState, pSrc, pDst, numIters); break;
+        default:
+            if (numIters >= kFftMinRun && pState->fftLen > 0) return firFftConvolve32f(pState, pSrc, pDst, numIters);
+            firDirectFilter32f(pState, pSrc, pDst, numIters);
+            break;
     }
     return dspStsNoErr;
 }
 
 // In place through the state's scratch, 4096 samples at a time, so the
-// kernels never write over input they still read.
+// kernels never write over input they still read. A block goes the FFT way
+// only when more than 511 samples follow it in the call: the last block, and
+// every call of at most 4096 + 511 samples, runs direct.
 DspStatus DSP_VARIANT(dspsFIR_32f_I)(Dsp32f* pSrcDst, int numIters, DspsFIRState_32f* pState) {
     if (pState == nullptr || pSrcDst == nullptr) return dspStsNullPtrErr;
     if (const DspStatus status = checkCountAndKind(numIters, pState, true); status != dspStsNoErr) return status;
@@ -79,7 +84,14 @@ DspStatus DSP_VARIANT(dspsFIR_32f_I)(Dsp32f* pSrcDst, int numIters, DspsFIRState
     for (int remaining = numIters; remaining > 0;) {
         const int block = remaining < kFirScratchFloats ? remaining : static_cast<int>(kFirScratchFloats);
         remaining -= block;
-        firDirectFilter32f(pState, pSrcDst, pState->pScratch, block);
+        if (remaining >= kFftMinRun && pState->fftLen > 0) {
+            // A failed transform leaves this block unfiltered.
+            if (const DspStatus status = firFftConvolve32f(pState, pSrcDst, pState->pScratch, block);
+                status != dspStsNoErr)
+                return status;
+        } else {
+            firDirectFilter32f(pState, pSrcDst, pState->pScratch, block);
+        }
         DSP_VARIANT(dspsCopy_32f)(pState->pScratch, pSrcDst, block);
         pSrcDst += block;
     }

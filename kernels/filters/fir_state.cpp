@@ -9,6 +9,7 @@
 #include <new>
 
 #include "dsp_memory.h"
+#include "fft/fft_spec.h"
 #include "filters/fir_state.h"
 #include "shared/alignment.h"
 #include "vector/copy_move.h"

@@ -7,32 +7,52 @@ constexpr FirTapsLayout kTapsLayout = firTapsLayoutOfLevel(kLevel);
 
 // ---- Real-FFT services of FFT mode ------------------------------------------
 //
-// FFT mode runs on the real FFT of the same level. That FFT is not part of
-// the library yet, so every request for a specification fails, and the
-// set-ups take the road they take for any FFT failure: the state is built in
-// direct mode (which filters the same samples, only slower) and sized as
-// such. Connecting these five functions to the level's FFT bodies is all
-// FFT mode needs of the set-up.
+// FFT mode runs on this level's real FFT: the specification is built by the
+// level's own builder, flag 2 (forward unscaled, inverse divided by
+// 2^order), no hint. Any failure here leaves the state in
+// direct mode, which filters the same samples, only slower.
 
-// Specification, set-up memory and work-buffer bytes for an FFT of the order
-// (flag 2: unscaled forward, inverse divided by 2^order; no hint).
-DspStatus fftQuerySizes(int /*order*/, FirFftSizes& /*sizes*/) { return dspStsFftOrderErr; }
+constexpr int kFftFlag = dspFftDivInvByN;
+
+// Specification, set-up memory and work-buffer bytes for an FFT of the order.
+DspStatus fftQuerySizes(int order, FirFftSizes& sizes) {
+    int spec = 0, init = 0, work = 0;
+    const DspStatus status = dspsFFTGetSize_R_32f_table[kLevel](order, kFftFlag, 0, &spec, &init, &work);
+    if (status != dspStsNoErr) return status;
+    sizes.spec = spec;
+    sizes.init = init;
+    sizes.work = work;
+    return dspStsNoErr;
+}
 
 // A specification in a block of its own, and the work-buffer bytes it needs.
-DspStatus fftCreateAllocated(int /*order*/, DspsFFTSpec_R_32f** /*ppSpec*/, std::int64_t& /*workBytes*/) {
-    return dspStsFftOrderErr;
+// *ppSpec is null when none was made; when it is set and the status is not
+// 0, the work-buffer query failed.
+DspStatus fftCreateAllocated(int order, DspsFFTSpec_R_32f** ppSpec, std::int64_t& workBytes) {
+    *ppSpec = nullptr;
+    DspsFFTSpec_R_32f* spec = nullptr;
+    if (const DspStatus status = dspsFFTInitAlloc_R_32f_table[kLevel](&spec, order, kFftFlag, 0);
+        status != dspStsNoErr)
+        return status;
+    *ppSpec = spec;
+    int work = 0;
+    if (const DspStatus status = dspsFFTGetBufSize_R_32f(spec, &work); status != dspStsNoErr) return status;
+    workBytes = work;
+    return dspStsNoErr;
 }
 
 // A specification built inside the caller's memory (not released by anyone).
-DspStatus fftCreateInBuffer(int /*order*/, Dsp8u* /*pSpecMem*/, Dsp8u* /*pInitMem*/, DspsFFTSpec_R_32f** /*ppSpec*/) {
-    return dspStsFftOrderErr;
+DspStatus fftCreateInBuffer(int order, Dsp8u* pSpecMem, Dsp8u* pInitMem, DspsFFTSpec_R_32f** ppSpec) {
+    return dspsFFTInit_R_32f_table[kLevel](ppSpec, order, kFftFlag, 0, pSpecMem, pInitMem);
 }
 
-DspStatus fftForwardInPlace(Dsp32f* /*pData*/, const DspsFFTSpec_R_32f* /*pSpec*/, Dsp8u* /*pWork*/) {
-    return dspStsFftOrderErr;
+DspStatus fftForwardInPlace(Dsp32f* pData, const DspsFFTSpec_R_32f* pSpec, Dsp8u* pWork) {
+    return dspsFFTFwd_RToPerm_32f(pData, pData, pSpec, pWork);
 }
 
-void fftRelease(DspsFFTSpec_R_32f* /*pSpec*/) {}
+void fftRelease(DspsFFTSpec_R_32f* pSpec) {
+    if (pSpec != nullptr) dspsFFTFree_R_32f(pSpec);
+}
 
 // ---- Building the record -----------------------------------------------------
 

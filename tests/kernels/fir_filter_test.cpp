@@ -18,13 +18,14 @@
 
 namespace {
 
-// n0 rounds the double sum once, exactly as the reference; the SSE variants
-// stay within tapsLen * eps * sum |h * x|.
+// On the direct path n0 rounds the double sum once, exactly as the
+// reference; the SSE variants, and every variant on the FFT path (direct
+// false), stay within tapsLen * eps * sum |h * x|.
 void expectMatchesReference(int variant, const std::vector<float>& got, const FirReference& ref,
-                            const std::string& what) {
+                            const std::string& what, bool direct = true) {
     ASSERT_EQ(got.size(), ref.out.size());
     for (std::size_t i = 0; i < got.size(); ++i) {
-        if (variant == 0) {
+        if (variant == 0 && direct) {
             ASSERT_EQ(bitsOf(got[i]), bitsOf(ref.out[i])) << what << ", output " << i;
         } else {
             ASSERT_LE(std::fabs(static_cast<double>(got[i]) - ref.out[i]), ref.bound[i] + 1e-30)
@@ -97,7 +98,8 @@ TEST_P(FirFilterTest, LongRunsOfTheEnginesTapCounts) {
         ASSERT_TRUE(s);
         std::vector<float> out(input.size());
         ASSERT_EQ(dspsFIR_32f(input.data(), out.data(), 5000, s.get()), dspStsNoErr);
-        expectMatchesReference(GetParam(), out, firReference(taps, input), std::to_string(tapsLen) + " taps");
+        const FirReference ref = s->fftLen > 0 ? firFftReference(taps, input, s->fftLen) : firReference(taps, input);
+        expectMatchesReference(GetParam(), out, ref, std::to_string(tapsLen) + " taps", s->fftLen < 0);
     }
 }
 
@@ -112,23 +114,25 @@ TEST_P(FirFilterTest, OneTapRoundsOnceInEveryVariant) {
     EXPECT_EQ(s->pDlyLine[0], 3.3f);
 }
 
-// Calls of any length continue one stream: n0 bit for bit, the SSE variants
-// within the bound (their order of summation depends on where an output
-// falls in a call). Both entries.
+// Calls of any length continue one stream: on the direct path n0 bit for
+// bit, the SSE variants within the bound (their order of summation depends on
+// where an output falls in a call); states in FFT mode switch between the
+// paths and stay within the bound. Both entries.
 TEST_P(FirFilterTest, SplitCallsContinueTheStream) {
     ScopedVariant forced(GetParam());
     const std::vector<float> input = randomSignal(20000, 9);
     for (int tapsLen : {3, 31, 55, 64, 631}) {
         const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 10u + tapsLen);
-        const FirReference ref = firReference(taps, input);
         FirStatePtr whole = makeFirState(taps);
+        const FirReference ref =
+            whole->fftLen > 0 ? firFftReference(taps, input, whole->fftLen) : firReference(taps, input);
         const std::vector<float> oneCall = filterInCalls(whole.get(), input, {20000}, false);
         for (bool inPlace : {false, true}) {
             FirStatePtr s = makeFirState(taps);
             const std::vector<float> split = filterInCalls(s.get(), input, {1, 7, 511, 512, 4097, 3, 600}, inPlace);
             const std::string what = std::to_string(tapsLen) + (inPlace ? " taps in place" : " taps");
-            expectMatchesReference(GetParam(), split, ref, what);
-            if (GetParam() == 0) {
+            expectMatchesReference(GetParam(), split, ref, what, s->fftLen < 0);
+            if (GetParam() == 0 && s->fftLen < 0) {
                 EXPECT_EQ(bitsOfAll(split), bitsOfAll(oneCall)) << what;
             }
         }
@@ -136,7 +140,9 @@ TEST_P(FirFilterTest, SplitCallsContinueTheStream) {
 }
 
 // In place goes through the scratch in blocks of 4096: out of place in the
-// same blocks into an aligned destination gives the very same samples.
+// same blocks into an aligned destination gives the very same samples (in
+// direct mode; a state in FFT mode takes the FFT for the first in-place
+// block only, and both stay within the bound).
 TEST_P(FirFilterTest, InPlaceEqualsOutOfPlace) {
     ScopedVariant forced(GetParam());
     const std::vector<float> input = randomSignal(4096 * 2 + 511, 11);
@@ -146,7 +152,13 @@ TEST_P(FirFilterTest, InPlaceEqualsOutOfPlace) {
         std::vector<float> inPlace = input;
         ASSERT_EQ(dspsFIR_32f_I(inPlace.data(), static_cast<int>(input.size()), a.get()), dspStsNoErr);
         const std::vector<float> outOfPlace = filterInCalls(b.get(), input, {4096}, false);
-        EXPECT_EQ(bitsOfAll(inPlace), bitsOfAll(outOfPlace)) << tapsLen << " taps";
+        if (a->fftLen < 0) {
+            EXPECT_EQ(bitsOfAll(inPlace), bitsOfAll(outOfPlace)) << tapsLen << " taps";
+        } else {
+            const FirReference ref = firFftReference(taps, input, a->fftLen);
+            expectMatchesReference(GetParam(), inPlace, ref, std::to_string(tapsLen) + " taps in place", false);
+            expectMatchesReference(GetParam(), outOfPlace, ref, std::to_string(tapsLen) + " taps", false);
+        }
     }
 }
 

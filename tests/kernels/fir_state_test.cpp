@@ -163,19 +163,39 @@ TEST_P(FirStateTest, KeepsTheDelayLineOldestFirst) {
 
 // The real FFT is not in the library yet: states that would run in FFT mode
 // are built (and sized) in direct mode, the fallback of any FFT failure.
-TEST_P(FirStateTest, FftSizedStatesRunInDirectModeUntilTheFftIsLinked) {
+// From 64 taps a state runs in FFT mode, with fftLen twice the power of two
+// above tapsLen, allocated or in a caller's buffer; the size a caller is told
+// holds the FFT's specification, set-up memory and work buffer as the FFT
+// reports them for the variant's record.
+TEST_P(FirStateTest, FftModeFromSixtyFourTaps) {
     ScopedVariant forced(GetParam());
-    for (int tapsLen : {64, 127, 631}) {
-        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 2);
+    const struct {
+        int taps, fftLen;
+    } cases[] = {{63, -1}, {64, 256}, {127, 256}, {128, 512}, {409, 1024}, {631, 2048}, {1024, 4096}};
+    for (const auto& c : cases) {
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(c.taps), 2);
         FirStatePtr s = makeFirState(taps);
         ASSERT_TRUE(s);
-        EXPECT_EQ(s->fftLen, -1);
-        EXPECT_EQ(s->pFFTSpec, nullptr);
-        EXPECT_EQ(s->pTapsSpectrum, nullptr);
-        EXPECT_EQ(s->pFFTWorkBuf, nullptr);
+        EXPECT_EQ(s->fftLen, c.fftLen) << c.taps << " taps";
+        EXPECT_EQ(s->pFFTSpec != nullptr, c.fftLen > 0);
+        EXPECT_EQ(s->pTapsSpectrum != nullptr, c.fftLen > 0);
+
+        const int order = firFftOrderForTaps(c.taps);
+        FirFftSizes fft;
+        if (order > 0) {
+            int spec = 0, init = 0, work = 0;
+            ASSERT_EQ(dspsFFTGetSize_R_32f(order, dspFftDivInvByN, 0, &spec, &init, &work), dspStsNoErr);
+            fft = FirFftSizes{spec, init, work, std::int64_t{1} << order};
+        }
         int size = 0;
-        ASSERT_EQ(dspsFIRGetStateSize_32f(tapsLen, &size), dspStsNoErr);
-        EXPECT_EQ(size, firSingleRateAreas(layout(), tapsLen, FirFftSizes{}).end + 16);
+        ASSERT_EQ(dspsFIRGetStateSize_32f(c.taps, &size), dspStsNoErr);
+        EXPECT_EQ(size, firSingleRateAreas(layout(), c.taps, fft).end + 16) << c.taps << " taps";
+
+        std::vector<Dsp8u> buffer(static_cast<std::size_t>(size));
+        DspsFIRState_32f* inBuffer = nullptr;
+        ASSERT_EQ(dspsFIRInit_32f(&inBuffer, taps.data(), c.taps, nullptr, buffer.data()), dspStsNoErr);
+        EXPECT_EQ(inBuffer->fftLen, c.fftLen) << c.taps << " taps in a caller's buffer";
+        EXPECT_EQ(inBuffer->isAllocated, 0);
     }
 }
 
@@ -188,7 +208,7 @@ TEST_P(FirStateTest, CallerBufferOfTheReportedSizeHoldsTheStateAtAnyOffset) {
         int size = 0;
         ASSERT_EQ(dspsFIRGetStateSize_32f(tapsLen, &size), dspStsNoErr);
         const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 3);
-        std::vector<float> block = randomSignal(4096, 4);
+        std::vector<float> block = randomSignal(4096 + 512, 4);
         for (std::size_t offset = 0; offset < 32; ++offset) {
             GuardedBuffer buffer(static_cast<std::size_t>(size), offset);
             buffer.fill(0xEE);
@@ -196,7 +216,8 @@ TEST_P(FirStateTest, CallerBufferOfTheReportedSizeHoldsTheStateAtAnyOffset) {
             ASSERT_EQ(dspsFIRInit_32f(&s, taps.data(), tapsLen, nullptr, buffer.bytes()), dspStsNoErr);
             const auto base = reinterpret_cast<std::uintptr_t>(buffer.bytes());
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(s), (base + 15) & ~std::uintptr_t{15});
-            ASSERT_EQ(dspsFIR_32f_I(block.data(), 4096, s), dspStsNoErr);
+            // 4096 + 512 samples: an FFT block, then a direct one.
+            ASSERT_EQ(dspsFIR_32f_I(block.data(), 4096 + 512, s), dspStsNoErr);
             ASSERT_TRUE(buffer.guardsIntact()) << tapsLen << " taps, offset " << offset;
 
             std::vector<unsigned char> before(buffer.bytes(), buffer.bytes() + size);

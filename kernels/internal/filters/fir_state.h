@@ -265,6 +265,12 @@ DSP_DECLARE_IN_LEVELS(void firDirectFilter32f(DspsFIRState_32f* pState, const Ds
 DSP_DECLARE_IN_SSE_LEVELS(void firDirectConvolve32f(const Dsp32f* pTaps, const Dsp32f* pWindow, Dsp32f* pDst,
                                                     int count, int tapsLen, int layoutFlag);)
 
+// Overlap-save run of len >= 1 samples of a state in FFT mode (source and
+// destination distinct, neither overlapping the state); the status of a
+// failed transform, else 0. Leaves the last tapsLen inputs as the history.
+DSP_DECLARE_IN_LEVELS(DspStatus firFftConvolve32f(DspsFIRState_32f* pState, const Dsp32f* pSrc, Dsp32f* pDst,
+                                                  int len);)
+
 // Loads a delay line given most recent first (null: zeros) into the state's
 // history, oldest first, and restarts the history at the buffer's start.
 DSP_DECLARE_IN_LEVELS(void firLoadDelayLine(DspsFIRState_32f* pState, const Dsp32f* pDlyLine);)
