@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -256,6 +257,35 @@ TEST_P(FirStateTest, FailedAllocationLeavesANullState) {
     dspMemHooks = saved;
     EXPECT_EQ(status, dspStsMemAllocErr);
     EXPECT_EQ(s, nullptr);
+}
+
+// With FFT mode the set-up allocates more than once. Whichever allocation
+// fails, the caller gets either a working state or a null one, and nothing
+// made before the failure is left behind (the leak check sees the rest).
+int allocationsBeforeFailure = 0;
+
+TEST_P(FirStateTest, AnyFailedAllocationOfAnFftStateLeavesANullStateAndNoLeak) {
+    ScopedVariant forced(GetParam());
+    const std::vector<float> taps = randomSignal(128, 6);
+    const DspMemHooks saved = dspMemHooks;
+    for (int succeeding = 0; succeeding < 4; ++succeeding) {
+        allocationsBeforeFailure = succeeding;
+        dspMemHooks.allocate = [](std::size_t bytes) -> void* {
+            if (allocationsBeforeFailure-- <= 0) return nullptr;
+            return std::malloc(bytes);
+        };
+        auto* stale = reinterpret_cast<DspsFIRState_32f*>(0x10);
+        DspsFIRState_32f* s = stale;
+        const DspStatus status = dspsFIRInitAlloc_32f(&s, taps.data(), 128, nullptr);
+        dspMemHooks = saved;
+        if (status == dspStsNoErr) {
+            ASSERT_NE(s, nullptr) << "after " << succeeding << " allocations";
+            dspsFIRFree_32f(s);
+        } else {
+            EXPECT_EQ(status, dspStsMemAllocErr) << "after " << succeeding << " allocations";
+            EXPECT_EQ(s, nullptr) << "after " << succeeding << " allocations";
+        }
+    }
 }
 
 TEST_P(FirStateTest, ChecksComeInOrderAndWriteNothing) {
