@@ -21,7 +21,7 @@ struct Channels {
     std::vector<std::vector<float>> in, out;
     explicit Channels(int) {
         for (int c = 0; c < kChannels; ++c) {
-            in.push_back(randomFloats(kBlock, 100u + c));
+            in.push_back(randomSignal(kBlock, 100u + c));
             out.emplace_back(kBlock);
         }
     }
@@ -31,7 +31,7 @@ void libraryFir(benchmark::State& state, int variant) {
     const BenchVariant forced(state, variant);
     if (!forced.ok()) return;
     const int tapsLen = static_cast<int>(state.range(0));
-    const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 1);
+    const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 1);
     int size = 0;
     dspsFIRGetStateSize_32f(tapsLen, &size);
     std::vector<Dsp8u*> buffers;
@@ -72,7 +72,7 @@ __attribute__((noinline)) void plainFir(PlainFir& f, const float* in, float* out
 }
 
 void plainLoop(benchmark::State& state) {
-    const std::vector<float> taps = randomFloats(static_cast<std::size_t>(state.range(0)), 1);
+    const std::vector<float> taps = randomSignal(static_cast<std::size_t>(state.range(0)), 1);
     std::vector<PlainFir> filters(kChannels, PlainFir(taps));
     Channels ch(0);
     for (auto _ : state) {

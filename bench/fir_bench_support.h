@@ -3,19 +3,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 #include <vector>
 
 #include "dsp.h"
 #include "dsp_dispatch.h"
-
-inline std::vector<float> randomFloats(std::size_t count, unsigned seed) {
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    std::vector<float> v(count);
-    for (float& x : v) x = value(random);
-    return v;
-}
+// The tests' reproducible signals, so benchmarks and tests filter the same data.
+#include "../tests/kernels/support/random_signal.h"
 
 // Runs the library as variant n0..n4 for the lifetime of the object (the
 // processor codes dspStaticInitCpu maps to each); ok() is false, and the

@@ -22,7 +22,7 @@ struct Channels {
     std::vector<std::vector<float>> in, out;
     Channels(int channels, int block) {
         for (int c = 0; c < channels; ++c) {
-            in.push_back(randomFloats(static_cast<std::size_t>(block), 200u + c));
+            in.push_back(randomSignal(static_cast<std::size_t>(block), 200u + c));
             out.emplace_back(static_cast<std::size_t>(block));
         }
     }
@@ -33,7 +33,7 @@ constexpr int kHeadlineChannels = 32, kHeadlineTaps = 1024, kHeadlineBlock = 409
 void libraryHeadline(benchmark::State& state, int variant) {
     const BenchVariant forced(state, variant);
     if (!forced.ok()) return;
-    const std::vector<float> taps = randomFloats(kHeadlineTaps, 1);
+    const std::vector<float> taps = randomSignal(kHeadlineTaps, 1);
     std::vector<DspsFIRState_32f*> states(kHeadlineChannels);
     for (DspsFIRState_32f*& s : states) dspsFIRInitAlloc_32f(&s, taps.data(), kHeadlineTaps, nullptr);
     Channels ch(kHeadlineChannels, kHeadlineBlock);
@@ -61,7 +61,7 @@ __attribute__((noinline)) void plainFir(const std::vector<float>& h, std::vector
 }
 
 void plainHeadline(benchmark::State& state) {
-    const std::vector<float> taps = randomFloats(kHeadlineTaps, 1);
+    const std::vector<float> taps = randomSignal(kHeadlineTaps, 1);
     std::vector<std::vector<float>> buffers(kHeadlineChannels,
                                             std::vector<float>(kHeadlineTaps - 1 + kHeadlineBlock, 0.0f));
     Channels ch(kHeadlineChannels, kHeadlineBlock);
@@ -131,7 +131,7 @@ private:
 };
 
 void fftwHeadline(benchmark::State& state) {
-    const std::vector<float> taps = randomFloats(kHeadlineTaps, 1);
+    const std::vector<float> taps = randomSignal(kHeadlineTaps, 1);
     std::vector<std::unique_ptr<FftwOverlapSave>> filters;
     for (int c = 0; c < kHeadlineChannels; ++c) filters.push_back(std::make_unique<FftwOverlapSave>(taps));
     Channels ch(kHeadlineChannels, kHeadlineBlock);
@@ -150,7 +150,7 @@ void libraryRadialInPlace(benchmark::State& state, int variant) {
     const BenchVariant forced(state, variant);
     if (!forced.ok()) return;
     const int tapsLen = static_cast<int>(state.range(0));
-    const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 2);
+    const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 2);
     std::vector<DspsFIRState_32f*> states(kRadialChannels);
     for (DspsFIRState_32f*& s : states) dspsFIRInitAlloc_32f(&s, taps.data(), tapsLen, nullptr);
     Channels ch(kRadialChannels, kRadialBlock);

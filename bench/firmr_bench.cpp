@@ -19,7 +19,7 @@ struct Channels {
     std::vector<std::vector<float>> in, out;
     Channels(int up, int down) {
         for (int c = 0; c < kChannels; ++c) {
-            in.push_back(randomFloats(static_cast<std::size_t>(kIterations * down), 100u + c));
+            in.push_back(randomSignal(static_cast<std::size_t>(kIterations * down), 100u + c));
             out.emplace_back(static_cast<std::size_t>(kIterations * up));
         }
     }
@@ -31,7 +31,7 @@ void libraryResampler(benchmark::State& state, int variant) {
     if (!forced.ok()) return;
     const int up = static_cast<int>(state.range(0)), down = static_cast<int>(state.range(1));
     const int tapsLen = static_cast<int>(state.range(2));
-    const std::vector<float> taps = randomFloats(static_cast<std::size_t>(tapsLen), 1);
+    const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 1);
     std::vector<DspsFIRState_32f*> states(kChannels);
     for (DspsFIRState_32f*& s : states) dspsFIRMRInitAlloc_32f(&s, taps.data(), tapsLen, up, 0, down, 0, nullptr);
     Channels ch(up, down);
@@ -74,7 +74,7 @@ __attribute__((noinline)) void plainPolyphase(PlainPolyphase& f, const float* in
 
 void plainLoop(benchmark::State& state) {
     const int up = static_cast<int>(state.range(0)), down = static_cast<int>(state.range(1));
-    const std::vector<float> taps = randomFloats(static_cast<std::size_t>(state.range(2)), 1);
+    const std::vector<float> taps = randomSignal(static_cast<std::size_t>(state.range(2)), 1);
     std::vector<PlainPolyphase> filters(kChannels, PlainPolyphase(taps, up, down));
     Channels ch(up, down);
     for (auto _ : state) {
