@@ -10,5 +10,5 @@
 #include "vector/arith_const.h"
 #include "shared/simd_memory.h"
 
-#define DSP_FAMILY_INL "../fft/fft_transforms_vector.inl"
+#define DSP_FAMILY_INL "fft_transforms_vector.inl"
 #include "simd_levels_all.inc"

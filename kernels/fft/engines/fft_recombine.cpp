@@ -7,6 +7,6 @@
 #include "fft/fft_core.h"
 #include "shared/simd_memory.h"
 
-// Resolved from internal/, where simd_levels_all.inc lives.
-#define DSP_FAMILY_INL "../fft/core/fft_recombine.inl"
+// Found through the family folder fft/ on the include path.
+#define DSP_FAMILY_INL "engines/fft_recombine.inl"
 #include "simd_levels_all.inc"

@@ -14,6 +14,6 @@
 #include "shared/simd_memory.h"
 #include "vector/arith_const.h"
 
-// Resolved from internal/, where simd_levels_all.inc lives.
-#define DSP_FAMILY_INL "../fft/core/fft_incache.inl"
+// Found through the family folder fft/ on the include path.
+#define DSP_FAMILY_INL "engines/fft_incache.inl"
 #include "simd_levels_all.inc"
