@@ -154,12 +154,25 @@ constexpr FftCodeletBlock kGenericInverse{
      withFactor<complexCodelet<kInv, 3>>, withFactor<complexCodelet<kInv, 4>>, withFactor<complexCodelet<kInv, 5>>},
 };
 
+// The vector variants' inverse block: the shared one- and two-point bodies,
+// then their own single-precision codelets.
+constexpr FftCodeletBlock kVectorInverse{
+    {copyOne, plain<realForwardCodelet<1>>, fftInverseRealCodelet<2>, fftInverseRealCodelet<3>,
+     fftInverseRealCodelet<4>, fftInverseRealCodelet<5>},
+    {scaleOne, withFactor<realForwardCodelet<1>>, fftInverseRealCodeletScaled<2>, fftInverseRealCodeletScaled<3>,
+     fftInverseRealCodeletScaled<4>, fftInverseRealCodeletScaled<5>},
+    {copyComplexOne, plain<complexCodelet<kFwd, 1>>, fftInverseComplexCodelet<2>, fftInverseComplexCodelet<3>,
+     fftInverseComplexCodelet<4>, fftInverseComplexCodelet<5>},
+    {withFactor<complexCodelet<kFwd, 0>>, withFactor<complexCodelet<kFwd, 1>>, fftInverseComplexCodeletScaled<2>,
+     fftInverseComplexCodeletScaled<3>, fftInverseComplexCodeletScaled<4>, fftInverseComplexCodeletScaled<5>},
+};
+
 }  // namespace
 
-// The vector variants' blocks hold the generic codelets until their own
-// single-precision codelets exist; a block's codelets follow the sizes,
+// The vector variants' forward blocks hold the generic codelets until their
+// own single-precision codelets exist; a block's codelets follow the sizes,
 // layouts, signs and scaling of the generic ones either way.
 const FftCodeletBlock fftCodeletTable[5][2] = {
-    {kGenericForward, kGenericInverse}, {kGenericForward, kGenericInverse}, {kGenericForward, kGenericInverse},
-    {kGenericForward, kGenericInverse}, {kGenericForward, kGenericInverse},
+    {kGenericForward, kGenericInverse}, {kGenericForward, kVectorInverse}, {kGenericForward, kVectorInverse},
+    {kGenericForward, kVectorInverse}, {kGenericForward, kVectorInverse},
 };

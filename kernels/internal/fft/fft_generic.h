@@ -57,3 +57,14 @@ struct FftCodeletBlock {
 
 // fftCodeletTable[variant][direction]: direction 0 forward, 1 inverse.
 extern const FftCodeletBlock fftCodeletTable[5][2];
+
+// The vector variants' inverse codelets of orders 2..5, in single precision:
+// one body serves n1..n4 (fft/codelets/fft_codelets_inverse.cpp).
+template <int Order>
+void fftInverseRealCodelet(const float* src, float* dst);
+template <int Order>
+void fftInverseRealCodeletScaled(const float* src, float* dst, float factor);
+template <int Order>
+void fftInverseComplexCodelet(const float* src, float* dst);
+template <int Order>
+void fftInverseComplexCodeletScaled(const float* src, float* dst, float factor);
