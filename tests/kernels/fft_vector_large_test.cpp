@@ -40,4 +40,10 @@ TEST_P(FftVectorLargeOrders, FirstOrderWithASecondCrossLevel) {
 
 INSTANTIATE_TEST_SUITE_P(Variants, FftVectorLargeOrders, testing::ValuesIn(fftVectorVariants()), variantName);
 
+// The inverse's plan changes above order 21 (the smaller ones run with the
+// kernel tests), every variant against one reference per order.
+TEST(FftVectorInverseLarge, AroundEveryPlanChangeFromOrder22To24) {
+    for (const int order : inversePlanChangeOrders(22, 24)) checkInverseAtOrder(order);
+}
+
 }  // namespace

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <set>
 
 #include <gtest/gtest.h>
 
 #include "fft_reference.h"
 #include "variants.h"
 
+#include "fft/fft_plan.h"
 #include "fft/fft_spec.h"
 #include "guarded_buffer.h"
 
@@ -78,4 +80,49 @@ std::vector<int> fftVectorVariants() {
     for (const int variant : supportedVariants())
         if (variant > 0) v.push_back(variant);
     return v;
+}
+
+std::vector<int> inversePlanChangeOrders(int lowest, int highest) {
+    std::set<int> halfOrders;
+    const auto bothSides = [&](int m) { halfOrders.insert({m - 1, m}); };
+    for (const int variant : {1, 2, 3, 4}) {
+        const FftVariantPlan& plan = fftVariantPlan(variant);
+        bothSides(plan.lastDirectM);      // in-cache, then the radix passes
+        bothSides(plan.lastDirectM + 1);  // the recursive rung
+        bothSides(plan.tiledFromM);
+        for (int m = plan.lastDirectM + 2; m <= 26; ++m) {
+            if (plan.splitOrders[m] != plan.splitOrders[m - 1]) bothSides(m);
+        }
+        int m = plan.lastDirectM + 1;
+        while (m - plan.splitOrders[m] <= plan.lastDirectM) ++m;
+        bothSides(m);
+    }
+    std::vector<int> orders;
+    for (const int m : halfOrders)
+        if (m + 1 >= lowest && m + 1 <= highest) orders.push_back(m + 1);
+    return orders;
+}
+
+void checkInverseAtOrder(int order) {
+    SCOPED_TRACE(testing::Message() << "order " << order);
+    const std::size_t n = std::size_t{1} << order;
+    const std::vector<float> spectrum = randomSignal(n, 9100 + order);
+    const std::vector<double> want = referenceRealInverse(permToBins(spectrum));
+    const std::vector<float> x = randomSignal(n, 9200 + order);
+    std::vector<float> inverse[5];
+    for (const int variant : fftVectorVariants()) {
+        SCOPED_TRACE(testing::Message() << "n" << variant);
+        FftRecord unscaled(variant, order, dspFftNoDiv);
+        inverse[variant] = runFft(dspsFFTInv_PermToR_32f, unscaled, spectrum);
+        EXPECT_LE(relativeL2Error(inverse[variant], want), 1e-6);
+        EXPECT_EQ(runFft(dspsFFTInv_PermToR_32f, unscaled, spectrum, {true, false, 8}), inverse[variant]);
+        FftRecord divInv(variant, order, dspFftDivInvByN);
+        const std::vector<float> back =
+            runFft(dspsFFTInv_PermToR_32f, divInv, runFft(dspsFFTFwd_RToPerm_32f, divInv, x), {false, true, 4});
+        EXPECT_LE(relativeL2Error(back, toDouble(x)), 1e-6);
+    }
+    for (const int variant : {2, 3})
+        if (!inverse[variant].empty() && !inverse[4].empty()) {
+            EXPECT_EQ(inverse[variant], inverse[4]) << "n" << variant << " and n4";
+        }
 }

@@ -47,3 +47,15 @@ void checkHugeOrder(int variant, int order);
 
 // The vector variants (1..4) this processor runs.
 std::vector<int> fftVectorVariants();
+
+// The orders from `lowest` to `highest` on either side of a change in some
+// vector variant's inverse plan: the in-cache transform's last order, the
+// radix-pass order, the first recursive order, the first tiled bit
+// reversal, every change of the split and the first second cross level.
+std::vector<int> inversePlanChangeOrders(int lowest, int highest);
+
+// At one order, in every vector variant: the unscaled inverse of a random
+// Perm spectrum against the double inverse DFT, forward then inverse with
+// the 1/N flag back to the signal, the inverse in place and at an unaligned
+// address the same bits; and n2, n3 and n4 the same bits.
+void checkInverseAtOrder(int order);
