@@ -3,6 +3,7 @@
 #include <new>
 
 #include "beamformer/runtime/components.h"
+#include "beamformer/runtime/weighted_sum.h"
 
 namespace {
 constexpr int kNotOrderThree = 101;
@@ -116,8 +117,7 @@ vxResult CEbf::process(float** capsules, float** components, int frames) {
             dspsZero_32f(out, frames);
             continue;
         }
-        dspsMulC_32f(capsules[0], c.row[0], out, frames);
-        for (int i = 1; i < capsuleCount; ++i) dspsAddProductC_32f(capsules[i], c.row[i], out, frames);
+        orvelan::beamformer::weightedSum(capsules, c.row.data(), capsuleCount, out, frames);
         if (radialMode_ != kNoRadialFilter && c.biquads != nullptr) dspsIIR64f_32f_I(out, frames, c.biquads);
         if (radialMode_ == kRadialBiquadsAndFirs) {
             dspsFIR_32f_I(out, frames, c.fir);
