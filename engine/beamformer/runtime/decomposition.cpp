@@ -19,17 +19,7 @@ int componentOrder(int k) {
 }
 }  // namespace
 
-CEbf::~CEbf() {
-    releaseBiquads();
-    releaseFirs();
-}
-
-void CEbf::releaseBiquads() {
-    for (Component& c : components_) {
-        if (c.biquads != nullptr) dspsIIRFree64f_32f(c.biquads);
-        c.biquads = nullptr;
-    }
-}
+CEbf::~CEbf() { releaseFirs(); }
 
 void CEbf::releaseFirs() {
     for (Component& c : components_) {
@@ -67,13 +57,14 @@ int CEbf::setRadialBiquads(const double* const* sections, const int* sectionCoun
     if (isRunning()) return vxErrRunning;
     if (order_ != 3) return kNotOrderThreeFilters;
     if (sections == nullptr || sectionCounts == nullptr) return vxErrBadArgument;
-    releaseBiquads();
-    for (int k = 0; k < componentCount_; ++k) {
-        const int n = componentOrder(k);
-        // A cascade that cannot be made leaves the component unfiltered.
-        if (dspsIIRInitAlloc64f_BiQuad_32f(&components_[k].biquads, sections[n], sectionCounts[n], nullptr) != dspStsNoErr)
-            components_[k].biquads = nullptr;
+    const double* laneSections[vxRadialCascades::kLanes];
+    int laneCounts[vxRadialCascades::kLanes];
+    for (int k = 0; k < vxRadialCascades::kLanes; ++k) {
+        laneSections[k] = sections[componentOrder(k)];
+        laneCounts[k] = sectionCounts[componentOrder(k)];
     }
+    // Cascades that cannot be made leave their components unfiltered.
+    radial_.load(laneSections, laneCounts);
     return vxOK;
 }
 
@@ -111,26 +102,28 @@ int CEbf::setRadialMode(int mode) {
 vxResult CEbf::process(float** capsules, float** components, int frames) {
     const int capsuleCount = inputFormat().channels();
     for (int k = 0; k < componentCount_; ++k) {
-        Component& c = components_[k];
-        float* out = components[k];
-        if (c.row.empty()) {
-            dspsZero_32f(out, frames);
-            continue;
-        }
-        orvelan::beamformer::weightedSum(capsules, c.row.data(), capsuleCount, out, frames);
-        if (radialMode_ != kNoRadialFilter && c.biquads != nullptr) dspsIIR64f_32f_I(out, frames, c.biquads);
-        if (radialMode_ == kRadialBiquadsAndFirs) {
-            dspsFIR_32f_I(out, frames, c.fir);
-            c.alignment->delayProcess(out, out, frames);
-        }
+        if (components_[k].row.empty())
+            dspsZero_32f(components[k], frames);
+        else
+            orvelan::beamformer::weightedSum(capsules, components_[k].row.data(), capsuleCount, components[k], frames);
     }
+    // Cascades are loaded only for the 16 components of order 3.
+    if (radialMode_ != kNoRadialFilter && componentCount_ == vxRadialCascades::kLanes)
+        radial_.process(components, frames);
+    if (radialMode_ == kRadialBiquadsAndFirs)
+        for (int k = 0; k < componentCount_; ++k) {
+            // A failed reload of the FIRs leaves none.
+            if (components_[k].fir == nullptr) continue;
+            dspsFIR_32f_I(components[k], frames, components_[k].fir);
+            components_[k].alignment->delayProcess(components[k], components[k], frames);
+        }
     return vxOK;
 }
 
 void CEbf::reset() {
+    radial_.reset();
     for (int k = 0; k < componentCount_; ++k) {
         Component& c = components_[k];
-        if (c.biquads != nullptr) dspsIIRSetDlyLine64f_32f(c.biquads, nullptr);
         if (c.fir != nullptr) dspsFIRSetDlyLine_32f(c.fir, nullptr);
         if (c.alignment != nullptr) c.alignment->clear();
     }

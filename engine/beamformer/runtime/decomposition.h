@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "beamformer/runtime/delay_line.h"
+#include "beamformer/runtime/radial_cascades.h"
 #include "dsp.h"
 #include "framework/audio_class.h"
 #include "framework/kernel_array.h"
@@ -62,11 +63,9 @@ public:
 private:
     struct Component {
         vxKernelArray<float> row;  // one weight per capsule
-        DspsIIRState64f_32f* biquads = nullptr;
         DspsFIRState_32f* fir = nullptr;
         std::unique_ptr<CDelayLine> alignment;
     };
-    void releaseBiquads();
     void releaseFirs();
 
     int order_ = -1;
@@ -74,4 +73,5 @@ private:
     int radialMode_ = kRadialBiquads;
     float firLatency_ = 0.0f;
     Component components_[kMaxComponents];
+    vxRadialCascades radial_;  // the biquad cascades, all components side by side
 };
