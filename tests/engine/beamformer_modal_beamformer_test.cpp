@@ -13,6 +13,7 @@
 #include "beam_patterns.h"
 #include "beam_response.h"
 #include "beamformer/runtime/modal_beamformer.h"
+#include "beamformer_tables.h"
 #include "channel_set.h"
 #include "spherical_harmonics.h"
 
@@ -215,6 +216,61 @@ TEST(ModalBanks, ANewBankFadesInOnceItsHistoryIsFull) {
     EXPECT_GT(out[251 + 11024], 0.5f);
     EXPECT_FLOAT_EQ(out[251 + 11025], 0.5f);
     EXPECT_FLOAT_EQ(out.back(), 0.5f);
+}
+
+TEST(ModalBanks, OrdersAreFilteredAlignedAndAddedAsByDirectConvolution) {
+    // FIRs of 251, 200, 151 and 100 taps (alignments 0, 26, 50 and 76 at
+    // L = 125) on random components under a steady look, in blocks of the
+    // configured 256 samples and shorter ones: the output is the direct
+    // convolution of each order sum, delayed and added, to float rounding.
+    namespace tables = orvelan::beamformer::tables;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    const int counts[4] = {251, 200, 151, 100};
+    std::vector<float> taps[4];
+    const float* pointers[4];
+    for (int n = 0; n < 4; ++n) {
+        taps[n].resize(counts[n]);
+        for (float& t : taps[n]) t = value(random) / float(counts[n]);
+        pointers[n] = taps[n].data();
+    }
+    Beam beam(125.0f);
+    ASSERT_EQ(beam.mbf.loadFilters(counts, pointers), 0);
+    const int theta = 63, phi = 241;
+    beam.mbf.setTheta(float(theta));
+    beam.mbf.setPhi(float(phi));
+    ASSERT_EQ(beam.mbf.start(), vxOK);
+
+    const int blocks[] = {256, 256, 100, 7, 256, 200, 256};
+    int total = 0;
+    for (int b : blocks) total += b;
+    ChannelSet components(16, total);
+    components.fill([&](int, int) { return value(random); });
+    std::vector<float> out(total);
+    for (int start = 0, i = 0; start < total; start += blocks[i++]) {
+        float* in[16];
+        for (int k = 0; k < 16; ++k) in[k] = components[k].data() + start;
+        float* o = out.data() + start;
+        ASSERT_EQ(beam.mbf.process(in, &o, blocks[i]), vxOK);
+    }
+
+    std::vector<double> expected(total, 0.0);
+    for (int n = 0; n < 4; ++n) {
+        std::vector<double> sum(total, 0.0);
+        for (int m = -n; m <= n; ++m) {
+            const int k = n * n + n + m;
+            double w = tables::kElevationTable[k][theta];
+            if (m != 0) w *= tables::kAzimuthTable[m > 0 ? 2 * m - 1 : -2 * m - 2][phi];
+            for (int i = 0; i < total; ++i) sum[i] += w * components[k][i];
+        }
+        const int alignment = 125 - (counts[n] - 1) / 2;
+        for (int i = alignment; i < total; ++i)
+            for (int t = 0; t < counts[n] && t <= i - alignment; ++t)
+                expected[i] += taps[n][t] * sum[i - alignment - t];
+    }
+    double peak = 0;
+    for (double v : expected) peak = std::max(peak, std::abs(v));
+    for (int i = 0; i < total; ++i) ASSERT_NEAR(out[i], expected[i], 2e-6 * peak) << "sample " << i;
 }
 
 TEST(ModalBanks, RefusesWhatItCannotLoad) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "beamformer/runtime/components.h"
+#include "beamformer/runtime/weighted_sum.h"
 #include "beamformer_tables.h"
 
 namespace {
@@ -33,10 +34,8 @@ vxResult CMbf::configure(const vxAudioInterface& in, const vxAudioInterface& out
     order_ = orvelan::beamformer::highestOrderFor(in.channels());
     vxAudioClass::configure(in, out);
     const int frames = out.framesPerBuffer();
-    bool ok = currentOut_.allocate(frames) && nextOut_.allocate(frames) && temporary_[0].allocate(frames) &&
-              temporary_[1].allocate(frames) && theta_.samples.allocate(frames) && phi_.samples.allocate(frames) &&
-              fade_.configure(out.sampleRate(), kFadeTimeConstantMs);
-    for (auto& sum : orderSums_) ok = ok && sum.allocate(frames);
+    bool ok = currentOut_.allocate(frames) && nextOut_.allocate(frames) && theta_.samples.allocate(frames) &&
+              phi_.samples.allocate(frames) && fade_.configure(out.sampleRate(), kFadeTimeConstantMs);
     for (auto& w : weights_) ok = ok && w.allocate(frames);
     for (auto& a : azimuthFactors_) ok = ok && a.allocate(frames);
     if (!ok) return vxErrAllocation;
@@ -48,19 +47,28 @@ int CMbf::setLatency(float latency) {
     if (!(latency >= 0.0f)) return kNegativeLatency;
     latency_ = latency;
     slots_.clear();
-    const int delay = static_cast<int>(latency);
-    int bytes = 0;
-    if (dspsFIRGetStateSize_32f(2 * delay + 1, &bytes) != dspStsNoErr) return vxErrAllocation;
+    const int frames = outputFormat().framesPerBuffer();
+    if (frames <= 0) return vxOK;  // set up by configure
+    // An order's FIR of up to 2 trunc(L) + 1 taps after its alignment delay
+    // is never longer than that either.
+    if (!convolution_.configure(frames, 2 * static_cast<int>(latency) + 1)) return vxErrAllocation;
+    const int n = convolution_.length();
+    bool ok = bankSum_.allocate(n);
+    for (int k = 0; k < kOrders; ++k) ok = ok && windows_[k].allocate(n) && orderSpectra_[k].allocate(n);
     for (Bank& bank : banks_)
         for (int k = 0; k < kOrders; ++k) {
-            bank.firs[k] = nullptr;
-            if (!bank.stateBuffers[k].allocate(bytes) || bank.alignments[k].reserve(delay) != 0) return vxErrAllocation;
+            bank.filtered[k] = false;
+            ok = ok && bank.spectra[k].allocate(n);
         }
+    if (!ok) {
+        convolution_.release();
+        return vxErrAllocation;
+    }
     return vxOK;
 }
 
 int CMbf::loadFilters(const int* tapCounts, const float* const* taps) {
-    if (order_ + 1 < kOrders || banks_[0].stateBuffers[0].empty()) return kNotSixteenComponents;
+    if (order_ + 1 < kOrders || convolution_.length() == 0) return kNotSixteenComponents;
     const int delay = static_cast<int>(latency_);
     for (int k = 0; k < kOrders; ++k) {
         const int count = tapCounts != nullptr ? tapCounts[k] : 0;
@@ -73,18 +81,13 @@ int CMbf::loadFilters(const int* tapCounts, const float* const* taps) {
     bank.tapMax = 0;
     for (int k = 0; k < kOrders; ++k) {
         const int count = tapCounts != nullptr ? tapCounts[k] : 0;
-        bank.firs[k] = nullptr;
-        int alignment = delay;
-        if (count > 0) {
-            alignment = delay - (count - 1) / 2;
-            if (alignment < 0) return kNegativeAlignment;
-            if (dspsFIRInit_32f(&bank.firs[k], taps[k], count, nullptr, bank.stateBuffers[k].data()) != dspStsNoErr) {
-                bank.firs[k] = nullptr;
-                return kTooLong;
-            }
-            bank.tapMax = std::max(bank.tapMax, count);
-        }
-        bank.alignments[k].setDelay(alignment);  // within the capacity setLatency reserved
+        bank.filtered[k] = false;
+        if (count <= 0) continue;  // the order is silent
+        const int alignment = delay - (count - 1) / 2;
+        if (alignment < 0) return kNegativeAlignment;
+        convolution_.filterSpectrum(taps[k], count, alignment, bank.spectra[k].data());
+        bank.filtered[k] = true;
+        bank.tapMax = std::max(bank.tapMax, count);
     }
     slots_.publish(b, running);
     return 0;
@@ -158,25 +161,32 @@ void CMbf::glidePhi(int target, int frames) {
     }
 }
 
-void CMbf::runBank(int b, float* out, int frames) {
-    Bank& bank = banks_[b];
-    dspsZero_32f(out, frames);
+bool CMbf::steady(int thetaTarget, int phiTarget) const {
+    return theta_.stepsLeft == 0 && phi_.stepsLeft == 0 && theta_.current == thetaTarget &&
+           phi_.current == phiTarget;
+}
+
+// The look stays where it is for the whole block: every weight is one
+// number, the elevation entry times the azimuth factor as in the glide.
+void CMbf::steadyOrderSums(float* const* components, int frames) {
+    std::fill_n(theta_.samples.data(), frames, theta_.current);
+    std::fill_n(phi_.samples.data(), frames, phi_.current);
     for (int n = 0; n <= order_; ++n) {
-        if (bank.firs[n] == nullptr) continue;
-        dspsFIR_32f(orderSums_[n].data(), temporary_[0].data(), frames, bank.firs[n]);
-        bank.alignments[n].delayProcess(temporary_[0].data(), temporary_[1].data(), frames);
-        dspsAdd_32f_I(temporary_[1].data(), out, frames);
+        float weights[2 * kOrders - 1];
+        for (int m = -n; m <= n; ++m) {
+            const int k = n * n + n + m;
+            float w = tables::kElevationTable[k][theta_.current];
+            if (m != 0) w *= tables::kAzimuthTable[azimuthRow(m)][phi_.current];
+            weights[m + n] = w;
+        }
+        orvelan::beamformer::weightedSum(components + n * n, weights, 2 * n + 1,
+                                         convolution_.newSamples(windows_[n].data(), frames), frames);
     }
 }
 
-vxResult CMbf::process(float** components, float** out, int frames) {
-    if (frames == 0) return kNoFrames;
-    if (slots_.takeWaiting()) fade_.restart();
-    glideTheta(thetaTarget_.load(std::memory_order_relaxed), frames);
-    glidePhi(phiTarget_.load(std::memory_order_relaxed), frames);
-
+void CMbf::glidingOrderSums(float* const* components, int frames) {
     for (int n = 0; n <= order_; ++n) {
-        float* sum = orderSums_[n].data();
+        float* sum = convolution_.newSamples(windows_[n].data(), frames);
         dspsZero_32f(sum, frames);
         for (int m = -n; m <= n; ++m) {
             const int k = n * n + n + m;
@@ -184,12 +194,44 @@ vxResult CMbf::process(float** components, float** out, int frames) {
             dspsAddProduct_32f(components[k], weights_[k].data(), sum, frames);
         }
     }
+}
+
+void CMbf::runBank(int b, float* out, int frames) {
+    const Bank& bank = banks_[b];
+    bool first = true;
+    for (int n = 0; n <= order_; ++n) {
+        if (!bank.filtered[n]) continue;
+        convolution_.accumulate(bank.spectra[n].data(), orderSpectra_[n].data(), bankSum_.data(), first);
+        first = false;
+    }
+    if (first)
+        dspsZero_32f(out, frames);
+    else
+        convolution_.synthesise(bankSum_.data(), out, frames);
+}
+
+vxResult CMbf::process(float** components, float** out, int frames) {
+    if (frames == 0) return kNoFrames;
+    // Longer blocks than configured would overrun the windows.
+    if (frames < 0 || frames > outputFormat().framesPerBuffer() || convolution_.length() == 0) return kNoFrames;
+    if (slots_.takeWaiting()) fade_.restart();
+    for (int n = 0; n <= order_; ++n) convolution_.slide(windows_[n].data(), frames);
+    const int thetaTarget = thetaTarget_.load(std::memory_order_relaxed);
+    const int phiTarget = phiTarget_.load(std::memory_order_relaxed);
+    if (steady(thetaTarget, phiTarget)) {
+        steadyOrderSums(components, frames);
+    } else {
+        glideTheta(thetaTarget, frames);
+        glidePhi(phiTarget, frames);
+        glidingOrderSums(components, frames);
+    }
 
     const int current = slots_.current(), next = slots_.next();
     if (current < 0) {
         dspsZero_32f(out[0], frames);
         return vxOK;
     }
+    for (int n = 0; n <= order_; ++n) convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
     runBank(current, currentOut_.data(), frames);
     if (next < 0) {
         dspsCopy_32f(currentOut_.data(), out[0], frames);
@@ -216,10 +258,5 @@ vxResult CMbf::stop() {
 }
 
 void CMbf::reset() {
-    const int current = slots_.current();
-    if (current < 0) return;
-    for (int k = 0; k < kOrders; ++k) {
-        if (banks_[current].firs[k] != nullptr) dspsFIRSetDlyLine_32f(banks_[current].firs[k], nullptr);
-        banks_[current].alignments[k].clear();
-    }
+    for (auto& window : windows_) dspsZero_32f(window.data(), window.size());
 }

@@ -20,7 +20,7 @@
 
 #include "beamformer/runtime/bank_slots.h"
 #include "beamformer/runtime/crossfade.h"
-#include "beamformer/runtime/delay_line.h"
+#include "beamformer/runtime/overlap_save.h"
 #include "dsp.h"
 #include "framework/audio_class.h"
 #include "framework/kernel_array.h"
@@ -40,12 +40,13 @@ public:
     // with equal rates and frames, the input has 1, 4, 9 or 16 channels and
     // the output 1; vxErrAllocation; or the result of setLatency.
     vxResult configure(const vxAudioInterface& in, const vxAudioInterface& out) override;
-    // The low band of frames samples; 6 when frames is 0.
+    // The low band of frames samples; 6 when frames is 0 or above the
+    // configured block (or nothing is set up).
     vxResult process(float** components, float** out, int frames) override;
     // Pending banks take over at once and the look jumps to its target.
     vxResult start() override;
     vxResult stop() override;
-    // Clears the current bank's FIR histories and alignment delays.
+    // Clears the FIRs' history (the order sums' past samples).
     void reset() override;
 
     // Modal latency L: every FIR of up to 2 trunc(L) + 1 taps is delayed to
@@ -78,9 +79,9 @@ public:
 
 private:
     struct Bank {
-        vxKernelArray<Dsp8u> stateBuffers[kOrders];
-        DspsFIRState_32f* firs[kOrders] = {};
-        CDelayLine alignments[kOrders];
+        // Per order its FIR after its alignment delay, as a spectrum.
+        vxKernelArray<float> spectra[kOrders];
+        bool filtered[kOrders] = {};
         int tapMax = 0;
     };
 
@@ -96,8 +97,11 @@ private:
         vxKernelArray<int> samples;  // the current whole degree at each sample
     };
 
+    bool steady(int thetaTarget, int phiTarget) const;
+    void steadyOrderSums(float* const* components, int frames);
     void glideTheta(int target, int frames);
     void glidePhi(int target, int frames);
+    void glidingOrderSums(float* const* components, int frames);
     void runBank(int b, float* out, int frames);
 
     int order_ = -1;
@@ -105,10 +109,13 @@ private:
     Bank banks_[vxBankSlots::kBanks];
     vxBankSlots slots_;
     vxCrossfade fade_;
-    vxKernelArray<float> orderSums_[kOrders];
+    vxOverlapSave convolution_;
+    vxKernelArray<float> windows_[kOrders];        // each order sum's last samples
+    vxKernelArray<float> orderSpectra_[kOrders];   // and their spectrum
+    vxKernelArray<float> bankSum_;                 // a bank's orders, bin by bin
     vxKernelArray<float> weights_[kComponents];
     vxKernelArray<float> azimuthFactors_[kAzimuthRows];
-    vxKernelArray<float> currentOut_, nextOut_, temporary_[2];
+    vxKernelArray<float> currentOut_, nextOut_;
     Glide theta_, phi_;
     std::atomic<int> thetaTarget_{90};
     std::atomic<int> phiTarget_{0};
