@@ -25,8 +25,12 @@ CapsuleTransfer capsuleTransfer(const Direction& source, double hz);
 std::vector<std::vector<double>> capsuleImpulseResponses(const Direction& source, int length, double delay,
                                                          double sampleRate = 44100.0);
 
-// The capsule signals for an input signal arriving from `source`: the input
-// convolved with each capsule's impulse response (same length as the input).
+// The capsule signals for an input signal arriving from `source`, delayed by
+// `delay` samples: the input convolved with each capsule's band-limited
+// response (same length as the input), the response's ringing before its
+// main peak included, so that capsules differ from their transfer functions
+// by about 1e-6 at any frequency. So an output sample also takes inputs up
+// to 224 samples after it: over the last 224 the input has ended (zeros).
 CapsuleSignals simulateCapsuleSignals(const Direction& source, const std::vector<float>& input,
                                       double delay = 32.0, double sampleRate = 44100.0);
 
