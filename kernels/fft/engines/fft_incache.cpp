@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <utility>

@@ -14,14 +14,17 @@ struct Quad {
 Quad operator+(Quad a, Quad b) { return {_mm_add_ps(a.re, b.re), _mm_add_ps(a.im, b.im)}; }
 Quad operator-(Quad a, Quad b) { return {_mm_sub_ps(a.re, b.re), _mm_sub_ps(a.im, b.im)}; }
 
-// -i*a in the forward direction, +i*a in the inverse one.
+// -i*a in the forward direction, +i*a in the inverse one. The inverse
+// negates by the sign bit, so a butterfly's e + i*d is e.re - d.im exactly,
+// signed zeros included.
 template <bool Inverse>
 Quad rotateQuarter(Quad a) {
-    const __m128 zero = _mm_setzero_ps();
-    if constexpr (Inverse)
-        return {_mm_sub_ps(zero, a.im), a.re};
-    else
+    if constexpr (Inverse) {
+        return {_mm_xor_ps(a.im, _mm_set1_ps(-0.0f)), a.re};
+    } else {
+        const __m128 zero = _mm_setzero_ps();
         return {a.im, _mm_sub_ps(zero, a.re)};
+    }
 }
 
 // a*w forward, a*conj(w) inverse; the tables hold the forward twiddles.
@@ -93,25 +96,42 @@ void firstPassRadix4(const float* src, float* work, std::int64_t n, const std::i
     }
 }
 
+// The inverse engines' eighth roots: cos(k*pi/4) and -sin(k*pi/4) for
+// k = 0..3, every +-cos(pi/4) one unit in the last place above the float
+// nearest to it (0x3F3504F4).
+constexpr float kRootHalf = std::bit_cast<float>(0x3F3504F4u);
+constexpr float kEighthCos[4] = {1.0f, kRootHalf, 0.0f, -kRootHalf};
+constexpr float kEighthNegSin[4] = {0.0f, -kRootHalf, -1.0f, -kRootHalf};
+
+// o*exp(+i*pi*k/4) for k = 0..3, as the products with both constants
+// (k = 0 and 2 too).
+Quad eighthRootInverse(Quad o, int k) {
+    const __m128 c = _mm_set1_ps(kEighthCos[k]), s = _mm_set1_ps(kEighthNegSin[k]);
+    return {_mm_add_ps(_mm_mul_ps(o.re, c), _mm_mul_ps(o.im, s)), _mm_sub_ps(_mm_mul_ps(o.im, c), _mm_mul_ps(o.re, s))};
+}
+
 // The eight-point DFT from the four-point DFTs of its even (e) and odd (o)
 // values: lo = values 0..3, hi = values 4..7.
 template <bool Inverse>
 void joinEight(const Quad (&e)[4], Quad (&o)[4], Quad (&lo)[4], Quad (&hi)[4]) {
+    if constexpr (Inverse) {
+        for (int k = 0; k < 4; ++k) {
+            const Quad z = eighthRootInverse(o[k], k);
+            lo[k] = e[k] + z;
+            hi[k] = e[k] - z;
+        }
+        return;
+    }
     const __m128 c = _mm_set1_ps(fftSineTable1024[128]);  // sqrt(1/2)
-    // W8^1, W8^2, W8^3 on the odd half (conjugated inverse).
+    // W8^1, W8^2, W8^3 on the odd half.
     const __m128 s1 = _mm_mul_ps(_mm_add_ps(o[1].re, o[1].im), c);
     const __m128 d1 = _mm_mul_ps(_mm_sub_ps(o[1].im, o[1].re), c);
     const __m128 s3 = _mm_mul_ps(_mm_add_ps(o[3].re, o[3].im), c);
     const __m128 d3 = _mm_mul_ps(_mm_sub_ps(o[3].im, o[3].re), c);
     const __m128 zero = _mm_setzero_ps();
-    if constexpr (Inverse) {
-        o[1] = {_mm_sub_ps(zero, d1), s1};                    // (1+i)/sqrt2 * o1
-        o[3] = {_mm_sub_ps(zero, s3), _mm_sub_ps(zero, d3)};  // (-1+i)/sqrt2 * o3
-    } else {
-        o[1] = {s1, d1};                    // (1-i)/sqrt2 * o1
-        o[3] = {d3, _mm_sub_ps(zero, s3)};  // (-1-i)/sqrt2 * o3
-    }
-    o[2] = rotateQuarter<Inverse>(o[2]);
+    o[1] = {s1, d1};                    // (1-i)/sqrt2 * o1
+    o[3] = {d3, _mm_sub_ps(zero, s3)};  // (-1-i)/sqrt2 * o3
+    o[2] = rotateQuarter<false>(o[2]);
     for (int j = 0; j < 4; ++j) {
         lo[j] = e[j] + o[j];
         hi[j] = e[j] - o[j];
@@ -262,9 +282,45 @@ int log2Of(std::int64_t n) {
     return m;
 }
 
+// The inverse of eight values from src to dst (src may equal dst), without
+// tables or work area: the four-point inverses of the even and of the odd
+// values, joined by the eighth roots.
+void eightPointInverse(const float* src, float* dst) {
+    struct Value {
+        float re, im;
+    };
+    Value x[8];
+    for (int i = 0; i < 8; ++i) x[i] = {dspLoad<float>(src + 2 * i), dspLoad<float>(src + 2 * i + 1)};
+    const auto fourPoint = [](Value a0, Value a1, Value a2, Value a3, Value (&y)[4]) {
+        const Value p{a0.re + a2.re, a0.im + a2.im}, q{a0.re - a2.re, a0.im - a2.im};
+        const Value u{a1.re + a3.re, a1.im + a3.im}, v{a1.re - a3.re, a1.im - a3.im};
+        y[0] = {p.re + u.re, p.im + u.im};
+        y[2] = {p.re - u.re, p.im - u.im};
+        y[1] = {q.re - v.im, q.im + v.re};
+        y[3] = {q.re + v.im, q.im - v.re};
+    };
+    Value e[4], o[4];
+    fourPoint(x[0], x[2], x[4], x[6], e);
+    fourPoint(x[1], x[3], x[5], x[7], o);
+    for (int k = 0; k < 4; ++k) {
+        const float c = kEighthCos[k], s = kEighthNegSin[k];
+        const Value z{o[k].re * c + o[k].im * s, o[k].im * c - o[k].re * s};
+        dspStore(dst + 2 * k, e[k].re + z.re);
+        dspStore(dst + 2 * k + 1, e[k].im + z.im);
+        dspStore(dst + 2 * k + 8, e[k].re - z.re);
+        dspStore(dst + 2 * k + 9, e[k].im - z.im);
+    }
+}
+
 template <bool Inverse>
 void transform(const float* src, float* dst, std::int64_t n, const float* twiddles, const std::int32_t* bitRev,
                float* work) {
+    if constexpr (Inverse) {
+        if (n == 8) {
+            eightPointInverse(src, dst);
+            return;
+        }
+    }
     const int m = log2Of(n);
     const bool eightFirst = kLevel == 1 && m % 2 == 1;
     if (eightFirst)
