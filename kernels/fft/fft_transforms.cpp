@@ -21,7 +21,7 @@ DspStatus runGeneric(FftDirection dir, const Dsp32f* pSrc, Dsp32f* pDst, const D
     if (const DspStatus st = fftCheckArguments(pSrc, pDst, pSpec); st != dspStsNoErr) return st;
     const bool forward = dir == FftDirection::forward;
     const bool scale = (forward ? pSpec->scaleFwd : pSpec->scaleInv) == 1;
-    const FftCodeletBlock& codelets = fftCodeletTable[0][forward ? 0 : 1];
+    const FftCodeletBlock& codelets = *fftCodeletTable[0][forward ? 0 : 1];
     if (pSpec->order <= 5) {
         fftRunCodelet(codelets, false, pSpec->order, scale, pSpec->scaleFactor, pSrc, pDst);
         return dspStsNoErr;

@@ -10,7 +10,7 @@ namespace {
 void halfLengthTransform(bool inverse, const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m,
                          bool scale, const FftWorkBuffer& work) {
     const std::int64_t halfN = std::int64_t{1} << m;
-    const FftCodeletBlock& codelets = fftCodeletTable[kLevel][inverse ? 1 : 0];
+    const FftCodeletBlock& codelets = *fftCodeletTable[kLevel][inverse ? 1 : 0];
     if (m <= 5) {
         fftRunCodelet(codelets, true, m, scale, spec->scaleFactor, src, dst);
         return;
@@ -37,7 +37,7 @@ extern "C" DspStatus DSP_VARIANT(dspsFFTFwd_RToPerm_32f)(const Dsp32f* pSrc, Dsp
     if (const DspStatus st = fftCheckArguments(pSrc, pDst, pSpec); st != dspStsNoErr) return st;
     const bool scale = pSpec->scaleFwd == 1;
     if (pSpec->order <= 4) {
-        fftRunCodelet(fftCodeletTable[kLevel][0], false, pSpec->order, scale, pSpec->scaleFactor, pSrc, pDst);
+        fftRunCodelet(*fftCodeletTable[kLevel][0], false, pSpec->order, scale, pSpec->scaleFactor, pSrc, pDst);
         return dspStsNoErr;
     }
     FftWorkBuffer work(pSpec, pBuffer);
@@ -57,7 +57,7 @@ extern "C" DspStatus DSP_VARIANT(dspsFFTInv_PermToR_32f)(const Dsp32f* pSrc, Dsp
     if (const DspStatus st = fftCheckArguments(pSrc, pDst, pSpec); st != dspStsNoErr) return st;
     const bool scale = pSpec->scaleInv == 1;
     if (pSpec->order <= 4) {
-        fftRunCodelet(fftCodeletTable[kLevel][1], false, pSpec->order, scale, pSpec->scaleFactor, pSrc, pDst);
+        fftRunCodelet(*fftCodeletTable[kLevel][1], false, pSpec->order, scale, pSpec->scaleFactor, pSrc, pDst);
         return dspStsNoErr;
     }
     FftWorkBuffer work(pSpec, pBuffer);

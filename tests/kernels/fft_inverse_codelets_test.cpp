@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fft/fft_generic.h"
+#include "fft/fft_codelets.h"
 #include "fft_reference.h"
 
 namespace {
@@ -19,7 +19,7 @@ namespace {
 constexpr int kVectorVariants[] = {1, 2, 3, 4};
 constexpr float kH = 0.707106769f;  // cos(pi/4) as a float
 
-const FftCodeletBlock& inverseBlock(int variant) { return fftCodeletTable[variant][1]; }
+const FftCodeletBlock& inverseBlock(int variant) { return *fftCodeletTable[variant][1]; }
 
 // Runs a codelet on `in` placed `offset` bytes past a 64-byte boundary,
 // out of place or in place, and returns the n floats it stored.

@@ -1,4 +1,4 @@
-// Generic fixed-size codelets of orders 0..5 and the codelet table.
+// Generic fixed-size codelets of orders 0..5.
 //
 // Complex codelets: radix-4 decimation in frequency down to a 4- or 2-point
 // butterfly, natural order in and out, twiddles from the constant sine table
@@ -10,6 +10,7 @@
 // output is stored, so src may equal dst.
 #include <cstdint>
 
+#include "fft/fft_codelets.h"
 #include "fft/fft_generic.h"
 #include "fft/fft_tables.h"
 #include "shared/simd_memory.h"
@@ -132,7 +133,9 @@ void withFactor(const float* src, float* dst, float f) {
     Body(src, dst, f);
 }
 
-constexpr FftCodeletBlock kGenericForward{
+}  // namespace
+
+const FftCodeletBlock fftGenericForwardCodelets{
     {copyOne, plain<realForwardCodelet<1>>, plain<realForwardCodelet<2>>, plain<realForwardCodelet<3>>,
      plain<realForwardCodelet<4>>, plain<realForwardCodelet<5>>},
     {scaleOne, withFactor<realForwardCodelet<1>>, withFactor<realForwardCodelet<2>>, withFactor<realForwardCodelet<3>>,
@@ -143,7 +146,7 @@ constexpr FftCodeletBlock kGenericForward{
      withFactor<complexCodelet<kFwd, 3>>, withFactor<complexCodelet<kFwd, 4>>, withFactor<complexCodelet<kFwd, 5>>},
 };
 
-constexpr FftCodeletBlock kGenericInverse{
+const FftCodeletBlock fftGenericInverseCodelets{
     {copyOne, plain<realForwardCodelet<1>>, plain<realInverseCodelet<2>>, plain<realInverseCodelet<3>>,
      plain<realInverseCodelet<4>>, plain<realInverseCodelet<5>>},
     {scaleOne, withFactor<realForwardCodelet<1>>, withFactor<realInverseCodelet<2>>, withFactor<realInverseCodelet<3>>,
@@ -153,10 +156,9 @@ constexpr FftCodeletBlock kGenericInverse{
     {withFactor<complexCodelet<kFwd, 0>>, withFactor<complexCodelet<kFwd, 1>>, withFactor<complexCodelet<kInv, 2>>,
      withFactor<complexCodelet<kInv, 3>>, withFactor<complexCodelet<kInv, 4>>, withFactor<complexCodelet<kInv, 5>>},
 };
-
 // The vector variants' inverse block: the shared one- and two-point bodies,
 // then their own single-precision codelets.
-constexpr FftCodeletBlock kVectorInverse{
+const FftCodeletBlock fftVectorInverseCodelets{
     {copyOne, plain<realForwardCodelet<1>>, fftInverseRealCodelet<2>, fftInverseRealCodelet<3>,
      fftInverseRealCodelet<4>, fftInverseRealCodelet<5>},
     {scaleOne, withFactor<realForwardCodelet<1>>, fftInverseRealCodeletScaled<2>, fftInverseRealCodeletScaled<3>,
@@ -165,14 +167,4 @@ constexpr FftCodeletBlock kVectorInverse{
      fftInverseComplexCodelet<4>, fftInverseComplexCodelet<5>},
     {withFactor<complexCodelet<kFwd, 0>>, withFactor<complexCodelet<kFwd, 1>>, fftInverseComplexCodeletScaled<2>,
      fftInverseComplexCodeletScaled<3>, fftInverseComplexCodeletScaled<4>, fftInverseComplexCodeletScaled<5>},
-};
-
-}  // namespace
-
-// The vector variants' forward blocks hold the generic codelets until their
-// own single-precision codelets exist; a block's codelets follow the sizes,
-// layouts, signs and scaling of the generic ones either way.
-const FftCodeletBlock fftCodeletTable[5][2] = {
-    {kGenericForward, kGenericInverse}, {kGenericForward, kVectorInverse}, {kGenericForward, kVectorInverse},
-    {kGenericForward, kVectorInverse}, {kGenericForward, kVectorInverse},
 };

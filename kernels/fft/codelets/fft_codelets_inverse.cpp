@@ -25,7 +25,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "fft/fft_generic.h"
+#include "fft/fft_codelets.h"
 #include "shared/simd_memory.h"
 
 namespace {

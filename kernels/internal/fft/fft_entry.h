@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dsp_memory.h"
+#include "fft/fft_codelets.h"
 #include "fft/fft_generic.h"
 #include "fft/fft_spec.h"
 

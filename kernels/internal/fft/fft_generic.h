@@ -1,8 +1,8 @@
 // The generic (n0) engines of the real FFT: bit reversal, radix passes, the
-// cache-blocked recursion, the real split and pre-split, and the fixed-size
-// codelets. Arithmetic in double, each stored value rounded once to float
-// (the inverse radix passes round the few intermediates their butterflies
-// park as floats). Data pointers need no alignment.
+// cache-blocked recursion, the real split and pre-split (its codelets are in
+// fft_codelets.h). Arithmetic in double, each stored value rounded once to
+// float (the inverse radix passes round the few intermediates their
+// butterflies park as floats). Data pointers need no alignment.
 #pragma once
 
 #include <cstdint>
@@ -41,30 +41,3 @@ void realFftRecombine(float* data, std::int64_t n, const float* splitFwd);
 void realFftRecombineInverse(const float* src, float* dst, std::int64_t n, const float* splitInv);
 
 }  // namespace dsp_n0
-
-// Fixed-size codelets of orders 0..5: real ones between N samples and a Perm
-// spectrum, complex ones between N interleaved values in natural order; the
-// scaled forms multiply by the factor. src may equal dst.
-using FftCodelet = void (*)(const float* src, float* dst);
-using FftScaledCodelet = void (*)(const float* src, float* dst, float factor);
-
-struct FftCodeletBlock {
-    FftCodelet real[6];
-    FftScaledCodelet realScaled[6];
-    FftCodelet complex[6];
-    FftScaledCodelet complexScaled[6];
-};
-
-// fftCodeletTable[variant][direction]: direction 0 forward, 1 inverse.
-extern const FftCodeletBlock fftCodeletTable[5][2];
-
-// The vector variants' inverse codelets of orders 2..5, in single precision:
-// one body serves n1..n4 (fft/codelets/fft_codelets_inverse.cpp).
-template <int Order>
-void fftInverseRealCodelet(const float* src, float* dst);
-template <int Order>
-void fftInverseRealCodeletScaled(const float* src, float* dst, float factor);
-template <int Order>
-void fftInverseComplexCodelet(const float* src, float* dst);
-template <int Order>
-void fftInverseComplexCodeletScaled(const float* src, float* dst, float factor);
