@@ -1,0 +1,276 @@
+#include "beamformer/runtime/beamformer_chain.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+constexpr int kBadBeam = 11;
+constexpr int kBadRadialMode = 105;
+constexpr int kRadialFirMode = 1;
+
+vxAudioInterface withChannels(const vxAudioInterface& format, int channels) {
+    vxAudioInterface f = format;
+    f.setChannels(channels);
+    return f;
+}
+
+}  // namespace
+
+vxResult CRosphere::configure(const vxAudioInterface& in, const vxAudioInterface& out) {
+    if (isRunning()) return vxErrRunning;
+    if (!in.isTimeDomain() || !out.isTimeDomain() || !in.isReal() || !out.isReal() ||
+        in.sampleRate() != out.sampleRate() || in.framesPerBuffer() != out.framesPerBuffer() || out.channels() < 0)
+        return vxErrFormat;
+    beams_.reset();
+    beamCount_ = 0;
+    vxAudioClass::configure(in, out);
+
+    const int frames = out.framesPerBuffer();
+    const int beams = out.channels();
+    beams_.reset(new (std::nothrow) Beam[beams]);
+    if (beams_ == nullptr) return vxErrAllocation;
+    beamCount_ = beams;
+    bool ok = temporary_.allocate(frames);
+    for (int k = 0; k < kComponentCapacity; ++k) {
+        ok = ok && components_[k].allocate(frames);
+        componentPointers_[k] = components_[k].data();
+    }
+    for (int b = 0; b < beams && ok; ++b) ok = beams_[b].low.allocate(frames) && beams_[b].high.allocate(frames);
+    if (!ok) return vxErrAllocation;
+
+    const vxAudioInterface mono = withChannels(out, 1);
+    for (int b = 0; b < beams; ++b) {
+        Beam& beam = beams_[b];
+        for (vxlbShadowFilter* bank : {&beam.lowPass, &beam.highPass, &beam.eq}) {
+            if (const vxResult r = bank->configure(mono, mono)) return r;
+            if (const vxResult r = bank->setMaxDelay(bank == &beam.eq ? eqMaxDelay_ : crossoverMaxDelay_)) return r;
+        }
+    }
+    updateOutputDelays();
+    return componentCount_ > 0 ? setNumComponents(componentCount_) : vxOK;
+}
+
+int CRosphere::setNumComponents(int n) {
+    if (isRunning()) return vxErrRunning;
+    componentCount_ = n;
+    const vxAudioInterface components = withChannels(inputFormat(), n);
+    if (const vxResult r = decomposition_.configure(inputFormat(), components)) return r;
+    const vxAudioInterface mono = withChannels(outputFormat(), 1);
+    for (int b = 0; b < beamCount_; ++b) {
+        Beam& beam = beams_[b];
+        if (const vxResult r = beam.mbf.configure(components, mono)) return r;
+        if (const int r = beam.mbf.setLatency(modalLatency_)) return r;
+        if (const vxResult r = beam.hf.configure(inputFormat(), mono)) return r;
+        if (const int r = beam.hf.setAngleSource(beam.mbf.perSampleTheta(), beam.mbf.perSamplePhi())) return r;
+    }
+    return vxOK;
+}
+
+int CRosphere::setEncoderMatrix(const float* const* rows) {
+    if (isRunning()) return vxErrRunning;
+    for (auto& c : components_)
+        if (!c.empty()) dspsZero_32f(c.data(), c.size());
+    return decomposition_.setEncoderMatrix(rows);
+}
+
+int CRosphere::setRadialMode(int mode) {
+    if (isRunning()) return vxErrRunning;
+    const int r = mode < 0 || mode > CEbf::kNoRadialFilter ? kBadRadialMode : decomposition_.setRadialMode(mode);
+    updateHfDelays();
+    return r;
+}
+
+int CRosphere::setModalLatency(float samples) {
+    if (isRunning()) return vxErrRunning;
+    modalLatency_ = samples;
+    for (int b = 0; b < beamCount_; ++b)
+        if (const int r = beams_[b].mbf.setLatency(samples)) return r;
+    updateHfDelays();
+    updateOutputDelays();
+    return vxOK;
+}
+
+int CRosphere::setCrossoverMaxDelay(float samples) {
+    if (isRunning()) return vxErrRunning;
+    crossoverMaxDelay_ = samples;
+    for (int b = 0; b < beamCount_; ++b) {
+        if (const vxResult r = beams_[b].lowPass.setMaxDelay(samples)) return r;
+        if (const vxResult r = beams_[b].highPass.setMaxDelay(samples)) return r;
+    }
+    updateOutputDelays();
+    return vxOK;
+}
+
+int CRosphere::setEqMaxDelay(float samples) {
+    if (isRunning()) return vxErrRunning;
+    eqMaxDelay_ = samples;
+    for (int b = 0; b < beamCount_; ++b)
+        if (const vxResult r = beams_[b].eq.setMaxDelay(samples)) return r;
+    updateOutputDelays();
+    return vxOK;
+}
+
+int CRosphere::setMaximumLatency(float samples) {
+    if (isRunning()) return vxErrRunning;
+    if (!(samples >= 0.0f)) return vxErrBadArgument;
+    maximumLatency_ = samples;
+    updateOutputDelays();
+    return vxOK;
+}
+
+void CRosphere::updateHfDelays() {
+    const float radial = decomposition_.radialMode() == kRadialFirMode ? float(CEbf::kRadialFirLatency) : 0.0f;
+    for (int b = 0; b < beamCount_; ++b) {
+        Beam& beam = beams_[b];
+        beam.hfDelaySamples = static_cast<int>(radial + beam.mbf.latency());
+        beam.hfDelay.setDelay(beam.hfDelaySamples);
+    }
+}
+
+int CRosphere::commonOutputDelay() const {
+    const int stages = static_cast<int>(modalLatency_) + static_cast<int>(crossoverMaxDelay_) +
+                       static_cast<int>(eqMaxDelay_);
+    return std::max(0, static_cast<int>(maximumLatency_) - stages);
+}
+
+void CRosphere::updateOutputDelays() {
+    const int delay = commonOutputDelay();
+    for (int b = 0; b < beamCount_; ++b) {
+        Beam& beam = beams_[b];
+        beam.outputDelaySamples = delay;
+        beam.outputDelay.setDelay(delay);
+    }
+}
+
+int CRosphere::latency() const {
+    return static_cast<int>(modalLatency_) + static_cast<int>(crossoverMaxDelay_) + static_cast<int>(eqMaxDelay_) +
+           commonOutputDelay();
+}
+
+int CRosphere::setCrossoverLowPass(int beam, const float* taps, int length) {
+    if (!isBeam(beam)) return kBadBeam;
+    return beams_[beam].lowPass.loadFilter(&length, &taps);
+}
+
+int CRosphere::setCrossoverHighPass(int beam, const float* taps, int length) {
+    if (!isBeam(beam)) return kBadBeam;
+    return beams_[beam].highPass.loadFilter(&length, &taps);
+}
+
+int CRosphere::setEqFilter(int beam, const float* taps, int length) {
+    if (!isBeam(beam)) return kBadBeam;
+    return beams_[beam].eq.loadFilter(&length, &taps);
+}
+
+int CRosphere::setHfMode(int beam, int mode) {
+    if (beam >= 0) return isBeam(beam) ? beams_[beam].hf.setHfMode(mode) : kBadBeam;
+    int result = 0;
+    for (int b = 0; b < beamCount_; ++b) result |= beams_[b].hf.setHfMode(mode);
+    return result;
+}
+
+int CRosphere::setMode(int mode) {
+    if (mode < 0 || mode >= kModeCount) return vxErrBadArgument;
+    mode_.store(mode, std::memory_order_relaxed);
+    return vxOK;
+}
+
+int CRosphere::setBeamEnabled(int beam, bool on) {
+    if (!isBeam(beam)) return kBadBeam;
+    beams_[beam].enabled.store(on, std::memory_order_relaxed);
+    return vxOK;
+}
+
+bool CRosphere::beamEnabled(int beam) const {
+    return isBeam(beam) && beams_[beam].enabled.load(std::memory_order_relaxed);
+}
+
+void CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
+    float* low = beam.low.data();
+    float* high = beam.high.data();
+    const bool enabled = beam.enabled.load(std::memory_order_relaxed);
+    if (!enabled) {
+        if (beam.wasEnabled) {
+            // Switched off: the next time it is on, it starts from silence.
+            beam.mbf.reset();
+            beam.hfDelay.clear();
+        }
+        beam.wasEnabled = false;
+        dspsZero_32f(low, frames);
+        dspsZero_32f(high, frames);
+        return;
+    }
+    beam.wasEnabled = true;
+    beam.mbf.process(componentPointers_, &low, frames);
+    if (mode == kBothBands || mode == kHighBandOnly) {
+        beam.hf.process(in, &high, frames);
+        beam.hfDelay.delayProcess(high, high, frames);
+    } else {
+        dspsZero_32f(high, frames);
+    }
+}
+
+void CRosphere::combineBands(Beam& beam, float* out, int mode, bool eq, int frames) {
+    float* low = beam.low.data();
+    float* high = beam.high.data();
+    float* temporary = temporary_.data();
+    if (mode == kLowBandUnfiltered)
+        dspsCopy_32f(low, out, frames);
+    else
+        beam.lowPass.process(&low, &out, frames);
+    beam.highPass.process(&high, &temporary, frames);
+    dspsAdd_32f_I(temporary, out, frames);
+    if (eq)
+        beam.eq.process(&out, &temporary, frames);
+    else
+        dspsCopy_32f(out, temporary, frames);
+    beam.outputDelay.delayProcess(temporary, out, frames);
+}
+
+vxResult CRosphere::process(float** in, float** out, int frames) {
+    if (frames <= 0) return vxOK;
+    if (frames > outputFormat().framesPerBuffer()) return vxErrFormat;
+    decomposition_.process(in, componentPointers_, frames);
+    const int mode = mode_.load(std::memory_order_relaxed);
+    if (mode == kComponents) {
+        // There are 16 components; any further output is silent.
+        for (int b = 0; b < beamCount_; ++b) {
+            if (b < kComponentCapacity)
+                dspsCopy_32f(componentPointers_[b], out[b], frames);
+            else
+                dspsZero_32f(out[b], frames);
+        }
+        return vxOK;
+    }
+    for (int b = 0; b < beamCount_; ++b) formBands(beams_[b], in, mode, frames);
+    if (mode == kHighBandOnly) {
+        for (int b = 0; b < beamCount_; ++b) dspsCopy_32f(beams_[b].high.data(), out[b], frames);
+        return vxOK;
+    }
+    const bool eq = eqEnabled_.load(std::memory_order_relaxed);
+    for (int b = 0; b < beamCount_; ++b) combineBands(beams_[b], out[b], mode, eq, frames);
+    return vxOK;
+}
+
+vxResult CRosphere::start() {
+    if (const vxResult r = decomposition_.start()) return r;
+    for (int b = 0; b < beamCount_; ++b) {
+        Beam& beam = beams_[b];
+        for (vxAudioClass* stage : beam.stages())
+            if (const vxResult r = stage->start()) return r;
+    }
+    return vxAudioClass::start();
+}
+
+vxResult CRosphere::stop() {
+    vxAudioClass::stop();
+    const vxResult r = decomposition_.stop();
+    for (int b = 0; b < beamCount_; ++b) {
+        Beam& beam = beams_[b];
+        for (vxAudioClass* stage : beam.stages()) stage->stop();
+        beam.hfDelay.clear();
+        beam.outputDelay.clear();
+    }
+    return r;
+}

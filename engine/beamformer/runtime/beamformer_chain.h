@@ -1,0 +1,159 @@
+// The beamforming chain: per processing block the 32 capsule signals are
+// decomposed once into 16 spherical-harmonic components; then for every
+// beam the modal beamformer forms the low band and the HF path the high
+// band (delayed to the low band's latency), a crossover pair splits and
+// recombines them, an equaliser follows and a final delay brings every beam
+// to the chain's one latency. The mode selects the bands:
+//
+//   mode  low band   high band   beam output before the equaliser
+//   0     -          -           output i = component i (silence beyond 16)
+//   1     formed     formed      low-pass(low) + high-pass(high)
+//   2     formed     zero        low unfiltered + high-pass(zero)
+//   3     formed     formed      the delayed high band alone (no EQ, no delay)
+//   4     formed     zero        low-pass(low) + high-pass(zero)
+//
+// Every stage delays each filter it holds to the group delay of the longest
+// it may hold (modal latency, crossover and equaliser maximum delays), so a
+// pattern's filters never change a beam's latency: the final delay tops the
+// three stages up to the largest pattern latency when they fall short, the
+// same for every beam, and is never negative.
+//
+// Threads: `configure`, the component count, the matrix, the radial mode
+// and the stage delays on the control thread while stopped (vxErrRunning
+// otherwise). Filter loads, HF modes, the mode, the equaliser flag and the
+// beams' enabled flags from the control thread at any time: the loads go
+// into spare banks that the audio thread crossfades in, the rest are atomics
+// the audio thread reads once per block. `process` on the audio thread,
+// allocating nothing.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "beamformer/runtime/decomposition.h"
+#include "beamformer/runtime/delay_line.h"
+#include "beamformer/runtime/hf_path.h"
+#include "beamformer/runtime/modal_beamformer.h"
+#include "beamformer/runtime/shadow_filter.h"
+#include "framework/audio_class.h"
+#include "framework/kernel_array.h"
+
+class CRosphere : public vxAudioClass {
+public:
+    static constexpr int kComponentCapacity = 16;
+    enum Mode : int {
+        kComponents = 0,
+        kBothBands = 1,
+        kLowBandUnfiltered = 2,
+        kHighBandOnly = 3,
+        kLowBandOnly = 4,
+    };
+    static constexpr int kModeCount = 5;
+
+    CRosphere() = default;
+    ~CRosphere() override = default;
+
+    // vxErrRunning; vxErrFormat unless both formats are real, time domain,
+    // with equal rates and frames; vxErrAllocation; or a stage's code. One
+    // beam per output channel; every beam starts without filters, disabled,
+    // with zero delays; a component count set before is set again.
+    vxResult configure(const vxAudioInterface& in, const vxAudioInterface& out) override;
+    // The beams for `frames` capsule samples (up to the configured frames:
+    // more return vxErrFormat and touch nothing); vxOK.
+    vxResult process(float** in, float** out, int frames) override;
+    // Starts every stage (the first failure is returned, the chain staying
+    // stopped).
+    vxResult start() override;
+    // Stops and clears every stage and delay line; the decomposition's result.
+    vxResult stop() override;
+
+    // Configures the decomposition for n components and every beam's modal
+    // beamformer and HF path: vxErrRunning, or the first stage's code.
+    int setNumComponents(int n);
+    // vxErrRunning, or the decomposition's code.
+    int setEncoderMatrix(const float* const* rows);
+    // vxErrRunning; 105 for a mode above 2 or mode 1 without radial FIRs.
+    int setRadialMode(int mode);
+    // Stage delays: vxErrRunning, or the first stage's code.
+    int setModalLatency(float samples);
+    int setCrossoverMaxDelay(float samples);
+    int setEqMaxDelay(float samples);
+    // The largest latency of the patterns the chain may run, which every
+    // beam is delayed to at least. vxErrRunning; vxErrBadArgument when negative.
+    int setMaximumLatency(float samples);
+
+    // One filter each: 0; 11 for a beam outside the chain; or the bank's code.
+    // The beam's latency does not change, so its output runs on unbroken.
+    int setCrossoverLowPass(int beam, const float* taps, int length);
+    int setCrossoverHighPass(int beam, const float* taps, int length);
+    int setEqFilter(int beam, const float* taps, int length);
+    // HF path mode of one beam, or of every beam for beam < 0 (the results
+    // ORed); 11 for a beam beyond the chain.
+    int setHfMode(int beam, int mode);
+
+    // Published to the audio thread, taken at its next block. A mode outside
+    // 0..4 returns vxErrBadArgument and changes nothing.
+    int setMode(int mode);
+    int mode() const { return mode_.load(std::memory_order_relaxed); }
+    void setEqEnabled(bool on) { eqEnabled_.store(on, std::memory_order_relaxed); }
+    bool eqEnabled() const { return eqEnabled_.load(std::memory_order_relaxed); }
+    // 0, or 11 for a beam outside the chain. A beam switched off forms
+    // nothing; its modal beamformer and HF delay are cleared on the audio
+    // thread, and what its crossover, equaliser and output delay still hold
+    // drains out.
+    int setBeamEnabled(int beam, bool on);
+    bool beamEnabled(int beam) const;
+
+    int beams() const { return beamCount_; }
+    int componentCount() const { return componentCount_; }
+    CEbf& decomposition() { return decomposition_; }
+    // The beam's modal beamformer (its look-direction targets); beam must be
+    // one of the chain's.
+    CMbf& modalBeamformer(int beam) { return beams_[beam].mbf; }
+    const CMbf& modalBeamformer(int beam) const { return beams_[beam].mbf; }
+    int hfMode(int beam) const { return beams_[beam].hf.mode(); }
+    // The delays set on the beam's HF band and its output.
+    int hfDelay(int beam) const { return beams_[beam].hfDelaySamples; }
+    int outputDelay(int beam) const { return beams_[beam].outputDelaySamples; }
+    // Samples from the capsules to a beam's output in modes 1 and 4.
+    int latency() const;
+
+private:
+    struct Beam {
+        CMbf mbf;
+        CRoHf hf;
+        vxlbShadowFilter lowPass, highPass, eq;
+        CDelayLine hfDelay, outputDelay;
+        vxKernelArray<float> low, high;
+        int hfDelaySamples = 0;
+        int outputDelaySamples = 0;
+        std::atomic<bool> enabled{false};
+        bool wasEnabled = false;  // the audio thread's view
+
+        std::array<vxAudioClass*, 5> stages() { return {&mbf, &hf, &lowPass, &highPass, &eq}; }
+    };
+
+    void updateHfDelays();
+    void updateOutputDelays();
+    // The delay every beam's output gets: the largest latency less what the
+    // stages already delay, at least 0.
+    int commonOutputDelay() const;
+    void formBands(Beam& beam, float** in, int mode, int frames);
+    void combineBands(Beam& beam, float* out, int mode, bool eq, int frames);
+    bool isBeam(int beam) const { return beam >= 0 && beam < beamCount_; }
+
+    CEbf decomposition_;
+    std::unique_ptr<Beam[]> beams_;
+    int beamCount_ = 0;
+    int componentCount_ = 0;
+    float modalLatency_ = 0.0f;
+    float crossoverMaxDelay_ = 0.0f;
+    float eqMaxDelay_ = 0.0f;
+    float maximumLatency_ = 0.0f;
+    vxKernelArray<float> components_[kComponentCapacity];
+    float* componentPointers_[kComponentCapacity] = {};
+    vxKernelArray<float> temporary_;
+    std::atomic<int> mode_{kBothBands};
+    std::atomic<bool> eqEnabled_{true};
+};
