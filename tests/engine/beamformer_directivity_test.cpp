@@ -47,16 +47,6 @@ DirectivityError measureDirectivity(int pattern, int variant, const Direction& l
     return error;
 }
 
-// The white-noise-gain limit reshapes the beam at hz (its pattern there is
-// not the held one of its curve).
-bool limitBindsAt(int pattern, int variant, double hz)
-{
-    const PatternSpec& spec = patternCatalogue()[pattern];
-    if (spec.modalLength == 1) return false;
-    const OrderWeights held = heldPatternWeights(spec, variant);
-    return whiteNoiseGainDb(held, referenceAngleDegrees(spec), hz) < spec.variantValues[variant] - 0.1;
-}
-
 TEST(Directivity, SteeredBeamsFollowTheirPolarCurves)
 {
     const Direction looks[] = {{90, 0}, {37, 125}, {128, 250}};

@@ -124,6 +124,14 @@ double lowBandWhiteNoiseGainDb(int pattern, int variant, const Direction& look, 
     return 10.0 * std::log10(std::norm(y) / noise);
 }
 
+bool limitBindsAt(int pattern, int variant, double hz)
+{
+    const PatternSpec& spec = patternCatalogue()[pattern];
+    if (spec.modalLength == 1) return false;
+    const OrderWeights held = heldPatternWeights(spec, variant);
+    return whiteNoiseGainDb(held, referenceAngleDegrees(spec), hz) < spec.variantValues[variant] - 0.1;
+}
+
 Direction offsetDirection(const Direction& look, double gammaDegrees, double rollDegrees)
 {
     // Build an orthonormal frame around the look direction.

@@ -43,6 +43,10 @@ Complex beamResponse(int pattern, int variant, const Direction& look, const sim:
 // tables), for a wave from the pattern's reference direction.
 double lowBandWhiteNoiseGainDb(int pattern, int variant, const Direction& look, double hz);
 
+// Whether the variant's white-noise-gain limit reshapes its beam at hz (its
+// pattern there is not the held one of its curve).
+bool limitBindsAt(int pattern, int variant, double hz);
+
 // The direction at angle `gamma` from `look`, turned about it by `roll`.
 Direction offsetDirection(const Direction& look, double gammaDegrees, double rollDegrees);
 
