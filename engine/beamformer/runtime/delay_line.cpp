@@ -47,6 +47,11 @@ void CDelayLine::delayProcess(const float* in, float* out, int len) {
         dspsZero_32f(out, len);
         return;
     }
+    if (delay_ == 0) {
+        // No delay: the input passes through (many beams' final delay is 0).
+        if (in != out) dspsCopy_32f(in, out, len);
+        return;
+    }
     float* ring = ring_.data();
     const int size = delay_ + 1;
     // Write before read, so in-place use is safe.
