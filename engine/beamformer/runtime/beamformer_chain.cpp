@@ -141,6 +141,9 @@ void CRosphere::updateOutputDelays() {
         beam.outputDelaySamples = delay;
         beam.outputDelay.setDelay(delay);
     }
+    // A FIR of up to 2 trunc(L) + 1 taps and its alignment of up to trunc(L)
+    // samples hold 3 trunc(L) samples; then the final delay.
+    drainSamples_ = 3 * (static_cast<int>(crossoverMaxDelay_) + static_cast<int>(eqMaxDelay_)) + delay + 1;
 }
 
 int CRosphere::latency() const {
@@ -186,22 +189,24 @@ bool CRosphere::beamEnabled(int beam) const {
     return isBeam(beam) && beams_[beam].enabled.load(std::memory_order_relaxed);
 }
 
-void CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
+bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
     float* low = beam.low.data();
     float* high = beam.high.data();
-    const bool enabled = beam.enabled.load(std::memory_order_relaxed);
-    if (!enabled) {
-        if (beam.wasEnabled) {
+    if (!beam.enabled.load(std::memory_order_relaxed)) {
+        if (beam.idleSamples == 0) {
             // Switched off: the next time it is on, it starts from silence.
             beam.mbf.reset();
             beam.hfDelay.clear();
         }
-        beam.wasEnabled = false;
+        // Once the crossover, equaliser and final delay hold nothing but
+        // zeros, running them on zeros changes nothing: the beam idles.
+        if (beam.idleSamples >= drainSamples_) return false;
+        beam.idleSamples += frames;
         dspsZero_32f(low, frames);
         dspsZero_32f(high, frames);
-        return;
+        return true;
     }
-    beam.wasEnabled = true;
+    beam.idleSamples = 0;
     beam.mbf.process(componentPointers_, &low, frames);
     if (mode == kBothBands || mode == kHighBandOnly) {
         beam.hf.process(in, &high, frames);
@@ -209,12 +214,17 @@ void CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
     } else {
         dspsZero_32f(high, frames);
     }
+    return true;
 }
 
 void CRosphere::combineBands(Beam& beam, float* out, int mode, bool eq, int frames) {
     float* low = beam.low.data();
     float* high = beam.high.data();
     float* temporary = temporary_.data();
+    if (mode == kHighBandOnly) {
+        dspsCopy_32f(high, out, frames);
+        return;
+    }
     if (mode == kLowBandUnfiltered)
         dspsCopy_32f(low, out, frames);
     else
@@ -243,13 +253,13 @@ vxResult CRosphere::process(float** in, float** out, int frames) {
         }
         return vxOK;
     }
-    for (int b = 0; b < beamCount_; ++b) formBands(beams_[b], in, mode, frames);
-    if (mode == kHighBandOnly) {
-        for (int b = 0; b < beamCount_; ++b) dspsCopy_32f(beams_[b].high.data(), out[b], frames);
-        return vxOK;
-    }
     const bool eq = eqEnabled_.load(std::memory_order_relaxed);
-    for (int b = 0; b < beamCount_; ++b) combineBands(beams_[b], out[b], mode, eq, frames);
+    for (int b = 0; b < beamCount_; ++b) {
+        if (formBands(beams_[b], in, mode, frames))
+            combineBands(beams_[b], out[b], mode, eq, frames);
+        else
+            dspsZero_32f(out[b], frames);
+    }
     return vxOK;
 }
 
@@ -271,6 +281,7 @@ vxResult CRosphere::stop() {
         for (vxAudioClass* stage : beam.stages()) stage->stop();
         beam.hfDelay.clear();
         beam.outputDelay.clear();
+        beam.idleSamples = 0;
     }
     return r;
 }

@@ -101,7 +101,7 @@ public:
     // 0, or 11 for a beam outside the chain. A beam switched off forms
     // nothing; its modal beamformer and HF delay are cleared on the audio
     // thread, and what its crossover, equaliser and output delay still hold
-    // drains out.
+    // drains out, after which it costs nothing but a zeroed output.
     int setBeamEnabled(int beam, bool on);
     bool beamEnabled(int beam) const;
 
@@ -129,7 +129,8 @@ private:
         int hfDelaySamples = 0;
         int outputDelaySamples = 0;
         std::atomic<bool> enabled{false};
-        bool wasEnabled = false;  // the audio thread's view
+        // The audio thread's: samples run since the beam was switched off.
+        int idleSamples = 0;
 
         std::array<vxAudioClass*, 5> stages() { return {&mbf, &hf, &lowPass, &highPass, &eq}; }
     };
@@ -139,7 +140,9 @@ private:
     // The delay every beam's output gets: the largest latency less what the
     // stages already delay, at least 0.
     int commonOutputDelay() const;
-    void formBands(Beam& beam, float** in, int mode, int frames);
+    // The beam's low and high band; false when it is off and idle (its
+    // output is then silence without running its stages).
+    bool formBands(Beam& beam, float** in, int mode, int frames);
     void combineBands(Beam& beam, float* out, int mode, bool eq, int frames);
     bool isBeam(int beam) const { return beam >= 0 && beam < beamCount_; }
 
@@ -151,6 +154,7 @@ private:
     float crossoverMaxDelay_ = 0.0f;
     float eqMaxDelay_ = 0.0f;
     float maximumLatency_ = 0.0f;
+    int drainSamples_ = 1;  // an idle beam's stages hold only zeros after this
     vxKernelArray<float> components_[kComponentCapacity];
     float* componentPointers_[kComponentCapacity] = {};
     vxKernelArray<float> temporary_;
