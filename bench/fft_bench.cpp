@@ -58,11 +58,17 @@ public:
     void forward() { dspsFFTFwd_RToPerm_32f(data_, data_, spec_, buffer_); }
     void inverse() { dspsFFTInv_PermToR_32f(data_, data_, spec_, buffer_); }
     std::size_t length() const { return n_; }
-    // Bytes the record takes (its memory, as the size query reports it).
+    // Bytes the record takes (its memory, as the size query reports it), and
+    // the work buffer a caller passes beside it.
     int recordBytes() const {
         int spec = 0, init = 0, work = 0;
         dspsFFTGetSize_R_32f_table[spec_->variant](spec_->order, dspFftDivInvByN, 0, &spec, &init, &work);
         return spec;
+    }
+    int workBytes() const {
+        int bytes = 0;
+        dspsFFTGetBufSize_R_32f(spec_, &bytes);
+        return bytes;
     }
 
 private:
@@ -82,6 +88,7 @@ void runForward(benchmark::State& state, int variant) {
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(t.length()));
     state.counters["record_bytes"] = t.recordBytes();
+    state.counters["work_bytes"] = t.workBytes();
 }
 
 void runPair(benchmark::State& state, int variant) {

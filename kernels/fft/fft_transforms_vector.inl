@@ -25,6 +25,8 @@ void halfLengthTransform(bool inverse, const DspsFFTSpec_R_32f* spec, const floa
     }
     if (inverse)
         fftInCacheInverse(src, dst, halfN, spec->twiddleTable, spec->bitRevTable, work.floats());
+    else if (m == fftVariantPlan(kLevel).lastDirectM)
+        fftRadixRungForward(src, dst, halfN, spec->twiddleTable, spec->bitRevTable, work.floats());
     else
         fftInCacheForward(src, dst, halfN, spec->twiddleTable, spec->bitRevTable, work.floats());
     if (scale) DSP_VARIANT(dspsMulC_32f_I)(spec->scaleFactor, dst, static_cast<int>(2 * halfN));

@@ -46,4 +46,9 @@ TEST(FftVectorInverseLarge, AroundEveryPlanChangeFromOrder22To24) {
     for (const int order : inversePlanChangeOrders(22, 24)) checkInverseAtOrder(order);
 }
 
+// The same orders forward.
+TEST(FftVectorForwardLarge, AroundEveryPlanChangeFromOrder22To24) {
+    for (const int order : inversePlanChangeOrders(22, 24)) checkForwardAtOrder(order);
+}
+
 }  // namespace

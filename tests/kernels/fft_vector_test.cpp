@@ -154,6 +154,23 @@ TEST(FftVectorIdentity, TheSseVariantsAgreeBitForBit) {
     }
 }
 
+// SSSE3 and SSE4.1 share their whole ladder: the same bits also on the
+// orders above SSE3's, the bit-reversal rung and the recursive rung with
+// and without tiles, in place and out of place.
+TEST(FftVectorIdentity, Ssse3AndSse41AgreeAboveTheSse3Orders) {
+    const std::vector<int> variants = fftVectorVariants();
+    if (variants.back() != 4) GTEST_SKIP() << "no SSE4.1";
+    for (int order = lastVectorOrder(2) + 1; order <= fftVariantPlan(4).tiledFromM + 1; ++order) {
+        SCOPED_TRACE(testing::Message() << "order " << order);
+        const std::vector<float> x = randomSignal(std::size_t{1} << order, 5500 + order);
+        FftRecord n3(3, order, dspFftDivFwdByN), n4(4, order, dspFftDivFwdByN);
+        for (const bool inPlace : {false, true})
+            EXPECT_EQ(runFft(dspsFFTFwd_RToPerm_32f, n3, x, {inPlace, true, 0}),
+                      runFft(dspsFFTFwd_RToPerm_32f, n4, x, {inPlace, true, 0}))
+                << "in place " << inPlace;
+    }
+}
+
 // The recursive rung: its first order, the first with the tiled bit
 // reversal, and an odd split (a closing radix-2 cross pass), per variant.
 std::vector<int> recursiveOrders(int variant) {

@@ -259,21 +259,49 @@ void radix2Stage(float* work, float* out, std::int64_t n, const float* twiddles)
     }
 }
 
+// Radix-4 stages of lengths first, 4*first, .. up to last over n values of
+// the work area, in place; returns the twiddles after their sections.
+template <bool Inverse>
+const float* radix4Stages(float* work, std::int64_t n, std::int64_t first, std::int64_t last, const float* twiddles) {
+    for (std::int64_t len = first; len <= last; len *= 4) {
+        radix4Stage<Inverse, StageOut::work>(work, work, n, len, twiddles);
+        twiddles += 6 * (len / 4);
+    }
+    return twiddles;
+}
+
+// Stages up to this length run block by block when the level blocks.
+constexpr std::int64_t kBlockedStagesUpTo = 1024;
+
+// Cache blocking: SSE4.1 and SSSE3 run their early stages over blocks of
+// 2048 values, SSE3 over 1024; SSE2 does not block.
+constexpr std::int64_t blockLength() { return kLevel >= 3 ? 2048 : kLevel == 2 ? 1024 : 0; }
+
 // The stages after the first pass, on the work area, the last one storing
 // to `out`. SSE2 takes the odd factor of an odd order first (an eight-point
 // first pass), the others last (a closing radix-2 stage); the twiddle
-// tables are laid out in this order.
+// tables are laid out in this order. With a block length below n, the
+// stages up to 1024-point transforms run on each block in turn (each block
+// reading the same first sections), the rest over the whole vector: the
+// same operations on the same values as without blocks.
 template <bool Inverse, StageOut Out>
-void runStages(float* work, float* out, std::int64_t n, const float* twiddles, bool eightFirst, bool twoLast) {
-    const std::int64_t lastRadix4 = twoLast ? n / 2 : n;
-    for (std::int64_t len = eightFirst ? 32 : 16; len <= lastRadix4; len *= 4) {
-        if (len == n)
-            radix4Stage<Inverse, Out>(work, out, n, len, twiddles);
-        else
-            radix4Stage<Inverse, StageOut::work>(work, out, n, len, twiddles);
-        twiddles += 6 * (len / 4);
+void runStages(float* work, float* out, std::int64_t n, const float* twiddles, bool eightFirst, bool twoLast,
+               std::int64_t blockLen) {
+    // The last radix-4 stage before the closing one.
+    const std::int64_t lastInner = twoLast ? n / 2 : n / 4;
+    std::int64_t len = eightFirst ? 32 : 16;
+    if (blockLen > 0 && blockLen < n) {
+        const float* after = twiddles;
+        for (std::int64_t block = 0; block < n; block += blockLen)
+            after = radix4Stages<Inverse>(work + 2 * block, blockLen, len, kBlockedStagesUpTo, twiddles);
+        twiddles = after;
+        len = 4 * kBlockedStagesUpTo;
     }
-    if (twoLast) radix2Stage<Inverse, Out>(work, out, n, twiddles);
+    twiddles = radix4Stages<Inverse>(work, n, len, lastInner, twiddles);
+    if (twoLast)
+        radix2Stage<Inverse, Out>(work, out, n, twiddles);
+    else
+        radix4Stage<Inverse, Out>(work, out, n, n, twiddles);
 }
 
 int log2Of(std::int64_t n) {
@@ -314,7 +342,7 @@ void eightPointInverse(const float* src, float* dst) {
 
 template <bool Inverse>
 void transform(const float* src, float* dst, std::int64_t n, const float* twiddles, const std::int32_t* bitRev,
-               float* work) {
+               float* work, std::int64_t blockLen) {
     if constexpr (Inverse) {
         if (n == 8) {
             eightPointInverse(src, dst);
@@ -327,7 +355,8 @@ void transform(const float* src, float* dst, std::int64_t n, const float* twiddl
         firstPassRadix8<Inverse>(src, work, n, bitRev);
     else
         firstPassRadix4<Inverse>(src, work, n, bitRev);
-    runStages<Inverse, StageOut::interleaved>(work, dst, n, twiddles, eightFirst, kLevel > 1 && m % 2 == 1);
+    runStages<Inverse, StageOut::interleaved>(work, dst, n, twiddles, eightFirst, kLevel > 1 && m % 2 == 1,
+                                              blockLen);
 }
 
 // ---- the recursive rung ----------------------------------------------------
@@ -357,27 +386,102 @@ void reverseTile(const Element* in, Element* out) {
         for (int col = 0; col < 64; ++col) out[64 * row + col] = in[64 * kReverse6[col] + kReverse6[row]];
 }
 
+// ---- bit reversal through the index table ----------------------------------
+//
+// For n >= 16 an index i = q*n/4 + 4k + r (quarter q, group k, position r)
+// reverses to rev2(r)*n/4 + 4*rev(k) + rev2(q), and table[k]/2 = 4*rev(k):
+// the 16 values of group k, one run of four per quarter, go transposed to
+// the mirror group. Values move whole (no arithmetic), NaN payloads included.
+
+// The four runs of a group (base + q*quarter, taken in the order q = 0, 2,
+// 1, 3) transposed: run r of the result goes to quarter rev2(r).
+struct Group {
+    Quad runs[4];
+};
+
+Group loadGroup(const float* src, std::int64_t base, std::int64_t quarter) {
+    Group g;
+    const std::int64_t order[4] = {0, 2, 1, 3};
+    for (int j = 0; j < 4; ++j) g.runs[j] = loadInterleaved(src + 2 * (base + order[j] * quarter));
+    _MM_TRANSPOSE4_PS(g.runs[0].re, g.runs[1].re, g.runs[2].re, g.runs[3].re);
+    _MM_TRANSPOSE4_PS(g.runs[0].im, g.runs[1].im, g.runs[2].im, g.runs[3].im);
+    return g;
+}
+
+void storeGroup(float* dst, std::int64_t base, std::int64_t quarter, const Group& g) {
+    const std::int64_t order[4] = {0, 2, 1, 3};
+    for (int r = 0; r < 4; ++r) storeInterleaved(dst + 2 * (base + order[r] * quarter), g.runs[r]);
+}
+
+constexpr int kEightReversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+
+// Scatter: source groups in falling order, each written to its mirror.
+void bitReverseScatter(const float* src, float* dst, std::int64_t n, const std::int32_t* table) {
+    if (n == 8) {
+        for (int i = 0; i < 8; ++i) dspStore(dst + 2 * i, dspLoad<Element>(src + 2 * kEightReversed[i]));
+        return;
+    }
+    for (std::int64_t k = n / 16 - 1; k >= 0; --k) storeGroup(dst, table[k] / 2, n / 4, loadGroup(src, 4 * k, n / 4));
+}
+
+// Gather: destination groups in rising order, each read from its mirror, so
+// the writes run through the destination once.
+void bitReverseGather(const float* src, float* dst, std::int64_t n, const std::int32_t* table) {
+    if (n == 8) {
+        bitReverseScatter(src, dst, n, table);
+        return;
+    }
+    for (std::int64_t k = 0; k < n / 16; ++k) storeGroup(dst, 4 * k, n / 4, loadGroup(src, table[k] / 2, n / 4));
+}
+
+// Scatter up to 32768 values (65536 in SSE3), gather above.
+constexpr std::int64_t kScatterUpTo = kLevel == 2 ? 65536 : 32768;
+
+void bitReverseCopy(const float* src, float* dst, std::int64_t n, const std::int32_t* table) {
+    if (n <= kScatterUpTo)
+        bitReverseScatter(src, dst, n, table);
+    else
+        bitReverseGather(src, dst, n, table);
+}
+
+// In place: each pair of mirror groups once, from the lower group (both
+// read before either is written); a group that mirrors itself is transposed.
+void bitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table) {
+    if (n == 8) {
+        for (const auto& [a, b] : {std::pair{1, 4}, std::pair{3, 6}}) {
+            const auto x = dspLoad<Element>(data + 2 * a), y = dspLoad<Element>(data + 2 * b);
+            dspStore(data + 2 * a, y);
+            dspStore(data + 2 * b, x);
+        }
+        return;
+    }
+    for (std::int64_t k = n / 16 - 1; k >= 0; --k) {
+        const std::int64_t a = 4 * k, b = table[k] / 2;
+        if (b < a) continue;
+        const Group ga = loadGroup(data, a, n / 4);
+        if (b != a) {
+            const Group gb = loadGroup(data, b, n / 4);
+            storeGroup(data, a, n / 4, gb);
+        }
+        storeGroup(data, b, n / 4, ga);
+    }
+}
+
+// ---- the tiled bit reversal ---------------------------------------------------
+
 // dst[rev_m(i)] = src[i] for the 2^m values (src may equal dst). Below the
-// tiled threshold from the index table: rev_m(i) = rev_2(i mod 4) * M/4 +
-// rev_{m-2}(i / 4). From it tile by tile: the vector as 64 rows of 2^(m-12)
-// tiles of 64 values, tile k exchanged with its mirror (the table's first
-// entries, 64 * rev(k)), each reversed in the work area (two tiles).
+// tiled threshold through the index table; from it tile by tile: the vector
+// as 64 rows of 2^(m-12) tiles of 64 values, tile k exchanged with its
+// mirror (the table's first entries, 64 * rev(k)), each reversed in the work
+// area (two tiles).
 void bitReverse(const FftVariantPlan& plan, const std::int32_t* table, const float* src, float* dst, int m,
                 float* work) {
     const std::int64_t n = std::int64_t{1} << m;
     if (m < plan.tiledFromM) {
-        static constexpr std::int64_t kReverse2[4] = {0, 2, 1, 3};
-        const auto reversed = [&](std::int64_t i) { return kReverse2[i & 3] * (n / 4) + table[i >> 2] / 2; };
-        for (std::int64_t i = 0; i < n; ++i) {
-            const std::int64_t j = reversed(i);
-            if (src != dst) {
-                dspStore(dst + 2 * j, dspLoad<Element>(src + 2 * i));
-            } else if (i < j) {
-                const auto a = dspLoad<Element>(dst + 2 * i), b = dspLoad<Element>(dst + 2 * j);
-                dspStore(dst + 2 * i, b);
-                dspStore(dst + 2 * j, a);
-            }
-        }
+        if (src == dst)
+            bitReverseInPlace(dst, n, table);
+        else
+            bitReverseCopy(src, dst, n, table);
         return;
     }
     if (src != dst) std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(Element));
@@ -400,6 +504,26 @@ void bitReverse(const FftVariantPlan& plan, const std::int32_t* table, const flo
     }
 }
 
+// The bit-reversal rung: the vector bit-reversed into dst (in place when src
+// is dst), then the radix passes through the work area back into dst,
+// interleaved; the in-cache transform's operations on the same values.
+template <bool Inverse>
+void radixRung(const float* src, float* dst, std::int64_t n, const float* twiddles, const std::int32_t* bitRev,
+               float* work) {
+    if (src == dst)
+        bitReverseInPlace(dst, n, bitRev);
+    else
+        bitReverseCopy(src, dst, n, bitRev);
+    const int m = log2Of(n);
+    const bool eightFirst = kLevel == 1 && m % 2 == 1;
+    if (eightFirst)
+        firstPassRadix8Reversed<Inverse>(dst, work, n);
+    else
+        firstPassRadix4Reversed<Inverse>(dst, work, n);
+    runStages<Inverse, StageOut::interleaved>(work, dst, n, twiddles, eightFirst, kLevel > 1 && m % 2 == 1,
+                                              blockLength());
+}
+
 // A leaf: 2^r values in bit-reversed order, interleaved, transformed
 // through the work area and left quad-split in place.
 template <bool Inverse>
@@ -410,8 +534,24 @@ void leaf(const DspsFFTSpec_R_32f* spec, float* block, int r, float* work, bool 
         firstPassRadix8Reversed<Inverse>(block, work, n);
     else
         firstPassRadix4Reversed<Inverse>(block, work, n);
-    runStages<Inverse, StageOut::quadSplit>(work, block, n, spec->twiddleTable, eightFirst, kLevel > 1 && r % 2 == 1);
+    runStages<Inverse, StageOut::quadSplit>(work, block, n, spec->twiddleTable, eightFirst, kLevel > 1 && r % 2 == 1,
+                                            blockLength());
     if (scale) dspsMulC_32f_I_table[kLevel](spec->scaleFactor, block, static_cast<int>(2 * n));
+}
+
+// The cross passes, in place on quad-split data: count groups of four (two)
+// consecutive blocks of span values, the blocks of a group holding their
+// transforms in bit-reversed order; every group reads the same twiddles
+// (W^k, W^2k, W^3k of each position k, or W^k for the radix-2 pass).
+template <bool Inverse>
+void crossRadix4(float* data, std::int64_t span, std::int64_t count, const float* twiddles) {
+    radix4Stage<Inverse, StageOut::work>(data, data, 4 * span * count, 4 * span, twiddles);
+}
+
+template <bool Inverse>
+void crossRadix2(float* data, std::int64_t span, std::int64_t count, const float* twiddles) {
+    for (std::int64_t group = 0; group < count; ++group)
+        radix2Stage<Inverse, StageOut::work>(data + 4 * span * group, data, 2 * span, twiddles);
 }
 
 // One level of order k on bit-reversed data: 2^s sub-transforms (leaves,
@@ -445,11 +585,11 @@ void level(const DspsFFTSpec_R_32f* spec, const FftVariantPlan& plan, float* dat
             std::memcpy(work + 2 * row * g, data + 2 * (row * columns + c), static_cast<std::size_t>(g) * sizeof(Element));
         std::int64_t span = g;
         for (int pass = 1; pass <= s / 2; ++pass, span *= 4) {
-            radix4Stage<Inverse, StageOut::work>(work, work, n, 4 * span, twiddles);
+            crossRadix4<Inverse>(work, span, n / (4 * span), twiddles);
             twiddles += 6 * span;
         }
         if (s % 2 == 1) {
-            radix2Stage<Inverse, StageOut::work>(work, work, n, twiddles);
+            crossRadix2<Inverse>(work, span, n / (2 * span), twiddles);
             twiddles += 2 * span;
         }
         for (std::int64_t row = 0; row < rows; ++row) {
@@ -474,12 +614,46 @@ void recursive(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int 
 
 void fftInCacheForward(const float* src, float* dst, std::int64_t n, const float* twiddles,
                        const std::int32_t* bitRev, float* work) {
-    transform<false>(src, dst, n, twiddles, bitRev, work);
+    transform<false>(src, dst, n, twiddles, bitRev, work, blockLength());
+}
+
+void fftRadixRungForward(const float* src, float* dst, std::int64_t n, const float* twiddles,
+                         const std::int32_t* bitRev, float* work) {
+    radixRung<false>(src, dst, n, twiddles, bitRev, work);
+}
+
+void fftInCacheForwardBlocked(const float* src, float* dst, std::int64_t n, const float* twiddles,
+                              const std::int32_t* bitRev, float* work, std::int64_t blockLen) {
+    transform<false>(src, dst, n, twiddles, bitRev, work, blockLen);
 }
 
 void fftInCacheInverse(const float* src, float* dst, std::int64_t n, const float* twiddles,
                        const std::int32_t* bitRev, float* work) {
-    transform<true>(src, dst, n, twiddles, bitRev, work);
+    transform<true>(src, dst, n, twiddles, bitRev, work, blockLength());
+}
+
+void fftBitReverseScatter(const float* src, float* dst, std::int64_t n, const std::int32_t* table) {
+    bitReverseScatter(src, dst, n, table);
+}
+
+void fftBitReverseGather(const float* src, float* dst, std::int64_t n, const std::int32_t* table) {
+    bitReverseGather(src, dst, n, table);
+}
+
+void fftBitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table) {
+    bitReverseInPlace(data, n, table);
+}
+
+void fftRecursiveBitReverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work) {
+    bitReverse(fftVariantPlan(kLevel), spec->bitRevTable, src, dst, m, work);
+}
+
+void fftCrossRadix4(float* data, std::int64_t span, std::int64_t count, const float* twiddles) {
+    crossRadix4<false>(data, span, count, twiddles);
+}
+
+void fftCrossRadix2(float* data, std::int64_t span, std::int64_t count, const float* twiddles) {
+    crossRadix2<false>(data, span, count, twiddles);
 }
 
 void fftRecursiveForward(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,

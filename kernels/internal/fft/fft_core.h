@@ -26,12 +26,30 @@ struct DspsFFTSpec_R_32f;
 // record's twiddles, and for odd m in SSE3 and above a closing radix-2
 // stage; the last stage writes dst. bitRev: the index form of order m.
 //
+// Bit-reversal rung (the last half-length order of the direct plan,
+// forward): the same transform as the in-cache one, through a bit reversal
+// of the whole vector into dst (in place when src is dst) and radix passes
+// from there; the same bits.
+//
 // Recursive rung (half-length orders above the direct plan): the complex
 // FFT of 2^m values from src to dst (src may equal dst; otherwise it is only
 // read), natural order interleaved, each leaf multiplied by the record's
 // factor when `scale`: the whole vector bit-reversed into dst (tile by tile
 // from the variant's tiled threshold), then the record's split of the order
 // into sub-transforms and cross stages (work: the record's bufSize).
+//
+// What the rungs are made of, for tests: the forward in-cache transform with
+// its early stages blocked over blockLen values (0: unblocked; the rung uses
+// 2048 in SSE4.1 and SSSE3, 1024 in SSE3, none in SSE2), which gives the
+// same bits either way; the bit reversal of n values (n = 8 or a power of
+// two from 16) through the index table, dst[rev(i)] = src[i], walking the
+// source groups (scatter, up to 32768 values, 65536 in SSE3) or the
+// destination groups (gather), and in place; the recursive rung's reversal of
+// the whole vector (tile by tile from the tiled threshold); the forward cross
+// passes on quad-split data in place: count groups of four (two) blocks of
+// span values, each block holding a transform, bit-reversed by block, with
+// the twiddles W^k, W^2k, W^3k (W^k) of each position k, 24 (8) floats per
+// four positions, the same for every group.
 DSP_DECLARE_IN_SSE_LEVELS(
     void realFftRecombine(float* data, std::int64_t n, const float* splitFwd);
     void realFftRecombineInverse(const float* src, float* dst, std::int64_t n, const float* splitInv);
@@ -41,5 +59,15 @@ DSP_DECLARE_IN_SSE_LEVELS(
                            const std::int32_t* bitRev, float* work);
     void fftRecursiveForward(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,
                              bool scale);
+    void fftRadixRungForward(const float* src, float* dst, std::int64_t n, const float* twiddles,
+                             const std::int32_t* bitRev, float* work);
+    void fftInCacheForwardBlocked(const float* src, float* dst, std::int64_t n, const float* twiddles,
+                                  const std::int32_t* bitRev, float* work, std::int64_t blockLen);
+    void fftBitReverseScatter(const float* src, float* dst, std::int64_t n, const std::int32_t* table);
+    void fftBitReverseGather(const float* src, float* dst, std::int64_t n, const std::int32_t* table);
+    void fftBitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table);
+    void fftRecursiveBitReverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work);
+    void fftCrossRadix4(float* data, std::int64_t span, std::int64_t count, const float* twiddles);
+    void fftCrossRadix2(float* data, std::int64_t span, std::int64_t count, const float* twiddles);
     void fftRecursiveInverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,
                              bool scale);)

@@ -126,3 +126,31 @@ void checkInverseAtOrder(int order) {
             EXPECT_EQ(inverse[variant], inverse[4]) << "n" << variant << " and n4";
         }
 }
+
+void checkForwardAtOrder(int order) {
+    SCOPED_TRACE(testing::Message() << "order " << order);
+    const std::size_t n = std::size_t{1} << order;
+    const std::vector<float> x = randomSignal(n, 9300 + order);
+    const std::vector<double> want = binsToPerm(referenceRealSpectrum(toDouble(x)));
+    std::vector<float> forward[5];
+    for (const int variant : fftVectorVariants()) {
+        SCOPED_TRACE(testing::Message() << "n" << variant);
+        FftRecord unscaled(variant, order, dspFftNoDiv);
+        forward[variant] = runFft(dspsFFTFwd_RToPerm_32f, unscaled, x);
+        EXPECT_LE(relativeL2Error(forward[variant], want), 1e-6);
+        EXPECT_EQ(runFft(dspsFFTFwd_RToPerm_32f, unscaled, x, {true, false, 8}), forward[variant]);
+        EXPECT_EQ(runFft(dspsFFTFwd_RToPerm_32f, unscaled, x, {false, true, 12}), forward[variant]);
+        FftRecord divFwd(variant, order, dspFftDivFwdByN);
+        std::vector<double> scaled = toDouble(forward[variant]);
+        for (double& v : scaled) v /= double(n);
+        EXPECT_LE(relativeL2Error(runFft(dspsFFTFwd_RToPerm_32f, divFwd, x, {false, true, 4}), scaled), 1e-6);
+    }
+    // SSSE3 runs the SSE4.1 plan; SSE3 the same operations wherever it takes
+    // the same kind of rung (its direct plan ends one order earlier).
+    const int m = order - 1;
+    const bool sameRung = (m <= fftVariantPlan(2).lastDirectM) == (m <= fftVariantPlan(4).lastDirectM);
+    for (const int variant : {2, 3}) {
+        if (forward[variant].empty() || forward[4].empty() || (variant == 2 && !sameRung)) continue;
+        EXPECT_EQ(forward[variant], forward[4]) << "n" << variant << " and n4";
+    }
+}

@@ -59,3 +59,11 @@ std::vector<int> inversePlanChangeOrders(int lowest, int highest);
 // the 1/N flag back to the signal, the inverse in place and at an unaligned
 // address the same bits; and n2, n3 and n4 the same bits.
 void checkInverseAtOrder(int order);
+
+// At one order, in every vector variant: the unscaled forward transform of
+// a random signal against the double spectrum; in place with the entry's
+// own buffer and at unaligned addresses the same bits; the 1/N flag the
+// unscaled result divided by N; n3 the same bits as n4, and n2 wherever it
+// takes the same kind of rung as n4. The forward plan changes at the orders
+// inversePlanChangeOrders lists.
+void checkForwardAtOrder(int order);

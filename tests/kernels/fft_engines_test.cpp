@@ -1,0 +1,215 @@
+// The vector variants' FFT engines piece by piece: the cache-blocked stage
+// order gives the unblocked bits, the bit reversals (scatter, gather, in
+// place, tiled) are the permutation and their own inverse, and the cross
+// passes of the recursive rung are twiddled DFTs down the columns.
+#include <complex>
+#include <cstdint>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "dsp.h"
+#include "fft/fft_core.h"
+#include "fft/fft_plan.h"
+#include "fft/fft_spec.h"
+#include "fft/fft_tables.h"
+#include "fft_reference.h"
+#include "fft_test_support.h"
+#include "variants.h"
+
+namespace {
+
+using InCacheBlocked = void (*)(const float*, float*, std::int64_t, const float*, const std::int32_t*, float*,
+                                std::int64_t);
+using BitReverseCopy = void (*)(const float*, float*, std::int64_t, const std::int32_t*);
+using BitReverseInPlace = void (*)(float*, std::int64_t, const std::int32_t*);
+using RecursiveBitReverse = void (*)(const DspsFFTSpec_R_32f*, const float*, float*, int, float*);
+using CrossPass = void (*)(float*, std::int64_t, std::int64_t, const float*);
+
+// One SSE level's engine pieces.
+struct Engines {
+    InCacheBlocked inCacheBlocked;
+    BitReverseCopy scatter, gather;
+    BitReverseInPlace inPlace;
+    RecursiveBitReverse recursiveBitReverse;
+    CrossPass crossRadix4, crossRadix2;
+};
+
+#define ORVELAN_ENGINES(ns)                                                                                  \
+    Engines {                                                                                                \
+        ns::fftInCacheForwardBlocked, ns::fftBitReverseScatter, ns::fftBitReverseGather,                     \
+            ns::fftBitReverseInPlace, ns::fftRecursiveBitReverse, ns::fftCrossRadix4, ns::fftCrossRadix2 \
+    }
+
+Engines enginesOf(int variant) {
+    switch (variant) {
+        case 1: return ORVELAN_ENGINES(dsp_n1);
+        case 2: return ORVELAN_ENGINES(dsp_n2);
+        case 3: return ORVELAN_ENGINES(dsp_n3);
+        default: return ORVELAN_ENGINES(dsp_n4);
+    }
+}
+#undef ORVELAN_ENGINES
+
+class FftEngines : public testing::TestWithParam<int> {
+protected:
+    const Engines engines = enginesOf(GetParam());
+    const FftVariantPlan& plan = fftVariantPlan(GetParam());
+};
+
+// A 32-byte-aligned float array (the work areas' alignment).
+struct Floats {
+    explicit Floats(std::size_t n) : data(n + 8) {}
+    float* get() { return data.data() + (8 - reinterpret_cast<std::uintptr_t>(data.data()) / 4 % 8) % 8; }
+    std::vector<float> data;
+};
+
+// SSE4.1 and SSSE3 block their early stages over 2048 values, SSE3 over
+// 1024; the blocked runs start one order above a block and end at the rung's
+// last order.
+TEST_P(FftEngines, BlockedInCacheStagesGiveTheUnblockedBits) {
+    const std::int64_t block = GetParam() >= 3 ? 2048 : GetParam() == 2 ? 1024 : 0;
+    if (block == 0) GTEST_SKIP() << "SSE2 does not block";
+    for (int m = 10; m <= plan.lastDirectM; ++m) {
+        SCOPED_TRACE(testing::Message() << "m " << m);
+        const std::int64_t n = std::int64_t{1} << m;
+        FftRecord record(GetParam(), m + 1, dspFftNoDiv);
+        const std::vector<float> z = randomSignal(std::size_t(2 * n), 7000 + m);
+        std::vector<float> blocked(z.size()), unblocked(z.size());
+        Floats work(z.size());
+        const DspsFFTSpec_R_32f* spec = record.get();
+        engines.inCacheBlocked(z.data(), blocked.data(), n, spec->twiddleTable, spec->bitRevTable, work.get(), block);
+        engines.inCacheBlocked(z.data(), unblocked.data(), n, spec->twiddleTable, spec->bitRevTable, work.get(), 0);
+        ASSERT_EQ(std::memcmp(blocked.data(), unblocked.data(), sizeof(float) * z.size()), 0);
+    }
+}
+
+// Values whose bits tell them apart, NaN payloads and denormals among them:
+// the permutations move bits, never values.
+std::vector<std::uint32_t> markedValues(std::int64_t n) {
+    std::vector<std::uint32_t> v(std::size_t(2 * n));
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = (i % 3 == 0 ? 0x7FC00000u : i % 3 == 1 ? 0x00000000u : 0x80000000u) | std::uint32_t(i + 1);
+    return v;
+}
+
+std::vector<std::uint32_t> reversedCopy(const std::vector<std::uint32_t>& v, int m) {
+    std::vector<std::uint32_t> r(v.size());
+    for (std::uint32_t i = 0; i < v.size() / 2; ++i) {
+        const std::uint32_t j = fftReverseBits(i, m);
+        r[2 * j] = v[2 * i];
+        r[2 * j + 1] = v[2 * i + 1];
+    }
+    return r;
+}
+
+// Scatter (the copy up to its threshold), gather (above it) and the in-place
+// form: the same permutation at every length, around the scatter threshold
+// included, and twice is no change.
+TEST_P(FftEngines, IndexBitReversalsArePermutationAndInvolution) {
+    for (const int m : {3, 4, 5, 8, 15, 16, 17}) {
+        SCOPED_TRACE(testing::Message() << "m " << m);
+        const std::int64_t n = std::int64_t{1} << m;
+        std::vector<std::int32_t> table(std::size_t(n / 4 + 16));
+        if (m >= 4) fftBitReverseIndexTable(m, table.data());
+        const std::vector<std::uint32_t> source = markedValues(n);
+        const std::vector<std::uint32_t> want = reversedCopy(source, m);
+        const auto* src = reinterpret_cast<const float*>(source.data());
+        for (const BitReverseCopy copy : {engines.scatter, engines.gather}) {
+            std::vector<std::uint32_t> got(source.size());
+            copy(src, reinterpret_cast<float*>(got.data()), n, table.data());
+            EXPECT_EQ(got, want) << (copy == engines.scatter ? "scatter" : "gather");
+        }
+        std::vector<std::uint32_t> data = source;
+        engines.inPlace(reinterpret_cast<float*>(data.data()), n, table.data());
+        EXPECT_EQ(data, want) << "in place";
+        engines.inPlace(reinterpret_cast<float*>(data.data()), n, table.data());
+        EXPECT_EQ(data, source) << "in place twice";
+    }
+}
+
+// The recursive rung's whole-vector reversal at the last order with the index
+// table and the first with tiles: out of place the permutation (the source
+// untouched), in place its own inverse.
+TEST_P(FftEngines, RecursiveRungBitReversalIsPermutationAndInvolution) {
+    for (const int m : {plan.tiledFromM - 1, plan.tiledFromM}) {
+        SCOPED_TRACE(testing::Message() << "m " << m);
+        const std::int64_t n = std::int64_t{1} << m;
+        FftRecord record(GetParam(), m + 1, dspFftNoDiv);
+        Floats work(std::size_t(record.bufferSize()) / sizeof(float));
+        const std::vector<std::uint32_t> source = markedValues(n);
+        std::vector<std::uint32_t> data(source.size()), copyOfSource = source;
+        engines.recursiveBitReverse(record.get(), reinterpret_cast<const float*>(copyOfSource.data()),
+                                    reinterpret_cast<float*>(data.data()), m, work.get());
+        EXPECT_TRUE(copyOfSource == source) << "source changed";
+        EXPECT_TRUE(data == reversedCopy(source, m)) << "not the bit reversal";
+        engines.recursiveBitReverse(record.get(), reinterpret_cast<float*>(data.data()),
+                                    reinterpret_cast<float*>(data.data()), m, work.get());
+        EXPECT_TRUE(data == source) << "in place twice";
+    }
+}
+
+// ---- cross passes ---------------------------------------------------------
+
+using Cd = std::complex<double>;
+
+// Value v of quad-split data: block v/4, lane v%4, real parts then imaginary.
+Cd quadValue(const std::vector<float>& d, std::int64_t v) {
+    return {d[std::size_t(8 * (v / 4) + v % 4)], d[std::size_t(8 * (v / 4) + 4 + v % 4)]};
+}
+
+// Twiddles W_L^(p*e) for the powers `powers` of each position e < span, in
+// the passes' layout (per four positions, per power, four real parts then
+// four imaginary parts), rounded to float.
+std::vector<float> passTwiddles(std::int64_t span, std::int64_t length, int powers) {
+    std::vector<float> t;
+    for (std::int64_t e0 = 0; e0 < span; e0 += 4)
+        for (int p = 1; p <= powers; ++p)
+            for (int part = 0; part < 2; ++part)
+                for (std::int64_t e = e0; e < e0 + 4; ++e) {
+                    const double a = -2.0 * std::numbers::pi * double(p * e) / double(length);
+                    t.push_back(float(part == 0 ? std::cos(a) : std::sin(a)));
+                }
+    return t;
+}
+
+// A cross pass of radix R over count groups of R blocks of span values: in
+// every group and column e, block rev(q) holds Y_q[e], the e-th value of the
+// q-th of R interleaved span-point transforms; the pass leaves in block k
+// the column DFT X_k[e] = sum over q of W_(R*span)^(q*e) W_R^(q*k) Y_q[e],
+// computed here in double from the same float twiddles.
+void checkCrossPass(CrossPass pass, int radix, std::int64_t span, std::int64_t count) {
+    const std::vector<float> in = randomSignal(std::size_t(2 * radix * span * count), 8000 + radix);
+    const std::vector<float> twiddles = passTwiddles(span, radix * span, radix == 4 ? 3 : 1);
+    std::vector<float> out = in;
+    pass(out.data(), span, count, twiddles.data());
+    const int blockOf[4] = {0, radix == 4 ? 2 : 1, 1, 3};  // bit-reversed blocks
+    double worst = 0.0;
+    for (std::int64_t g = 0; g < count; ++g)
+        for (std::int64_t e = 0; e < span; ++e)
+            for (int k = 0; k < radix; ++k) {
+                Cd want = 0.0;
+                for (int q = 0; q < radix; ++q) {
+                    const Cd y = quadValue(in, g * radix * span + blockOf[q] * span + e);
+                    const std::int64_t tw = 8 * (radix == 4 ? 3 : 1) * (e / 4) + e % 4;
+                    const std::int64_t perPower = 8;
+                    const Cd w = q == 0 ? Cd(1.0) : Cd(twiddles[std::size_t(tw + (q - 1) * perPower)],
+                                                       twiddles[std::size_t(tw + (q - 1) * perPower + 4)]);
+                    want += w * std::polar(1.0, -2.0 * std::numbers::pi * q * k / radix) * y;
+                }
+                worst = std::max(worst, std::abs(quadValue(out, g * radix * span + k * span + e) - want));
+            }
+    EXPECT_LE(worst, 4e-6) << "radix " << radix << " span " << span;
+}
+
+TEST_P(FftEngines, CrossPassesAreTwiddledColumnDfts) {
+    for (const std::int64_t span : {4, 64}) {
+        checkCrossPass(engines.crossRadix4, 4, span, 3);
+        checkCrossPass(engines.crossRadix2, 2, span, 3);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, FftEngines, testing::ValuesIn(fftVectorVariants()), variantName);
+
+}  // namespace
