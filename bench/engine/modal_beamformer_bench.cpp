@@ -1,6 +1,7 @@
 // The modal beamformer CMbf on the chain's shapes: 1, 8 and 18 beams (one
 // CMbf each) on the 16 components, 256-frame blocks, 251-tap modal FIRs of
-// the "hyper3" record, steady and during a crossfade to a newly loaded bank.
+// the "hyper3" record, steady and during a crossfade to a newly loaded bank,
+// each with the look held or gliding all the time.
 // Time per block for all beams, real-time factor at 48 kHz and heap
 // allocations per block (must be 0).
 #include <benchmark/benchmark.h>
@@ -33,6 +34,7 @@ void ModalBeamformer(benchmark::State& state) {
     dspStaticInit();
     const int beams = static_cast<int>(state.range(0));
     const bool fading = state.range(1) != 0;
+    const bool gliding = state.range(2) != 0;
     std::vector<std::unique_ptr<CMbf>> mbfs;
     for (int b = 0; b < beams; ++b) {
         auto mbf = std::make_unique<CMbf>();
@@ -56,6 +58,7 @@ void ModalBeamformer(benchmark::State& state) {
 
     std::uint64_t allocations = 0;
     int blocksSinceLoad = 0;
+    int blocksSinceTurn = 29;
     for (auto _ : state) {
         if (fading && blocksSinceLoad == 0) {
             // Load a new bank outside the timing; the fade then runs ~47 blocks.
@@ -64,6 +67,11 @@ void ModalBeamformer(benchmark::State& state) {
             state.ResumeTiming();
         }
         blocksSinceLoad = (blocksSinceLoad + 1) % 40;
+        // 90 degrees take 35 blocks: a new target every 30 keeps the look moving.
+        if (gliding && ++blocksSinceTurn == 30) {
+            blocksSinceTurn = 0;
+            for (auto& mbf : mbfs) mbf->setPhi(float(mbf->phiTarget() + 90));
+        }
         const std::uint64_t before = allocationCount();
         for (auto& mbf : mbfs) mbf->process(in.data(), &o, kFrames);
         allocations += allocationCount() - before;
@@ -74,8 +82,8 @@ void ModalBeamformer(benchmark::State& state) {
     state.counters["realtime_factor"] = benchmark::Counter(blocks * kFrames / kRate, benchmark::Counter::kIsRate);
 }
 BENCHMARK(ModalBeamformer)
-    ->ArgNames({"beams", "fading"})
-    ->ArgsProduct({{1, 8, 18}, {0, 1}})
+    ->ArgNames({"beams", "fading", "gliding"})
+    ->ArgsProduct({{1, 8, 18}, {0, 1}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -108,6 +108,42 @@ TEST(ModalGlide, OneDegreePerHundredSamplesTheShortWayRound) {
     EXPECT_FLOAT_EQ(beam.mbf.thetaAsSet(), 200.0f);
 }
 
+TEST(ModalGlide, WeightsRunOnTheStraightLineBetweenWholeDegrees) {
+    // A unit on one first-order component through a one-tap order-1 filter
+    // shows that component's weight at every sample: theta 90 -> 100 on the
+    // cos t row, and phi 350 -> 10 on the 2 cos p row, each sample s of a
+    // step at s/100 of the way from one whole degree's column to the next.
+    namespace tables = orvelan::beamformer::tables;
+    struct Case {
+        int component;
+        float fromTheta, fromPhi, toTheta, toPhi;
+    };
+    for (const Case& c : {Case{2, 90, 0, 100, 0}, Case{3, 90, 350, 90, 10}}) {
+        Beam beam;
+        beam.loadOrderWeights({0, 3, 0, 0});  // order 1 passed with gain 1
+        beam.mbf.setTheta(c.fromTheta);
+        beam.mbf.setPhi(c.fromPhi);
+        ASSERT_EQ(beam.mbf.start(), vxOK);
+        beam.mbf.setTheta(c.toTheta);
+        beam.mbf.setPhi(c.toPhi);
+        const std::vector<float> out = beam.run(8 * kFrames, [&](int k, int) { return k == c.component ? 1.0f : 0.0f; });
+        const auto weight = [&](int theta, int phi) {
+            return c.component == 2 ? tables::kElevationTable[2][theta]
+                                    : tables::kElevationTable[3][theta] * tables::kAzimuthTable[1][phi];
+        };
+        for (int i = 0; i < 2000; ++i) {
+            const int step = i / 100, s = i % 100 + 1;
+            const int from = c.component == 2 ? 90 + step : (350 + step) % 360;
+            const int to = c.component == 2 ? from + 1 : (from + 1) % 360;
+            const bool moving = c.component == 2 ? step < 10 : step < 20;
+            const float a = c.component == 2 ? weight(moving ? from : 100, 0) : weight(90, moving ? from : 10);
+            const float b = c.component == 2 ? weight(moving ? to : 100, 0) : weight(90, moving ? to : 10);
+            const float expected = moving ? a + (b - a) * float(s) / 100.0f : a;
+            ASSERT_NEAR(out[i], expected, 2e-6f) << "component " << c.component << ", sample " << i;
+        }
+    }
+}
+
 // The largest step between samples, and the share of energy above 4 kHz
 // (Hann-windowed DFT), of a sine's output.
 struct Smoothness {

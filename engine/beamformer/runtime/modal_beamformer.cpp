@@ -105,60 +105,60 @@ void CMbf::setPhi(float degrees) {
     phiTarget_.store(p, std::memory_order_relaxed);
 }
 
-void CMbf::glideTheta(int target, int frames) {
-    Glide& g = theta_;
-    for (int i = 0; i < frames; ++i) {
+// One block of a glide over `rows` table rows. Runs of samples rather than
+// single samples: a held look fills each row with its column's value; a
+// one-degree step gives sample s (1..100) of the step start + s x increment,
+// the straight line between the two columns, one row at a time.
+template <class Column, class NextColumn>
+void CMbf::glide(Glide& g, int target, int rows, vxKernelArray<float>* weights, int frames, Column column,
+                 NextColumn nextColumn) {
+    for (int i = 0; i < frames;) {
         if (g.stepsLeft == 0) {
             if (g.current == target) {
-                for (int k = 0; k < kComponents; ++k) weights_[k][i] = tables::kElevationTable[k][g.current];
-                g.samples[i] = g.current;
-                continue;
+                for (int r = 0; r < rows; ++r) std::fill(weights[r].begin() + i, weights[r].begin() + frames, column(r, g.current));
+                std::fill(g.samples.begin() + i, g.samples.begin() + frames, g.current);
+                return;
             }
-            g.direction = target > g.current ? 1 : -1;
-            for (int k = 0; k < kComponents; ++k) {
-                g.start[k] = tables::kElevationTable[k][g.current];
-                g.increment[k] = (tables::kElevationTable[k][g.current + g.direction] - g.start[k]) * 0.01f;
-                g.sum[k] = 0.0f;
+            // A target changed during a step takes effect at the next one.
+            g.stepEnd = nextColumn(g.current, target);
+            for (int r = 0; r < rows; ++r) {
+                g.start[r] = column(r, g.current);
+                g.increment[r] = (column(r, g.stepEnd) - g.start[r]) * 0.01f;
             }
             g.stepsLeft = kStepLength;
         }
-        for (int k = 0; k < kComponents; ++k) {
-            g.sum[k] += g.increment[k];
-            weights_[k][i] = g.start[k] + g.sum[k];
+        const int run = std::min(g.stepsLeft, frames - i);
+        const int done = kStepLength - g.stepsLeft;
+        for (int r = 0; r < rows; ++r) {
+            float* w = weights[r].data() + i;
+            const float start = g.start[r], increment = g.increment[r];
+            for (int s = 0; s < run; ++s) w[s] = start + static_cast<float>(done + s + 1) * increment;
         }
-        if (--g.stepsLeft == 0) g.current += g.direction;
-        g.samples[i] = g.current;
+        std::fill(g.samples.begin() + i, g.samples.begin() + i + run, g.current);
+        g.stepsLeft -= run;
+        i += run;
+        if (g.stepsLeft == 0) {
+            g.current = g.stepEnd;
+            g.samples[i - 1] = g.current;
+        }
     }
 }
 
+void CMbf::glideTheta(int target, int frames) {
+    glide(
+        theta_, target, kComponents, weights_, frames, [](int r, int t) { return tables::kElevationTable[r][t]; },
+        [](int current, int goal) { return goal > current ? current + 1 : current - 1; });
+}
+
 void CMbf::glidePhi(int target, int frames) {
-    Glide& g = phi_;
-    const int rows = 2 * order_;
-    for (int i = 0; i < frames; ++i) {
-        if (g.stepsLeft == 0) {
-            if (g.current == target) {
-                for (int r = 0; r < rows; ++r) azimuthFactors_[r][i] = tables::kAzimuthTable[r][g.current];
-                g.samples[i] = g.current;
-                continue;
-            }
-            // The short way round; exactly 180 degrees goes upward.
-            g.direction = target > g.current ? 1 : -1;
-            if (std::abs(target - g.current) > 180) g.direction = -g.direction;
-            const int nextColumn = (g.current + g.direction + 360) % 360;
-            for (int r = 0; r < rows; ++r) {
-                g.start[r] = tables::kAzimuthTable[r][g.current];
-                g.increment[r] = (tables::kAzimuthTable[r][nextColumn] - g.start[r]) * 0.01f;
-                g.sum[r] = 0.0f;
-            }
-            g.stepsLeft = kStepLength;
-        }
-        for (int r = 0; r < rows; ++r) {
-            g.sum[r] += g.increment[r];
-            azimuthFactors_[r][i] = g.start[r] + g.sum[r];
-        }
-        if (--g.stepsLeft == 0) g.current = (g.current + g.direction + 360) % 360;
-        g.samples[i] = g.current;
-    }
+    // The short way round; exactly 180 degrees goes upward.
+    glide(
+        phi_, target, 2 * order_, azimuthFactors_, frames, [](int r, int p) { return tables::kAzimuthTable[r][p]; },
+        [](int current, int goal) {
+            int direction = goal > current ? 1 : -1;
+            if (std::abs(goal - current) > 180) direction = -direction;
+            return (current + direction + 360) % 360;
+        });
 }
 
 bool CMbf::steady(int thetaTarget, int phiTarget) const {

@@ -89,11 +89,10 @@ private:
     // the running one-degree step, and the interpolated weights per row.
     struct Glide {
         int current = 0;
-        int direction = 0;
+        int stepEnd = 0;  // the column the running step goes to
         int stepsLeft = 0;
         float start[kComponents] = {};
         float increment[kComponents] = {};
-        float sum[kComponents] = {};
         vxKernelArray<int> samples;  // the current whole degree at each sample
     };
 
@@ -101,6 +100,9 @@ private:
     void steadyOrderSums(float* const* components, int frames);
     void glideTheta(int target, int frames);
     void glidePhi(int target, int frames);
+    template <class Column, class NextColumn>
+    static void glide(Glide& g, int target, int rows, vxKernelArray<float>* weights, int frames, Column column,
+                      NextColumn nextColumn);
     void glidingOrderSums(float* const* components, int frames);
     void runBank(int b, float* out, int frames);
 

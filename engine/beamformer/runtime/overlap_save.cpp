@@ -50,23 +50,29 @@ void vxOverlapSave::analyse(const float* window, float* spectrum) {
     dspsFFTFwd_RToPerm_32f(window, spectrum, spec_, audioWork_.data());
 }
 
+namespace {
+// sum (+)= filter x signal over the (Re, Im) pairs of n bins; the pointers
+// never overlap, which lets the compiler run several bins per instruction.
+template <bool kFirst>
+void multiplyBins(const float* __restrict filter, const float* __restrict signal, float* __restrict sum, int n) {
+    for (int k = 0; k < 2 * n; k += 2) {
+        const float re = filter[k] * signal[k] - filter[k + 1] * signal[k + 1];
+        const float im = filter[k] * signal[k + 1] + filter[k + 1] * signal[k];
+        sum[k] = kFirst ? re : sum[k] + re;
+        sum[k + 1] = kFirst ? im : sum[k + 1] + im;
+    }
+}
+}  // namespace
+
 void vxOverlapSave::accumulate(const float* filter, const float* signal, float* sum, bool first) const {
     // Perm layout: bins 0 and N/2 real, then (Re, Im) of bins 1 .. N/2 - 1.
-    if (first) {
-        sum[0] = filter[0] * signal[0];
-        sum[1] = filter[1] * signal[1];
-        for (int k = 2; k < length_; k += 2) {
-            sum[k] = filter[k] * signal[k] - filter[k + 1] * signal[k + 1];
-            sum[k + 1] = filter[k] * signal[k + 1] + filter[k + 1] * signal[k];
-        }
-        return;
-    }
-    sum[0] += filter[0] * signal[0];
-    sum[1] += filter[1] * signal[1];
-    for (int k = 2; k < length_; k += 2) {
-        sum[k] += filter[k] * signal[k] - filter[k + 1] * signal[k + 1];
-        sum[k + 1] += filter[k] * signal[k + 1] + filter[k + 1] * signal[k];
-    }
+    const float dc = filter[0] * signal[0], nyquist = filter[1] * signal[1];
+    sum[0] = first ? dc : sum[0] + dc;
+    sum[1] = first ? nyquist : sum[1] + nyquist;
+    if (first)
+        multiplyBins<true>(filter + 2, signal + 2, sum + 2, length_ / 2 - 1);
+    else
+        multiplyBins<false>(filter + 2, signal + 2, sum + 2, length_ / 2 - 1);
 }
 
 void vxOverlapSave::synthesise(float* sum, float* out, int frames) {
