@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,17 @@ void writeFloatWave(const std::string& path, const std::vector<std::vector<float
         for (std::size_t c = 0; c < count; ++c)
             std::memcpy(&data[(f * count + c) * sizeof(float)], &channels[c][f], sizeof(float));
     writeRecording(path, static_cast<int>(count), rate, kFormatFloat, 4, data);
+}
+
+std::vector<std::vector<float>> writePlaneWaveFile(const std::string& path, const sim::Direction& source, double hz,
+                                                   float amplitude, double seconds, int rate)
+{
+    std::vector<float> tone(static_cast<std::size_t>(seconds * rate));
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = amplitude * static_cast<float>(std::sin(2.0 * std::numbers::pi * hz * double(i) / rate));
+    const auto capsules = sim::simulateCapsuleSignals(source, tone, 32.0, rate);
+    writeFloatWave(path, capsules, rate);
+    return capsules;
 }
 
 namespace {

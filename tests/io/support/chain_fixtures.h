@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "array_simulator.h"
 #include "chain/audio_graph.h"
 #include "channel_set.h"
 
@@ -30,6 +31,12 @@ std::vector<std::vector<int>> readWave24(const std::string& path);
 // What a 24-bit recording stores for a float sample: the recorder's own
 // scaling and rounding, done by the same kernels.
 std::vector<int> to24Bit(const std::vector<float>& samples);
+
+// What the 32 capsules pick up from a plane wave carrying a sine of
+// `amplitude` at `hz` from `source`, `seconds` long, written to `path` as a
+// 32-bit float WAV file. Returns the capsule signals as written.
+std::vector<std::vector<float>> writePlaneWaveFile(const std::string& path, const sim::Direction& source, double hz,
+                                                   float amplitude, double seconds, int rate);
 
 // Peak magnitude of samples [from, end).
 float peakFrom(const std::vector<float>& samples, std::size_t from);
