@@ -1,5 +1,6 @@
 #include "fir_design.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
@@ -43,6 +44,59 @@ LeastSquaresFir::LeastSquaresFir(int length, const std::function<double(double)>
     for (int r = 0; r < length; ++r)
         for (int c = 0; c < length; ++c) normal(r, c) = row[std::abs(r - c)] + (r == c ? ridge : 0.0);
     normalFactor_ = choleskyFactor(normal);
+}
+
+std::vector<std::vector<double>> LeastSquaresFir::fitJointly(
+    const std::vector<std::vector<std::complex<double>>>& targets,
+    const std::vector<std::vector<std::complex<double>>>& paths, const std::vector<std::complex<double>>& sumTarget,
+    const std::vector<double>& sumWeight) const
+{
+    const int filters = static_cast<int>(targets.size());
+    const int size = filters * length_;
+    // Filters j and k are coupled by c_jk(t - u) = Re sum_f q_jk e^{i w (t - u)}
+    // with q_jk = sumWeight conj(p_j) p_k, plus the fitter's weight when j = k.
+    Matrix<double> normal(size, size);
+    Matrix<double> b(size, 1);
+    std::vector<std::complex<double>> coupling(2 * length_ - 1);
+    for (int j = 0; j < filters; ++j) {
+        for (int k = j; k < filters; ++k) {
+            std::fill(coupling.begin(), coupling.end(), 0.0);
+            for (std::size_t i = 0; i < gridHz_.size(); ++i) {
+                std::complex<double> q = sumWeight[i] * std::conj(paths[j][i]) * paths[k][i];
+                if (j == k) q += gridWeight_[i];
+                if (q == 0.0) continue;
+                const double w = 2.0 * kPi * gridHz_[i] / sampleRate_;
+                const std::complex<double> step = std::polar(1.0, w);
+                std::complex<double> rot = std::polar(1.0, -w * (length_ - 1));
+                for (std::complex<double>& c : coupling) {
+                    c += q * rot;
+                    rot *= step;
+                }
+            }
+            for (int t = 0; t < length_; ++t)
+                for (int u = 0; u < length_; ++u) {
+                    double v = coupling[t - u + length_ - 1].real();
+                    if (j == k && t == u) v *= 1.0 + 1e-9;  // a ridge, as in the single fit
+                    normal(j * length_ + t, k * length_ + u) = v;
+                    normal(k * length_ + u, j * length_ + t) = v;
+                }
+        }
+        for (std::size_t i = 0; i < gridHz_.size(); ++i) {
+            const std::complex<double> d = gridWeight_[i] * targets[j][i] +
+                                           sumWeight[i] * std::conj(paths[j][i]) * sumTarget[i];
+            const std::complex<double> step = std::polar(1.0, 2.0 * kPi * gridHz_[i] / sampleRate_);
+            std::complex<double> rot = 1.0;
+            for (int t = 0; t < length_; ++t) {
+                b(j * length_ + t, 0) += (d * rot).real();
+                rot *= step;
+            }
+        }
+    }
+    const Matrix<double> x = choleskySolve(normal, b);
+    std::vector<std::vector<double>> taps(filters, std::vector<double>(length_));
+    for (int j = 0; j < filters; ++j)
+        for (int t = 0; t < length_; ++t) taps[j][t] = x(j * length_ + t, 0);
+    return taps;
 }
 
 std::vector<double> LeastSquaresFir::fit(const std::function<std::complex<double>(double)>& target) const

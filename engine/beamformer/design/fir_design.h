@@ -26,6 +26,15 @@ public:
     std::vector<double> fit(const std::function<std::complex<double>(double)>& target) const;
     // The same with the target given at every point of gridHz().
     std::vector<double> fit(const std::vector<std::complex<double>>& targetOnGrid) const;
+    // Several filters fitted at once: filter j to targets[j] as fit() does,
+    // and, weighted by sumWeight, the sum of the filters each through its
+    // path (paths[j]) to sumTarget; all given at every point of gridHz().
+    // What the filters cannot each reach exactly they then share out so
+    // that their sum holds.
+    std::vector<std::vector<double>> fitJointly(const std::vector<std::vector<std::complex<double>>>& targets,
+                                                const std::vector<std::vector<std::complex<double>>>& paths,
+                                                const std::vector<std::complex<double>>& sumTarget,
+                                                const std::vector<double>& sumWeight) const;
     const std::vector<double>& gridHz() const { return gridHz_; }
 
 private:

@@ -267,6 +267,22 @@ const LeastSquaresFir& modalFitter()
     return fitter;
 }
 
+// Weight of the low band's sum in the reference direction, relative to the
+// order-0 path: where its latency is held, faded out towards the crossover.
+// Below about 400 Hz the higher orders' filters turn where the
+// white-noise-gain limit starts to bind; holding their sum there too would
+// cost the beam up to 2 dB of its white-noise gain, so the weight fades in
+// only above that.
+double referenceFitWeight(double hz)
+{
+    constexpr double kWeight = 1.0;
+    constexpr double kFadeInFrom = 300.0, kFullFrom = 480.0, kFullTo = 2600.0, kNoneFrom = 3600.0;
+    if (hz <= kFadeInFrom || hz >= kNoneFrom) return 0.0;
+    if (hz < kFullFrom) return kWeight * (0.5 - 0.5 * std::cos(kPi * (hz - kFadeInFrom) / (kFullFrom - kFadeInFrom)));
+    if (hz > kFullTo) return kWeight * (0.5 + 0.5 * std::cos(kPi * (hz - kFullTo) / (kNoneFrom - kFullTo)));
+    return kWeight;
+}
+
 // The share of the HF path (delayed by the modal latency, as the chain does)
 // that the crossover's high-pass lets into the low band's range, relative to
 // the low band: the modal filters make up for
@@ -330,7 +346,12 @@ ModalFilters designModalFilters(const PatternSpec& spec, int variant)
     const double wngDb = spec.variantValues[variant];
     const CrossoverPair crossover = designCrossover(spec.crossoverLength);
     const auto& grid = modalFitter().gridHz();
+    const RadialModel& model = RadialModel::instance();
+    const double x = std::cos(reference * kPi / 180.0);
     std::array<std::vector<std::complex<double>>, kMaxOrder + 1> targets;
+    std::array<std::vector<std::complex<double>>, kMaxOrder + 1> paths;
+    std::vector<std::complex<double>> referenceTarget;
+    std::vector<double> referenceWeight;
     bool used[kMaxOrder + 1] = {};
     for (double hz : grid) {
         std::array<std::complex<double>, kMaxOrder + 1> e{};
@@ -339,16 +360,37 @@ ModalFilters designModalFilters(const PatternSpec& spec, int variant)
             e = leakCompensated(spec, d, highPassLeak(spec, crossover, hz), hz);
         }
         const std::complex<double> common = hz > 0.0 ? lowBandShape(spec, hz) : 0.0;
+        std::complex<double> wanted = 0.0;
         for (int n = 0; n <= kMaxOrder; ++n) {
-            const std::complex<double> r = RadialModel::instance().radialResponse(n, hz);
+            const std::complex<double> r = model.radialResponse(n, hz);
             targets[n].push_back(std::abs(r) > 0.0 ? common * e[n] / r : 0.0);
+            paths[n].push_back(r * legendre(n, x));
+            wanted += common * e[n] * legendre(n, x);
             used[n] = used[n] || e[n] != 0.0;
         }
+        referenceTarget.push_back(wanted);
+        const double order0 = std::norm(model.radialResponse(0, hz));
+        referenceWeight.push_back(order0 > 0.0 ? referenceFitWeight(hz) / order0 : 0.0);
     }
+    // The orders are fitted together: each to its own target, and their sum
+    // in the reference direction to the low band's one shape there. Alone,
+    // each order's 251 taps ring a little where its target turns (where the
+    // white-noise-gain limit starts to bind) and in the reference direction
+    // the orders' ripples add up to a sample of group delay; together they
+    // share out what none can reach so that the sum holds the latency.
+    std::vector<int> orders;
+    std::vector<std::vector<std::complex<double>>> ownTargets, ownPaths;
+    for (int n = 0; n <= kMaxOrder; ++n)
+        if (used[n]) {
+            orders.push_back(n);
+            ownTargets.push_back(targets[n]);
+            ownPaths.push_back(paths[n]);
+        }
+    const auto fitted = modalFitter().fitJointly(ownTargets, ownPaths, referenceTarget, referenceWeight);
     // Orders the pattern does not use still get a (silent) filter: every
     // record carries 251 taps for every order.
-    for (int n = 0; n <= kMaxOrder; ++n)
-        filters.taps[n] = used[n] ? modalFitter().fit(targets[n]) : std::vector<double>(kModalLength, 0.0);
+    for (int n = 0; n <= kMaxOrder; ++n) filters.taps[n] = std::vector<double>(kModalLength, 0.0);
+    for (std::size_t j = 0; j < orders.size(); ++j) filters.taps[orders[j]] = fitted[j];
     return filters;
 }
 

@@ -14,7 +14,10 @@
 // frequency, the order-0 path of the decomposition delayed by the modal
 // latency (its FIRs centre at tap 125), so that beams of different patterns
 // share one latency and do not comb-filter when mixed; towards the crossover
-// its phase turns to the HF path's, so that the bands add without a notch. Up to just below the crossover the filters also
+// its phase turns to the HF path's, so that the bands add without a notch.
+// The four orders' filters are fitted together, so that what each order's
+// 251 taps cannot reach does not add up to a latency of its own in the
+// reference direction. Up to just below the crossover the filters also
 // make up for the share of the HF path that the crossover's high-pass lets
 // through, which would otherwise widen the beam there.
 #pragma once
