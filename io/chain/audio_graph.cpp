@@ -9,10 +9,6 @@ namespace orvelan::io {
 
 namespace {
 
-// Until the beamformer block joins the chain, block 4 hands the first
-// capsules on unchanged (the framework's own process).
-class CCapsuleCopy final : public vxAudioClass {};
-
 // Monitor selection: the source in the high half, the channel in the low.
 std::uint32_t packSelection(int source, int channel)
 {
@@ -42,10 +38,9 @@ bool rateAccepted(float rate)
 }  // namespace
 
 CAudioGraph::CAudioGraph()
-    : beamformer_(std::make_unique<CCapsuleCopy>()),
-      monitorSelection_(packSelection(kMonitorMainOutput, 0))
+    : monitorSelection_(packSelection(kMonitorMainOutput, 0))
 {
-    blocks_ = {&fileReader_, &inputVolume_,    &inputRecorder_, &inputMeter_,     beamformer_.get(),
+    blocks_ = {&fileReader_, &inputVolume_,    &inputRecorder_, &inputMeter_,     &beamformer_,
                &outputVolume_, &highpass_, &outputMeter_, &outputRecorder_, &monitorVolume_};
 }
 
@@ -73,7 +68,14 @@ vxResult CAudioGraph::setup(vxAudioInterface in, vxAudioInterface out)
     if (configured != vxOK) return configured;
 
     applyUnityGains();
+    enableBeams();
     return resetHighpass();
+}
+
+// Beams beyond the count in use are switched off: they cost nothing.
+void CAudioGraph::enableBeams()
+{
+    for (int b = 0; b < numOutputs_; ++b) beamformer_.setBeamEnabled(b, b < numBeams_);
 }
 
 vxAudioInterface CAudioGraph::blockFormat(int block, bool output) const
@@ -190,7 +192,8 @@ vxResult CAudioGraph::setNumBeams(int beams)
 {
     if (isRunning()) return vxErrRunning;
     numBeams_ = std::clamp(beams, 0, numOutputs_);
-    beamformer_->reset();
+    beamformer_.reset();
+    enableBeams();
     vxAudioInterface in = outputFormat();
     in.setChannels(numBeams_);
     vxAudioInterface none = outputFormat();

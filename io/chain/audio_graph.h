@@ -24,6 +24,7 @@
 #include <memory>
 
 #include "wavefile/audio_file.h"
+#include "beamformer/runtime/beamformer_block.h"
 #include "blocks/filter_stage_bq.h"
 #include "blocks/max_value.h"
 #include "blocks/volume_control.h"
@@ -129,6 +130,7 @@ public:
     CAudioFile& fileReader() { return fileReader_; }
     CVolumeControl& inputVolume() { return inputVolume_; }
     CAudioFile& inputRecorder() { return inputRecorder_; }
+    CRo32& beamformer() { return beamformer_; }
     CMaxValue& inputMeter() { return inputMeter_; }
     CVolumeControl& outputVolume() { return outputVolume_; }
     CFilterStageBq& highpass() { return highpass_; }
@@ -150,6 +152,7 @@ private:
     void routeInput();
     void routeOutput();
     void applyUnityGains();
+    void enableBeams();
     vxResult resetHighpass();
 
     // Block k on the given inputs, into its own output buffer.
@@ -163,7 +166,7 @@ private:
     CVolumeControl inputVolume_;
     CAudioFile inputRecorder_;
     CMaxValue inputMeter_;
-    std::unique_ptr<vxAudioClass> beamformer_;
+    CRo32 beamformer_;
     CVolumeControl outputVolume_;
     CFilterStageBq highpass_;
     CMaxValue outputMeter_;

@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "asio/asio_host.h"
+#include "beam_response.h"
+#include "beamformer/tables/beamformer_tables.h"
 #include "audio/virtual_device.h"
 #include "chain_fixtures.h"
 #include "wave_fixtures.h"
@@ -163,6 +167,61 @@ TEST_F(ChainOnDevice, RecordingsDuringPlaybackReadBackBitExact)
             }
         }
         asioExitEngine();
+    }
+}
+
+
+int patternIndex(const char* name)
+{
+    for (int p = 0; p < beamformer::tables::kPatternCount; ++p)
+        if (std::strcmp(beamformer::tables::kPatterns[p].name, name) == 0) return p;
+    return -1;
+}
+
+// Beams formed by the chain from a file of a simulated plane wave: each
+// beam's steady level is the level the rigid-sphere model of the array and
+// the beam's own filters predict for that source.
+TEST_F(ChainOnDevice, BeamLevelsOfAPlaneWaveMatchTheSimulatedArray)
+{
+    const sim::Direction source{60.0, 30.0};
+    const sim::Direction away{120.0, 210.0};
+    const double hz = 1000.0;
+    const float amplitude = 0.5f;
+    const std::string wave = dir.path("wave.wav");
+    writePlaneWaveFile(wave, {source.theta, source.phi}, hz, amplitude, 0.6, kRate);
+    open({});
+    struct BeamChoice {
+        const char* pattern;
+        int variant;
+        sim::Direction look;
+    };
+    const BeamChoice beams[kDeviceOutputs] = {
+        {"omni", 0, {90.0, 0.0}}, {"card1", 0, source}, {"hyper3", 2, source}, {"card1", 0, away}};
+    ASSERT_EQ(graph.setNumBeams(kDeviceOutputs), vxOK);
+    for (int b = 0; b < kDeviceOutputs; ++b) {
+        CRo32& beamformer = graph.beamformer();
+        ASSERT_EQ(beamformer.setPattern(b, patternIndex(beams[b].pattern)), 0);
+        ASSERT_EQ(beamformer.setPatternParameter(b, beams[b].variant), 0);
+        ASSERT_EQ(beamformer.setTheta(b, float(beams[b].look.theta)), 0);
+        ASSERT_EQ(beamformer.setPhi(b, float(beams[b].look.phi)), 0);
+    }
+    ASSERT_EQ(graph.openInputFile(wave.c_str()), 0);
+    ASSERT_EQ(graph.fileReader().startStreaming(false), 0);
+    const int blocks = int(0.55 * kRate) / kChainFrames;
+    stream(blocks);
+    graph.fileReader().stopStreaming();
+
+    // Past the glide from the default look, the pattern fades and the
+    // beamformer's latency.
+    const std::size_t settled = std::size_t(0.35 * kRate);
+    for (int b = 0; b < kDeviceOutputs; ++b) {
+        const double expected = amplitude * std::abs(orvelan::testing::beamResponse(
+                                                patternIndex(beams[b].pattern), beams[b].variant,
+                                                orvelan::testing::Direction{beams[b].look.theta, beams[b].look.phi},
+                                                orvelan::testing::Direction{source.theta, source.phi}, hz));
+        const double level = peakFrom(captured(b), settled);
+        EXPECT_NEAR(20.0 * std::log10(level / expected), 0.0, 0.1)
+            << beams[b].pattern << " beam " << b << ": " << level << " against " << expected;
     }
 }
 

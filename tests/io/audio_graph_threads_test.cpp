@@ -36,14 +36,23 @@ void changeControls(CAudioGraph& g, int i)
     const int outputs[] = {i % 4, (i + 1) % 4};
     g.setMonitorOutputs(outputs, i % 3);
     g.setMonitorEnabled(i % 2 == 0);
+    g.beamformer().setTheta(i % 4, float((i * 7) % 181));
+    g.beamformer().setPhi(i % 4, float((i * 13) % 360));
+    g.beamformer().setPattern(i % 4, i % 12);
     float peaks[32], levels[32];
     g.inputMeter().readLevels(peaks, levels, 32);
     g.outputMeter().readLevels(peaks, levels, 18);
 }
 
-// Back to unity gains, the high-pass off and the monitor off.
+// Back to unity gains, the high-pass off, the monitor off and every beam
+// an omni looking the default way.
 void restoreControls(CAudioGraph& g)
 {
+    for (int b = 0; b < 4; ++b) {
+        g.beamformer().setTheta(b, 90.0f);
+        g.beamformer().setPhi(b, 0.0f);
+        g.beamformer().setPattern(b, 0);
+    }
     const std::vector<float> ones(32, 1.0f);
     g.setInputGains(ones.data(), 32);
     g.outputVolume().setMasterVolume(1.0f);
@@ -88,11 +97,22 @@ TEST(AudioGraphThreads, ControlsChangeWhileCyclesRunAndRecord)
     EXPECT_GE(cycles.load(), settled);
     EXPECT_EQ(failures.load(), 0);
 
-    // Once the controls rest, the beams are the capsules again.
-    ChannelSet in(32, kChainFrames, 0.25f), out(4, kChainFrames);
-    for (int b = 0; b < 4; ++b) ASSERT_EQ(g.process(in.pointers(), out.pointers(), kChainFrames), vxOK);
+    // Once the controls rest and every fade has ended (a fade lasts 250 ms,
+    // 47 blocks), the beams settle to
+    // what a chain that never saw a change gives.
+    constexpr int kSettleBlocks = 200;
+    CAudioGraph calm;
+    ASSERT_EQ(calm.setup(chainFormat(32), chainFormat(4)), vxOK);
+    ASSERT_EQ(calm.setInputSource(CAudioGraph::kLiveInput), vxOK);
+    ASSERT_EQ(calm.setNumBeams(4), vxOK);
+    restoreControls(calm);
+    ChannelSet in(32, kChainFrames, 0.25f), out(4, kChainFrames), calmOut(4, kChainFrames);
+    for (int b = 0; b < kSettleBlocks; ++b) {
+        ASSERT_EQ(g.process(in.pointers(), out.pointers(), kChainFrames), vxOK);
+        ASSERT_EQ(calm.process(in.pointers(), calmOut.pointers(), kChainFrames), vxOK);
+    }
     for (int c = 0; c < 4; ++c)
-        for (float v : out[c]) ASSERT_NEAR(v, 0.25f, 1e-6f) << "beam " << c;
+        for (int i = 0; i < kChainFrames; ++i) ASSERT_NEAR(out[c][i], calmOut[c][i], 1e-5f) << "beam " << c;
 
     ASSERT_EQ(g.stop(), vxOK);
     g.inputRecorder().stopStreaming();
@@ -102,7 +122,7 @@ TEST(AudioGraphThreads, ControlsChangeWhileCyclesRunAndRecord)
     const auto capsules = readWaveFloats(dir.path("capsules.wav"));
     ASSERT_EQ(capsules.size(), 32u);
     EXPECT_EQ(std::int64_t(capsules[0].size()),
-              std::int64_t(cycles.load() + 4 - std::int64_t(g.inputRecorder().droppedBlocks())) * kChainFrames);
+              std::int64_t(cycles.load() + kSettleBlocks - std::int64_t(g.inputRecorder().droppedBlocks())) * kChainFrames);
 }
 
 // The chain as the host's processor: the device's clock thread runs the
