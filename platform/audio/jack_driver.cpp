@@ -3,6 +3,7 @@
 #include <jack/jack.h>
 
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -73,7 +74,10 @@ JackAudioDriver::~JackAudioDriver() {
 bool JackAudioDriver::serverRunning(const std::string& server) {
   jack_set_error_function(quiet);
   jack_status_t status;
-  jack_client_t* probe = openClient("orvelan_probe", server, &status);
+  // JACK names a client's notification socket after the client alone, not
+  // its server: probes from two processes at once must not share a name.
+  const std::string name = "orvelan_probe_" + std::to_string(getpid());
+  jack_client_t* probe = openClient(name, server, &status);
   if (!probe) return false;
   jack_client_close(probe);
   return true;

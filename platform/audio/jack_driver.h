@@ -25,6 +25,8 @@ namespace orvelan::audio {
 
 struct JackDriverConfig {
   std::string server;                // empty: the default server ($JACK_DEFAULT_SERVER or "default")
+  // JACK keys a client's notification socket on this name alone, whatever
+  // the server: two processes on one machine need different names.
   std::string clientName = "orvelan";
   int inputs = 32;                   // ports "in_1" ...
   int outputs = 24;                  // ports "out_1" ...

@@ -26,7 +26,7 @@ using audio::testing::waitUntil;
 
 constexpr int kPeriod = 256;
 constexpr int kFrames = 40 * kPeriod;
-std::string gServerName;
+std::string gServerName, gClientName;
 
 // Sends a known signal on output 0 and records what input 0 brings back.
 class LoopProbe final : public vxAudioClass {
@@ -55,9 +55,11 @@ class HostOnJack : public ::testing::Test {
     server = std::make_unique<JackServer>(48000, kPeriod);
     if (!server->started()) GTEST_SKIP() << "jackd --no-realtime -d dummy could not be started here";
     gServerName = server->name();
+    gClientName = server->clientName();
     asioUseCatalog(audio::catalogOf({"JACK"}, [](const audio::CatalogEntry&) -> std::unique_ptr<audio::AudioDriver> {
       audio::JackDriverConfig config;
       config.server = gServerName;
+      config.clientName = gClientName;
       return std::make_unique<audio::JackAudioDriver>(config);
     }));
     asioInitEngine();

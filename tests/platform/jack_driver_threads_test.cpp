@@ -34,6 +34,7 @@ class JackDriverTest : public ::testing::Test {
     if (!server->started()) GTEST_SKIP() << "jackd --no-realtime -d dummy could not be started here";
     JackDriverConfig config;
     config.server = server->name();
+    config.clientName = server->clientName();
     driver = std::make_unique<JackAudioDriver>(config);
     ASSERT_TRUE(driver->init(nullptr));
   }

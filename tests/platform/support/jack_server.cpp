@@ -39,16 +39,22 @@ int claimName(const std::string& name) {
 }  // namespace
 
 JackServer::JackServer(int rate, int period) {
-  for (int n = 0; n < kServerNames && !started_; ++n) {
-    const std::string name = "orvelan_test_" + std::to_string(n);
-    nameLock_ = claimName(name);
-    if (nameLock_ < 0) continue;
-    // A server left running by a test that died keeps its name busy.
-    if (!JackAudioDriver::serverRunning(name)) {
-      name_ = name;
-      start(rate, period);
+  // More tests may run side by side than there are names: wait for one to
+  // come free rather than skip, unless jackd cannot be run at all.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!started_ && !cannotRun_ && std::chrono::steady_clock::now() < deadline) {
+    for (int n = 0; n < kServerNames && !started_ && !cannotRun_; ++n) {
+      const std::string name = "orvelan_test_" + std::to_string(n);
+      nameLock_ = claimName(name);
+      if (nameLock_ < 0) continue;
+      // A server left running by a test that died keeps its name busy.
+      if (!JackAudioDriver::serverRunning(name)) {
+        name_ = name;
+        start(rate, period);
+      }
+      if (!started_) releaseName();
     }
-    if (!started_) releaseName();
+    if (!started_) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
 }
 
@@ -70,6 +76,7 @@ void JackServer::start(int rate, int period) {
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     pid_ = -1;
+    cannotRun_ = true;
     return;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

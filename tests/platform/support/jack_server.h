@@ -1,7 +1,7 @@
 // Starts a private JACK server for a test ("jackd --no-realtime -d dummy"
 // under a server name of its own, so no other server on the machine is
 // touched) and stops it again. started() is false when jackd is missing or
-// did not come up; tests then skip.
+// did not come up within a minute; tests then skip.
 #pragma once
 
 #include <sys/types.h>
@@ -24,6 +24,10 @@ class JackServer {
 
   bool started() const { return started_; }
   const std::string& name() const { return name_; }
+  // A client name of this server's own: JACK keys a client's socket on its
+  // name alone, so tests running side by side on other servers must not
+  // open clients of the same name.
+  std::string clientName() const { return name_ + "_client"; }
   // Ends the server at once (SIGKILL), as a crash would.
   void kill();
 
@@ -35,6 +39,7 @@ class JackServer {
   int nameLock_ = -1;
   pid_t pid_ = -1;
   bool started_ = false;
+  bool cannotRun_ = false;  // jackd is missing
 };
 
 }  // namespace orvelan::audio::testing
