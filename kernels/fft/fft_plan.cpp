@@ -32,10 +32,10 @@ constexpr StepTable kSse2GroupOrders = stepTable(16, {9, 10, 10, 13, 13, 13, 14}
 // by radix-2 stages) instead of a split.
 constexpr StepTable kGenericSplitOrders = stepTable(13, {5, 6, 7, 8, 8, 8, 10, 10, 10, 10, 8, 8, 10});
 
-constexpr FftVariantPlan kGenericPlan{FftLayout::generic, 5, 10, 31, kGenericSplitOrders.data(), nullptr};
-constexpr FftVariantPlan kSse2Plan{FftLayout::sse2, 4, 15, 17, kSse2SplitOrders.data(), kSse2GroupOrders.data()};
-constexpr FftVariantPlan kSse3Plan{FftLayout::sse, 4, 16, 18, kSseSplitOrders.data(), kSseGroupOrders.data()};
-constexpr FftVariantPlan kSsse3Plan{FftLayout::sse, 4, 17, 19, kSseSplitOrders.data(), kSseGroupOrders.data()};
+constexpr FftVariantPlan kGenericPlan{FftLayout::generic, 5, 10, 31, 0, kGenericSplitOrders.data(), nullptr};
+constexpr FftVariantPlan kSse2Plan{FftLayout::sse2, 4, 15, 17, 18, kSse2SplitOrders.data(), kSse2GroupOrders.data()};
+constexpr FftVariantPlan kSse3Plan{FftLayout::sse, 4, 16, 18, 0, kSseSplitOrders.data(), kSseGroupOrders.data()};
+constexpr FftVariantPlan kSsse3Plan{FftLayout::sse, 4, 17, 19, 20, kSseSplitOrders.data(), kSseGroupOrders.data()};
 
 constexpr std::int64_t round32(std::int64_t x) { return (x + 31) & ~std::int64_t{31}; }
 constexpr std::int64_t pow2(int k) { return std::int64_t{1} << k; }

@@ -1,7 +1,9 @@
 // The vector variants' FFT engines piece by piece: the cache-blocked stage
 // order gives the unblocked bits, the bit reversals (scatter, gather, in
-// place, tiled) are the permutation and their own inverse, and the cross
-// passes of the recursive rung are twiddled DFTs down the columns.
+// place, in-tile from the pair list, tiled) are the permutation and their own
+// inverse, the tile gather and scatter are strided copies (interleaving on
+// request), and the cross passes of the recursive rung are twiddled DFTs
+// down the columns.
 #include <complex>
 #include <cstdint>
 #include <cstring>
@@ -27,6 +29,9 @@ using BitReverseCopy = void (*)(const float*, float*, std::int64_t, const std::i
 using BitReverseInPlace = void (*)(float*, std::int64_t, const std::int32_t*);
 using RecursiveBitReverse = void (*)(const DspsFFTSpec_R_32f*, const float*, float*, int, float*);
 using CrossPass = void (*)(float*, std::int64_t, std::int64_t, const float*);
+using GatherTile = void (*)(const float*, float*, std::int64_t, std::int64_t, std::int64_t);
+using ScatterTile = void (*)(float*, const float*, std::int64_t, std::int64_t, std::int64_t, int);
+using TileBitReverse = void (*)(float*, std::int64_t, const std::int32_t*);
 
 // One SSE level's engine pieces.
 struct Engines {
@@ -35,12 +40,16 @@ struct Engines {
     BitReverseInPlace inPlace;
     RecursiveBitReverse recursiveBitReverse;
     CrossPass crossRadix4, crossRadix2;
+    GatherTile gatherTile;
+    ScatterTile scatterTile;
+    TileBitReverse tileBitReverse;
 };
 
 #define ORVELAN_ENGINES(ns)                                                                                  \
     Engines {                                                                                                \
         ns::fftInCacheForwardBlocked, ns::fftBitReverseScatter, ns::fftBitReverseGather,                     \
-            ns::fftBitReverseInPlace, ns::fftRecursiveBitReverse, ns::fftCrossRadix4, ns::fftCrossRadix2 \
+            ns::fftBitReverseInPlace, ns::fftRecursiveBitReverse, ns::fftCrossRadix4, ns::fftCrossRadix2, \
+            ns::fftGatherTile, ns::fftScatterTile, ns::fftTileBitReverse                                  \
     }
 
 Engines enginesOf(int variant) {
@@ -129,11 +138,80 @@ TEST_P(FftEngines, IndexBitReversalsArePermutationAndInvolution) {
     }
 }
 
+// The in-tile reversal from a pairs-form list, at the tile's 12 bits and at
+// smaller orders, on data 16-, 8- and 4-byte aligned: the bit reversal, and
+// twice is no change.
+TEST_P(FftEngines, TileBitReversalFromThePairListIsPermutationAndInvolution) {
+    for (const int m : {2, 3, 4, 7, 12}) {
+        const std::int64_t n = std::int64_t{1} << m;
+        std::vector<std::int32_t> list(std::size_t(n / 4 + 16));
+        fftBitReverseTable(m, list.data());
+        const std::vector<std::uint32_t> source = markedValues(n);
+        const std::vector<std::uint32_t> want = reversedCopy(source, m);
+        for (const std::size_t offset : {0, 2, 1}) {
+            SCOPED_TRACE(testing::Message() << "m " << m << ", " << 4 * offset << " bytes past a 16-byte boundary");
+            Floats buffer(source.size() + 4);
+            float* const data = buffer.get() + offset;
+            std::memcpy(data, source.data(), sizeof(float) * source.size());
+            engines.tileBitReverse(data, n, list.data());
+            EXPECT_EQ(std::memcmp(data, want.data(), sizeof(float) * want.size()), 0) << "not the bit reversal";
+            engines.tileBitReverse(data, n, list.data());
+            EXPECT_EQ(std::memcmp(data, source.data(), sizeof(float) * source.size()), 0) << "twice";
+        }
+    }
+}
+
+// Gather and scatter against plain loops over a table of geometries (the
+// smallest run, tiles, cross-stage groups), the vector at unaligned
+// addresses: the gather moves rows into the block one after the other, the
+// scatter back unchanged, or with interleaving each run of four quad-split
+// values as (re, im) pairs; nothing outside the rows is written.
+TEST_P(FftEngines, TileGatherAndScatterAreTheStridedCopies) {
+    struct Geometry {
+        std::int64_t rowStride, rows, cols;
+    };
+    for (const Geometry geometry : {Geometry{8, 1, 8}, Geometry{72, 3, 8}, Geometry{1024, 64, 64}, Geometry{160, 16, 32}}) {
+        const auto [rowStride, rows, cols] = geometry;
+        const std::size_t vectorFloats = std::size_t(2 * rowStride * rows);
+        const std::vector<std::uint32_t> vector = markedValues(rowStride * rows);
+        for (const std::size_t offset : {0, 1, 2, 3}) {
+            SCOPED_TRACE(testing::Message() << "stride " << rowStride << ", " << rows << " x " << cols << ", offset "
+                                            << offset);
+            Floats base(vectorFloats + 4);
+            std::memcpy(base.get() + offset, vector.data(), sizeof(float) * vectorFloats);
+            Floats block(std::size_t(2 * rows * cols));
+            engines.gatherTile(base.get() + offset, block.get(), rowStride, rows, cols);
+            std::vector<std::uint32_t> want(std::size_t(2 * rows * cols));
+            for (std::int64_t r = 0; r < rows; ++r)
+                for (std::int64_t f = 0; f < 2 * cols; ++f) want[std::size_t(r * 2 * cols + f)] = vector[std::size_t(2 * r * rowStride + f)];
+            ASSERT_EQ(std::memcmp(block.get(), want.data(), sizeof(float) * want.size()), 0) << "gather";
+
+            const std::vector<std::uint32_t> blockBits = markedValues(rows * cols + 7);
+            std::memcpy(block.get(), blockBits.data() + 14, sizeof(float) * want.size());
+            for (const int interleave : {0, 1, 2}) {
+                std::vector<std::uint32_t> out(vector.size() + 4, 0xDEADBEEFu), expected = out;
+                for (std::int64_t r = 0; r < rows; ++r)
+                    for (std::int64_t f = 0; f < 2 * cols; ++f) {
+                        // Float f of a row: quad-split run f/8, value (f%8)/2, real or imaginary part.
+                        const std::int64_t from = interleave == 1 ? f / 8 * 8 + (f % 2) * 4 + f % 8 / 2 : f;
+                        expected[std::size_t(offset + 2 * r * rowStride + f)] = blockBits[std::size_t(14 + r * 2 * cols + from)];
+                    }
+                engines.scatterTile(reinterpret_cast<float*>(out.data()) + offset, block.get(), rowStride, rows, cols,
+                                    interleave);
+                EXPECT_EQ(out, expected) << "scatter, interleave " << interleave;
+            }
+        }
+    }
+}
+
 // The recursive rung's whole-vector reversal at the last order with the index
-// table and the first with tiles: out of place the permutation (the source
-// untouched), in place its own inverse.
+// table, the first with tiles and, where the plan reverses out of place tile
+// by tile from the source, the first order that copies first: out of place
+// the permutation (the source untouched), in place its own inverse.
 TEST_P(FftEngines, RecursiveRungBitReversalIsPermutationAndInvolution) {
-    for (const int m : {plan.tiledFromM - 1, plan.tiledFromM}) {
+    std::vector<int> orders = {plan.tiledFromM - 1, plan.tiledFromM};
+    if (plan.tiledGatherUpToM > 0) orders.push_back(plan.tiledGatherUpToM + 1);
+    for (const int m : orders) {
         SCOPED_TRACE(testing::Message() << "m " << m);
         const std::int64_t n = std::int64_t{1} << m;
         FftRecord record(GetParam(), m + 1, dspFftNoDiv);

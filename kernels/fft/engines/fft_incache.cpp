@@ -2,7 +2,6 @@
 // recursive rung (see fft/fft_core.h), compiled once per SSE level.
 #include <immintrin.h>
 
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>

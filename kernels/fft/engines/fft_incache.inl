@@ -364,26 +364,68 @@ void transform(const float* src, float* dst, std::int64_t n, const float* twiddl
 // One complex value, moved as its 8 bytes.
 using Element = std::uint64_t;
 
-constexpr std::array<std::uint8_t, 64> kReverse6 = [] {
-    std::array<std::uint8_t, 64> r{};
-    for (int i = 0; i < 64; ++i)
-        for (int b = 0; b < 6; ++b)
-            if (i & (1 << b)) r[i] = static_cast<std::uint8_t>(r[i] | (32 >> b));
-    return r;
-}();
+// Blocks of the work area: rows x cols values (cols a multiple of 8) that
+// lie rowStride values apart in the vector, one row after the other in the
+// 16-byte-aligned block. Raw floats move, so quad-split data stay
+// quad-split; the vector side may have any alignment.
+void gatherTile(const float* base, float* block, std::int64_t rowStride, std::int64_t rows, std::int64_t cols) {
+    for (std::int64_t row = 0; row < rows; ++row) {
+        const float* in = base + 2 * row * rowStride;
+        float* const out = block + 2 * row * cols;
+        for (std::int64_t f = 0; f < 2 * cols; f += 16) {
+            const __m128 a = _mm_loadu_ps(in + f), b = _mm_loadu_ps(in + f + 4), c = _mm_loadu_ps(in + f + 8),
+                         d = _mm_loadu_ps(in + f + 12);
+            _mm_store_ps(out + f, a);
+            _mm_store_ps(out + f + 4, b);
+            _mm_store_ps(out + f + 8, c);
+            _mm_store_ps(out + f + 12, d);
+        }
+    }
+}
 
-// The 64 rows of 64 values of a tile (rows rowStride values apart) to or
-// from the work area.
-void gatherTile(const float* base, std::int64_t rowStride, Element* tile) {
-    for (int row = 0; row < 64; ++row) std::memcpy(tile + 64 * row, base + 2 * row * rowStride, 64 * sizeof(Element));
+// The reverse of gatherTile; with `interleave` 1 every quad-split block of
+// four values goes back to (re, im) pairs on the way, so the top level of
+// the recursion needs no pass of its own for that.
+void scatterTile(float* base, const float* block, std::int64_t rowStride, std::int64_t rows, std::int64_t cols,
+                 int interleave) {
+    for (std::int64_t row = 0; row < rows; ++row) {
+        float* const out = base + 2 * row * rowStride;
+        const float* in = block + 2 * row * cols;
+        for (std::int64_t f = 0; f < 2 * cols; f += 16) {
+            const Quad lo = loadBlock(in + f), hi = loadBlock(in + f + 8);
+            if (interleave == 1) {
+                storeInterleaved(out + f, lo);
+                storeInterleaved(out + f + 8, hi);
+            } else {
+                _mm_storeu_ps(out + f, lo.re);
+                _mm_storeu_ps(out + f + 4, lo.im);
+                _mm_storeu_ps(out + f + 8, hi.re);
+                _mm_storeu_ps(out + f + 12, hi.im);
+            }
+        }
+    }
 }
-void scatterTile(const Element* tile, float* base, std::int64_t rowStride) {
-    for (int row = 0; row < 64; ++row) std::memcpy(base + 2 * row * rowStride, tile + 64 * row, 64 * sizeof(Element));
-}
-// Value (r, c) of a tile goes to (rev6(c), rev6(r)) of its mirror tile.
-void reverseTile(const Element* in, Element* out) {
-    for (int row = 0; row < 64; ++row)
-        for (int col = 0; col < 64; ++col) out[64 * row + col] = in[64 * kReverse6[col] + kReverse6[row]];
+
+// In place, value i to rev(i) over log2(len) bits, from a pairs-form list
+// (fftWalkBitReversePairs). Group k is the 16 bytes of values 2k, 2k+1 and
+// those of h+2k, h+2k+1 (h = len/2); value (t, k, u) of a group goes to
+// (u, rev(k), t), so a pair of groups is two 2 x 2 transposes of 8-byte
+// values, exchanged, and a self-reversed group one transpose. All four
+// units are read before any is written.
+void tileBitReverse(float* data, std::int64_t len, const std::int32_t* list) {
+    if (len < 4) return;
+    const std::int64_t half = len / 2;
+    const auto exchange = [data, half](std::int64_t a, std::int64_t b) {
+        float* const pa = data + 4 * a;
+        float* const pb = data + 4 * b;
+        const __m128 lowA = _mm_loadu_ps(pa), highA = _mm_loadu_ps(pa + 2 * half);
+        const __m128 lowB = _mm_loadu_ps(pb), highB = _mm_loadu_ps(pb + 2 * half);
+        _mm_storeu_ps(pa, _mm_movelh_ps(lowB, highB));
+        _mm_storeu_ps(pa + 2 * half, _mm_movehl_ps(highB, lowB));
+        _mm_storeu_ps(pb, _mm_movelh_ps(lowA, highA));
+        _mm_storeu_ps(pb + 2 * half, _mm_movehl_ps(highA, lowA));
+    };
+    fftWalkBitReversePairs(list, exchange, [&](std::int64_t k) { exchange(k, k); });
 }
 
 // ---- bit reversal through the index table ----------------------------------
@@ -471,9 +513,14 @@ void bitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table) {
 
 // dst[rev_m(i)] = src[i] for the 2^m values (src may equal dst). Below the
 // tiled threshold through the index table; from it tile by tile: the vector
-// as 64 rows of 2^(m-12) tiles of 64 values, tile k exchanged with its
-// mirror (the table's first entries, 64 * rev(k)), each reversed in the work
-// area (two tiles).
+// as 64 rows of 2^(m-12) tiles of 64 values, value (r, k, c) going to
+// (rev6(c), rev(k), rev6(r)). The table's first entries are the mirror
+// tiles' offsets, 64 * rev(k); a tile gathered into the work area row by
+// row and reversed over 12 bits (the list after them) is its mirror's
+// content. In place each pair once, from the lower tile (two tiles in the
+// work area); out of place up to the plan's order tile by tile from the
+// source, above it a copy first (the mirror reads then stay within one
+// array).
 void bitReverse(const FftVariantPlan& plan, const std::int32_t* table, const float* src, float* dst, int m,
                 float* work) {
     const std::int64_t n = std::int64_t{1} << m;
@@ -484,23 +531,34 @@ void bitReverse(const FftVariantPlan& plan, const std::int32_t* table, const flo
             bitReverseCopy(src, dst, n, table);
         return;
     }
-    if (src != dst) std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(Element));
-    const std::int64_t rowStride = n / 64;
-    auto* const first = reinterpret_cast<Element*>(work);
-    Element* const second = first + 4096;
-    for (std::int64_t k = 0; k < n / 4096; ++k) {
-        const std::int64_t mirror = table[k] / 64;
-        if (mirror < k) continue;
-        float* const a = dst + 2 * 64 * k;
-        float* const b = dst + 2 * 64 * mirror;
-        gatherTile(a, rowStride, first);
-        reverseTile(first, second);
-        if (mirror != k) {
-            gatherTile(b, rowStride, first);
-            scatterTile(second, b, rowStride);
-            reverseTile(first, second);
+    constexpr std::int64_t kSide = 64, kTile = kSide * kSide;
+    const std::int64_t tiles = n / kTile, rowStride = n / kSide;
+    const std::int32_t* const inTile = table + tiles;
+    float* const first = work;
+    float* const second = work + 2 * kTile;
+    const auto reversedTile = [&](const float* tile, float* into) {
+        gatherTile(tile, into, rowStride, kSide, kSide);
+        tileBitReverse(into, kTile, inTile);
+    };
+    if (src != dst && m <= plan.tiledGatherUpToM) {
+        for (std::int64_t k = 0; k < tiles; ++k) {
+            reversedTile(src + 2 * std::int64_t{table[k]}, first);
+            scatterTile(dst + 2 * kSide * k, first, rowStride, kSide, kSide, 0);
         }
-        scatterTile(second, a, rowStride);
+        return;
+    }
+    if (src != dst) std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(Element));
+    for (std::int64_t k = 0; k < tiles; ++k) {
+        const std::int64_t a = kSide * k, b = table[k];
+        if (b < a) continue;
+        reversedTile(dst + 2 * a, first);
+        if (b == a) {
+            scatterTile(dst + 2 * a, first, rowStride, kSide, kSide, 0);
+            continue;
+        }
+        reversedTile(dst + 2 * b, second);
+        scatterTile(dst + 2 * b, first, rowStride, kSide, kSide, 0);
+        scatterTile(dst + 2 * a, second, rowStride, kSide, kSide, 0);
     }
 }
 
@@ -581,8 +639,7 @@ void level(const DspsFFTSpec_R_32f* spec, const FftVariantPlan& plan, float* dat
     const std::int64_t n = rows * g;
     const float* twiddles = spec->crossTwiddles[Depth];
     for (std::int64_t c = 0; c < columns; c += g) {
-        for (std::int64_t row = 0; row < rows; ++row)
-            std::memcpy(work + 2 * row * g, data + 2 * (row * columns + c), static_cast<std::size_t>(g) * sizeof(Element));
+        gatherTile(data + 2 * c, work, columns, rows, g);
         std::int64_t span = g;
         for (int pass = 1; pass <= s / 2; ++pass, span *= 4) {
             crossRadix4<Inverse>(work, span, n / (4 * span), twiddles);
@@ -592,14 +649,7 @@ void level(const DspsFFTSpec_R_32f* spec, const FftVariantPlan& plan, float* dat
             crossRadix2<Inverse>(work, span, n / (2 * span), twiddles);
             twiddles += 2 * span;
         }
-        for (std::int64_t row = 0; row < rows; ++row) {
-            float* const out = data + 2 * (row * columns + c);
-            const float* const in = work + 2 * row * g;
-            if constexpr (Depth == 0)
-                for (std::int64_t j = 0; j < g; j += 4) storeInterleaved(out + 2 * j, loadBlock(in + 2 * j));
-            else
-                std::memcpy(out, in, static_cast<std::size_t>(g) * sizeof(Element));
-        }
+        scatterTile(data + 2 * c, work, columns, rows, g, Depth == 0 ? 1 : 0);
     }
 }
 
@@ -647,6 +697,17 @@ void fftBitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table
 void fftRecursiveBitReverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work) {
     bitReverse(fftVariantPlan(kLevel), spec->bitRevTable, src, dst, m, work);
 }
+
+void fftGatherTile(const float* base, float* block, std::int64_t rowStride, std::int64_t rows, std::int64_t cols) {
+    gatherTile(base, block, rowStride, rows, cols);
+}
+
+void fftScatterTile(float* base, const float* block, std::int64_t rowStride, std::int64_t rows, std::int64_t cols,
+                    int interleave) {
+    scatterTile(base, block, rowStride, rows, cols, interleave);
+}
+
+void fftTileBitReverse(float* data, std::int64_t len, const std::int32_t* list) { tileBitReverse(data, len, list); }
 
 void fftCrossRadix4(float* data, std::int64_t span, std::int64_t count, const float* twiddles) {
     crossRadix4<false>(data, span, count, twiddles);

@@ -7,6 +7,7 @@
 #include "fft/fft_generic.h"
 #include "fft/fft_plan.h"
 #include "fft/fft_spec.h"
+#include "fft/fft_tables.h"
 #include "vector/arith_const.h"
 #include "shared/simd_memory.h"
 
@@ -45,16 +46,6 @@ inline Cx twiddle(FftDirection dir, const float* pair) {
 
 void scaleFloats(float factor, float* data, std::int64_t count) {
     n0_dspsMulC_32f_I(factor, data, static_cast<int>(count));
-}
-
-// Walks a pairs-form table: each pair (k, k') and then the self-reversed
-// groups (0 and each k = rev(k)); an entry 4k is the float offset of value 2k.
-template <typename Pair, typename Self>
-void walkBitReverseTable(const std::int32_t* table, Pair pair, Self self) {
-    std::int64_t i = 0;
-    for (; table[i] > 0; i += 2) pair(table[i] / 4, table[i + 1] / 4);
-    self(0);
-    for (++i; table[i] != 0; ++i) self(table[i] / 4);
 }
 
 // Radix-4 butterfly on x0..x3 (the points j, j+Q, j+2Q, j+3Q of a group)
@@ -100,7 +91,7 @@ void fftBitReverseCopy(const float* src, float* dst, std::int64_t n, const std::
         moveValue(src, 2 * k + 1, dst, h + 2 * kr);
         moveValue(src, h + 2 * k + 1, dst, h + 2 * kr + 1);
     };
-    walkBitReverseTable(
+    fftWalkBitReversePairs(
         table,
         [&](std::int64_t k, std::int64_t kr) {
             group(k, kr);
@@ -117,7 +108,7 @@ void fftBitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table
         dspStore(data + 2 * a, dspLoad<std::uint64_t>(data + 2 * b));
         dspStore(data + 2 * b, va);
     };
-    walkBitReverseTable(
+    fftWalkBitReversePairs(
         table,
         [&](std::int64_t k, std::int64_t kr) {
             swap(2 * k, 2 * kr);

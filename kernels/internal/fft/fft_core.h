@@ -45,7 +45,12 @@ struct DspsFFTSpec_R_32f;
 // two from 16) through the index table, dst[rev(i)] = src[i], walking the
 // source groups (scatter, up to 32768 values, 65536 in SSE3) or the
 // destination groups (gather), and in place; the recursive rung's reversal of
-// the whole vector (tile by tile from the tiled threshold); the forward cross
+// the whole vector (tile by tile from the tiled threshold); the tile
+// routines: rows x cols values (cols a multiple of 8) rowStride values apart
+// gathered into a 16-byte-aligned block row after row, or scattered back
+// (with `interleave` 1 every quad-split run of four values stored as (re, im)
+// pairs), and the in-place bit reversal of len values from a pairs-form list
+// (the tiled table's in-tile list); the forward cross
 // passes on quad-split data in place: count groups of four (two) blocks of
 // span values, each block holding a transform, bit-reversed by block, with
 // the twiddles W^k, W^2k, W^3k (W^k) of each position k, 24 (8) floats per
@@ -67,6 +72,11 @@ DSP_DECLARE_IN_SSE_LEVELS(
     void fftBitReverseGather(const float* src, float* dst, std::int64_t n, const std::int32_t* table);
     void fftBitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table);
     void fftRecursiveBitReverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work);
+    void fftGatherTile(const float* base, float* block, std::int64_t rowStride, std::int64_t rows,
+                       std::int64_t cols);
+    void fftScatterTile(float* base, const float* block, std::int64_t rowStride, std::int64_t rows,
+                        std::int64_t cols, int interleave);
+    void fftTileBitReverse(float* data, std::int64_t len, const std::int32_t* list);
     void fftCrossRadix4(float* data, std::int64_t span, std::int64_t count, const float* twiddles);
     void fftCrossRadix2(float* data, std::int64_t span, std::int64_t count, const float* twiddles);
     void fftRecursiveInverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,

@@ -13,6 +13,10 @@ struct FftVariantPlan {
     int headerOnlyMaxOrder;  // orders up to this one have no tables
     int lastDirectM;         // half-length orders above this take the recursive plan
     int tiledFromM;          // first half-length order with the tiled bit-reverse table
+    // Out of place, tiled orders up to this one reverse tile by tile from the
+    // source; above it the source is copied first and reversed in place (0:
+    // never tile by tile).
+    int tiledGatherUpToM;
     // fftSplitOrders: radix-2 levels taken off at each recursion level,
     // indexed by the half-length order m (0..30).
     const std::int8_t* splitOrders;

@@ -52,6 +52,17 @@ unsigned char* fftBitReverseIndexTable(int m, std::int32_t* table);
 unsigned char* fftBitReverseTable(int m, std::int32_t* table);
 unsigned char* fftBitReverseTableTiled(int m, int t, std::int32_t* table);
 
+// Walks a pairs-form table: pair(k, rev(k)) for each pair, then self(k) for
+// 0 and each self-reversed k (k the group of values 2k, 2k+1, h+2k, h+2k+1,
+// h half the length; an entry 4k is the float offset of value 2k).
+template <typename Pair, typename Self>
+void fftWalkBitReversePairs(const std::int32_t* table, Pair pair, Self self) {
+    std::int64_t i = 0;
+    for (; table[i] > 0; i += 2) pair(table[i] / 4, table[i + 1] / 4);
+    self(0);
+    for (++i; table[i] != 0; ++i) self(table[i] / 4);
+}
+
 // The tables of a recursive plan of half-length order m from dst on: the
 // bit-reverse table at spec->bitRevTable, the leaf twiddles, per-level
 // cross twiddles (and, generic, column twiddles and the join table); sets
