@@ -1,5 +1,8 @@
 #include "beamformer/runtime/delay_line.h"
 
+#include <algorithm>
+#include <cstring>
+
 CDelayLine::CDelayLine() { reserve(kInitialCapacity); }
 
 int CDelayLine::reserve(int n) {
@@ -52,12 +55,29 @@ void CDelayLine::delayProcess(const float* in, float* out, int len) {
         if (in != out) dspsCopy_32f(in, out, len);
         return;
     }
+    // Per sample the ring's next slot is read (the input N samples back)
+    // and the input written where the read came from one step before; over
+    // a stretch that does not reach the ring's end both are copies. A
+    // stretch goes through a small buffer, so out may be in.
     float* ring = ring_.data();
     const int size = delay_ + 1;
-    // Write before read, so in-place use is safe.
-    for (int i = 0; i < len; ++i) {
-        ring[position_] = in[i];
-        position_ = position_ + 1 == size ? 0 : position_ + 1;
-        out[i] = ring[position_];
+    constexpr int kStretch = 64;
+    float held[kStretch];
+    for (int i = 0; i < len;) {
+        const int run = std::min({len - i, size - 1 - position_, kStretch});
+        if (run == 0) {
+            // At the ring's last slot the read wraps to its first.
+            const float x = in[i];
+            out[i] = ring[0];
+            ring[position_] = x;
+            position_ = 0;
+            ++i;
+            continue;
+        }
+        std::memcpy(held, in + i, sizeof(float) * static_cast<std::size_t>(run));
+        std::memcpy(out + i, ring + position_ + 1, sizeof(float) * static_cast<std::size_t>(run));
+        std::memcpy(ring + position_, held, sizeof(float) * static_cast<std::size_t>(run));
+        position_ += run;
+        i += run;
     }
 }

@@ -2,6 +2,7 @@
 // delay changes asked for while the stream runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "beamformer/runtime/delay_line.h"
@@ -15,14 +16,26 @@ std::vector<float> ramp(int n) {
 }
 
 TEST(DelayLine, DelaysByWholeSamplesAcrossBlocksAndInPlace) {
-    for (int delay : {0, 1, 2, 3, 7}) {
-        CDelayLine line;
-        ASSERT_EQ(line.setDelay(delay), 0);
-        std::vector<float> signal = ramp(40);
-        // Odd block sizes walk the write position across the ring's edge.
-        for (int start = 0; start < 40; start += 5) line.delayProcess(signal.data() + start, signal.data() + start, 5);
-        for (int i = 0; i < 40; ++i) EXPECT_EQ(signal[i], i < delay ? 0.0f : float(i + 1 - delay)) << delay << ", " << i;
-    }
+    // Odd block sizes walk the write position across the ring's edge; delays
+    // around and beyond the line's copy stretch (64) and blocks longer than
+    // the delay as well as shorter.
+    constexpr int kLength = 600;
+    for (int delay : {0, 1, 2, 3, 7, 63, 64, 65, 125, 300})
+        for (int block : {1, 5, 97, 256}) {
+            for (bool inPlace : {true, false}) {
+                CDelayLine line;
+                ASSERT_EQ(line.setDelay(delay), 0);
+                std::vector<float> signal = ramp(kLength), out(kLength);
+                float* target = inPlace ? signal.data() : out.data();
+                for (int start = 0; start < kLength; start += block) {
+                    const int n = std::min(block, kLength - start);
+                    line.delayProcess(signal.data() + start, target + start, n);
+                }
+                for (int i = 0; i < kLength; ++i)
+                    ASSERT_EQ(target[i], i < delay ? 0.0f : float(i + 1 - delay))
+                        << "delay " << delay << ", block " << block << ", in place " << inPlace << ", sample " << i;
+            }
+        }
 }
 
 TEST(DelayLine, GrowsItsRingOnlyWhenTheDelayExceedsIt) {
