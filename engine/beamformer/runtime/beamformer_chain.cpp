@@ -24,6 +24,7 @@ vxResult CRosphere::configure(const vxAudioInterface& in, const vxAudioInterface
         return vxErrFormat;
     beams_.reset();
     beamCount_ = 0;
+    spectra_.release();
     vxAudioClass::configure(in, out);
 
     const int frames = out.framesPerBuffer();
@@ -64,7 +65,14 @@ int CRosphere::setNumComponents(int n) {
         if (const vxResult r = beam.hf.configure(inputFormat(), mono)) return r;
         if (const int r = beam.hf.setAngleSource(beam.mbf.perSampleTheta(), beam.mbf.perSamplePhi())) return r;
     }
-    return vxOK;
+    return configureSpectra() ? vxOK : vxErrAllocation;
+}
+
+bool CRosphere::configureSpectra() {
+    spectra_.release();
+    const int frames = outputFormat().framesPerBuffer();
+    if (componentCount_ <= 0 || frames <= 0) return true;
+    return spectra_.configure(componentCount_, frames, 2 * static_cast<int>(modalLatency_) + 1);
 }
 
 int CRosphere::setEncoderMatrix(const float* const* rows) {
@@ -88,7 +96,7 @@ int CRosphere::setModalLatency(float samples) {
         if (const int r = beams_[b].mbf.setLatency(samples)) return r;
     updateHfDelays();
     updateOutputDelays();
-    return vxOK;
+    return configureSpectra() ? vxOK : vxErrAllocation;
 }
 
 int CRosphere::setCrossoverMaxDelay(float samples) {
@@ -207,7 +215,7 @@ bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
         return true;
     }
     beam.idleSamples = 0;
-    beam.mbf.process(componentPointers_, &low, frames);
+    beam.mbf.process(componentPointers_, spectra_, low, frames);
     if (mode == kBothBands || mode == kHighBandOnly) {
         beam.hf.process(in, &high, frames);
         beam.hfDelay.delayProcess(high, high, frames);
@@ -242,6 +250,11 @@ vxResult CRosphere::process(float** in, float** out, int frames) {
     if (frames <= 0) return vxOK;
     if (frames > outputFormat().framesPerBuffer()) return vxErrFormat;
     decomposition_.process(in, componentPointers_, frames);
+    // The components' transforms replace each formed beam's transforms of
+    // its order sums: worth it from as many beams as it takes to match them.
+    int formed = 0;
+    for (int b = 0; b < beamCount_; ++b) formed += beams_[b].enabled.load(std::memory_order_relaxed) ? 1 : 0;
+    spectra_.push(componentPointers_, frames, formed * CMbf::kOrders >= componentCount_);
     const int mode = mode_.load(std::memory_order_relaxed);
     if (mode == kComponents) {
         // There are 16 components; any further output is silent.
@@ -276,6 +289,7 @@ vxResult CRosphere::start() {
 vxResult CRosphere::stop() {
     vxAudioClass::stop();
     const vxResult r = decomposition_.stop();
+    spectra_.clear();
     for (int b = 0; b < beamCount_; ++b) {
         Beam& beam = beams_[b];
         for (vxAudioClass* stage : beam.stages()) stage->stop();

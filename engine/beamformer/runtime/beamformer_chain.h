@@ -146,7 +146,12 @@ private:
     void combineBands(Beam& beam, float* out, int mode, bool eq, int frames);
     bool isBeam(int beam) const { return beam >= 0 && beam < beamCount_; }
 
+    // The components' windows and spectra for all beams' modal
+    // beamformers, sized like theirs; false when the memory cannot be had.
+    bool configureSpectra();
+
     CEbf decomposition_;
+    vxComponentSpectra spectra_;
     std::unique_ptr<Beam[]> beams_;
     int beamCount_ = 0;
     int componentCount_ = 0;

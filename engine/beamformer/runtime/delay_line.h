@@ -31,7 +31,7 @@ public:
     // The audio thread's next block runs delay n from a cleared ring: 0, or
     // 1 when n is negative or beyond the capacity (nothing changes then).
     int requestDelay(int n);
-    // Write position and ring to zero.
+    // The history to zero.
     void clear();
 
     // out[i] = in[i - N]; in and out may be the same buffer.
@@ -43,9 +43,11 @@ public:
 private:
     void takeRequest();
 
-    int position_ = 0;
     int capacity_ = 0;
     int delay_ = 0;
-    vxKernelArray<float> ring_;  // capacity + 1 samples
+    // The last N input samples, oldest first, and room to hold a block's
+    // last N while the history is handed out (capacity + 1 samples each).
+    vxKernelArray<float> history_;
+    vxKernelArray<float> spare_;
     std::atomic<int> requested_{-1};
 };

@@ -60,6 +60,8 @@ int CMbf::setLatency(float latency) {
             bank.filtered[k] = false;
             ok = ok && bank.spectra[k].allocate(n);
         }
+    steadySamples_ = 0;
+    windowsCurrent_ = true;
     if (!ok) {
         convolution_.release();
         return vxErrAllocation;
@@ -166,22 +168,55 @@ bool CMbf::steady(int thetaTarget, int phiTarget) const {
            phi_.current == phiTarget;
 }
 
-// The look stays where it is for the whole block: every weight is one
-// number, the elevation entry times the azimuth factor as in the glide.
-void CMbf::steadyOrderSums(float* const* components, int frames) {
-    std::fill_n(theta_.samples.data(), frames, theta_.current);
-    std::fill_n(phi_.samples.data(), frames, phi_.current);
-    for (int n = 0; n <= order_; ++n) {
-        float weights[2 * kOrders - 1];
+void CMbf::steadyWeights(float* weights) const {
+    for (int n = 0; n <= order_; ++n)
         for (int m = -n; m <= n; ++m) {
             const int k = n * n + n + m;
             float w = tables::kElevationTable[k][theta_.current];
             if (m != 0) w *= tables::kAzimuthTable[azimuthRow(m)][phi_.current];
-            weights[m + n] = w;
+            weights[k] = w;
         }
-        orvelan::beamformer::weightedSum(components + n * n, weights, 2 * n + 1,
+}
+
+void CMbf::holdAngles(int frames) {
+    std::fill_n(theta_.samples.data(), frames, theta_.current);
+    std::fill_n(phi_.samples.data(), frames, phi_.current);
+}
+
+// The look stays where it is for the whole block: every weight is one
+// number, the elevation entry times the azimuth factor as in the glide.
+void CMbf::steadyOrderSums(float* const* components, int frames) {
+    holdAngles(frames);
+    float weights[kComponents];
+    steadyWeights(weights);
+    for (int n = 0; n <= order_; ++n)
+        orvelan::beamformer::weightedSum(components + n * n, weights + n * n, 2 * n + 1,
                                          convolution_.newSamples(windows_[n].data(), frames), frames);
+}
+
+void CMbf::sharedOrderSpectra(vxComponentSpectra& shared) {
+    float weights[kComponents];
+    steadyWeights(weights);
+    const float* const* spectra = shared.spectra();
+    for (int n = 0; n <= order_; ++n)
+        orvelan::beamformer::weightedSum(spectra + n * n, weights + n * n, 2 * n + 1, orderSpectra_[n].data(),
+                                         convolution_.length());
+}
+
+// The shared windows already hold this block's samples at their end; the
+// order sums' windows get everything before them, summed with the weights
+// of the look that held until now, as though they had been kept all along.
+void CMbf::rebuildWindows(const vxComponentSpectra* shared, int frames) {
+    const int history = convolution_.length() - frames;
+    if (shared == nullptr || shared->length() != convolution_.length()) {
+        for (int n = 0; n <= order_; ++n) dspsZero_32f(windows_[n].data(), history);
+        return;
     }
+    float weights[kComponents];
+    steadyWeights(weights);
+    for (int n = 0; n <= order_; ++n)
+        orvelan::beamformer::weightedSum(shared->windows() + n * n, weights + n * n, 2 * n + 1, windows_[n].data(),
+                                         history);
 }
 
 void CMbf::glidingOrderSums(float* const* components, int frames) {
@@ -211,34 +246,63 @@ void CMbf::runBank(int b, float* out, int frames) {
 }
 
 vxResult CMbf::process(float** components, float** out, int frames) {
+    return run(components, nullptr, out[0], frames);
+}
+
+vxResult CMbf::process(float** components, vxComponentSpectra& shared, float* out, int frames) {
+    return run(components, &shared, out, frames);
+}
+
+vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, int frames) {
     if (frames == 0) return kNoFrames;
     // Longer blocks than configured would overrun the windows.
     if (frames < 0 || frames > outputFormat().framesPerBuffer() || convolution_.length() == 0) return kNoFrames;
     if (slots_.takeWaiting()) fade_.restart();
-    for (int n = 0; n <= order_; ++n) convolution_.slide(windows_[n].data(), frames);
     const int thetaTarget = thetaTarget_.load(std::memory_order_relaxed);
     const int phiTarget = phiTarget_.load(std::memory_order_relaxed);
-    if (steady(thetaTarget, phiTarget)) {
-        steadyOrderSums(components, frames);
+    const int length = convolution_.length();
+    const bool held = steady(thetaTarget, phiTarget);
+    // The shared spectra serve once the order sums' whole window was formed
+    // with the held look's weights: the two ways then give the same spectra.
+    const bool fromShared = held && steadySamples_ >= length && shared != nullptr && shared->spectraOffered() &&
+                            shared->length() == length &&
+                            shared->components() == (order_ + 1) * (order_ + 1);
+    if (fromShared) {
+        holdAngles(frames);
+        windowsCurrent_ = false;
     } else {
-        glideTheta(thetaTarget, frames);
-        glidePhi(phiTarget, frames);
-        glidingOrderSums(components, frames);
+        if (windowsCurrent_)
+            for (int n = 0; n <= order_; ++n) convolution_.slide(windows_[n].data(), frames);
+        else
+            rebuildWindows(shared, frames);
+        windowsCurrent_ = true;
+        if (held) {
+            steadyOrderSums(components, frames);
+            steadySamples_ = std::min(steadySamples_ + frames, length);
+        } else {
+            glideTheta(thetaTarget, frames);
+            glidePhi(phiTarget, frames);
+            glidingOrderSums(components, frames);
+            steadySamples_ = 0;
+        }
     }
 
     const int current = slots_.current(), next = slots_.next();
     if (current < 0) {
-        dspsZero_32f(out[0], frames);
+        dspsZero_32f(out, frames);
         return vxOK;
     }
-    for (int n = 0; n <= order_; ++n) convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
+    if (fromShared)
+        sharedOrderSpectra(*shared);
+    else
+        for (int n = 0; n <= order_; ++n) convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
     runBank(current, currentOut_.data(), frames);
     if (next < 0) {
-        dspsCopy_32f(currentOut_.data(), out[0], frames);
+        dspsCopy_32f(currentOut_.data(), out, frames);
         return vxOK;
     }
     runBank(next, nextOut_.data(), frames);
-    if (fade_.mix(currentOut_.data(), nextOut_.data(), out[0], frames, banks_[next].tapMax)) slots_.finishFade();
+    if (fade_.mix(currentOut_.data(), nextOut_.data(), out, frames, banks_[next].tapMax)) slots_.finishFade();
     return vxOK;
 }
 
@@ -248,6 +312,7 @@ vxResult CMbf::start() {
     theta_.current = thetaTarget_.load(std::memory_order_relaxed);
     phi_.current = phiTarget_.load(std::memory_order_relaxed);
     theta_.stepsLeft = phi_.stepsLeft = 0;
+    steadySamples_ = 0;
     return vxAudioClass::start();
 }
 
@@ -259,4 +324,6 @@ vxResult CMbf::stop() {
 
 void CMbf::reset() {
     for (auto& window : windows_) dspsZero_32f(window.data(), window.size());
+    steadySamples_ = 0;
+    windowsCurrent_ = true;
 }

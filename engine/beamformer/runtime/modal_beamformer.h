@@ -19,6 +19,7 @@
 #include <atomic>
 
 #include "beamformer/runtime/bank_slots.h"
+#include "beamformer/runtime/component_spectra.h"
 #include "beamformer/runtime/crossfade.h"
 #include "beamformer/runtime/overlap_save.h"
 #include "dsp.h"
@@ -43,6 +44,12 @@ public:
     // The low band of frames samples; 6 when frames is 0 or above the
     // configured block (or nothing is set up).
     vxResult process(float** components, float** out, int frames) override;
+    // The same, for a beam of a chain that keeps the components' windows
+    // and spectra for all its beams (pushed with this block's samples):
+    // while the look holds still the order sums are formed from their
+    // spectra, saving the transform of the beam's own order sums. Spectra
+    // of another transform length are not used.
+    vxResult process(float** components, vxComponentSpectra& shared, float* out, int frames);
     // Pending banks take over at once and the look jumps to its target.
     vxResult start() override;
     vxResult stop() override;
@@ -96,8 +103,16 @@ private:
         vxKernelArray<int> samples;  // the current whole degree at each sample
     };
 
+    vxResult run(float** components, vxComponentSpectra* shared, float* out, int frames);
     bool steady(int thetaTarget, int phiTarget) const;
+    // The weight of every component while the look holds still.
+    void steadyWeights(float* weights) const;
+    void holdAngles(int frames);
     void steadyOrderSums(float* const* components, int frames);
+    // The order sums' spectra from the shared components' spectra.
+    void sharedOrderSpectra(vxComponentSpectra& shared);
+    // The order sums' windows again, from the shared components' windows.
+    void rebuildWindows(const vxComponentSpectra* shared, int frames);
     void glideTheta(int target, int frames);
     void glidePhi(int target, int frames);
     template <class Column, class NextColumn>
@@ -119,6 +134,11 @@ private:
     vxKernelArray<float> azimuthFactors_[kAzimuthRows];
     vxKernelArray<float> currentOut_, nextOut_;
     Glide theta_, phi_;
+    // The audio thread's: the trailing samples of the order sums formed with
+    // the weights of the held look (up to a window), and whether the own
+    // windows hold the order sums' past (not while the shared spectra serve).
+    int steadySamples_ = 0;
+    bool windowsCurrent_ = true;
     std::atomic<int> thetaTarget_{90};
     std::atomic<int> phiTarget_{0};
     std::atomic<float> thetaAsSet_{90.0f};
