@@ -35,12 +35,14 @@ bool vxCrossfade::mix(const float* current, const float* next, float* out, int f
     const int length = fadeOut_.size();
     const int n = std::min(std::min(counter_ - nextTapMax, length) - position_, frames - start);
     if (n > 0) {
-        // out = current x fade-out + next x fade-in (out may be current).
-        if (out == current)
-            dspsMul_32f_I(fadeOut_.data() + position_, out + start, n);
-        else
-            dspsMul_32f(current + start, fadeOut_.data() + position_, out + start, n);
-        dspsAddProduct_32f(next + start, fadeIn_.data() + position_, out + start, n);
+        // out = current x fade-out + next x fade-in (out may be current), in
+        // one pass rather than a product and a multiply-accumulate.
+        const float* fadeOut = fadeOut_.data() + position_;
+        const float* fadeIn = fadeIn_.data() + position_;
+        const float* c = current + start;
+        const float* x = next + start;
+        float* y = out + start;
+        for (int i = 0; i < n; ++i) y[i] = c[i] * fadeOut[i] + x[i] * fadeIn[i];
         position_ += n;
     }
     const int done = start + std::max(n, 0);

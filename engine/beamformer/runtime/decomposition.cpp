@@ -101,12 +101,18 @@ int CEbf::setRadialMode(int mode) {
 
 vxResult CEbf::process(float** capsules, float** components, int frames) {
     const int capsuleCount = inputFormat().channels();
+    const float* rows[kMaxComponents];
+    float* encoded[kMaxComponents];
+    int count = 0;
     for (int k = 0; k < componentCount_; ++k) {
-        if (components_[k].row.empty())
+        if (components_[k].row.empty()) {
             dspsZero_32f(components[k], frames);
-        else
-            orvelan::beamformer::weightedSum(capsules, components_[k].row.data(), capsuleCount, components[k], frames);
+            continue;
+        }
+        rows[count] = components_[k].row.data();
+        encoded[count++] = components[k];
     }
+    orvelan::beamformer::weightedSums(capsules, rows, capsuleCount, encoded, count, frames);
     // Cascades are loaded only for the 16 components of order 3.
     if (radialMode_ != kNoRadialFilter && componentCount_ == vxRadialCascades::kLanes)
         radial_.process(components, frames);

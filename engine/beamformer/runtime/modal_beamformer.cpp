@@ -233,16 +233,20 @@ void CMbf::glidingOrderSums(float* const* components, int frames) {
 
 void CMbf::runBank(int b, float* out, int frames) {
     const Bank& bank = banks_[b];
-    bool first = true;
+    const float* filters[kOrders];
+    const float* signals[kOrders];
+    int count = 0;
     for (int n = 0; n <= order_; ++n) {
         if (!bank.filtered[n]) continue;
-        convolution_.accumulate(bank.spectra[n].data(), orderSpectra_[n].data(), bankSum_.data(), first);
-        first = false;
+        filters[count] = bank.spectra[n].data();
+        signals[count++] = orderSpectra_[n].data();
     }
-    if (first)
+    if (count == 0) {
         dspsZero_32f(out, frames);
-    else
-        convolution_.synthesise(bankSum_.data(), out, frames);
+        return;
+    }
+    convolution_.accumulate(filters, signals, count, bankSum_.data());
+    convolution_.synthesise(bankSum_.data(), out, frames);
 }
 
 vxResult CMbf::process(float** components, float** out, int frames) {
@@ -296,11 +300,11 @@ vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, i
         sharedOrderSpectra(*shared);
     else
         for (int n = 0; n <= order_; ++n) convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
-    runBank(current, currentOut_.data(), frames);
     if (next < 0) {
-        dspsCopy_32f(currentOut_.data(), out, frames);
+        runBank(current, out, frames);
         return vxOK;
     }
+    runBank(current, currentOut_.data(), frames);
     runBank(next, nextOut_.data(), frames);
     if (fade_.mix(currentOut_.data(), nextOut_.data(), out, frames, banks_[next].tapMax)) slots_.finishFade();
     return vxOK;

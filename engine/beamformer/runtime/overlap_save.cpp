@@ -1,5 +1,7 @@
 #include "beamformer/runtime/overlap_save.h"
 
+#include <emmintrin.h>
+
 #include <cstring>
 
 namespace {
@@ -51,28 +53,53 @@ void vxOverlapSave::analyse(const float* window, float* spectrum) {
 }
 
 namespace {
-// sum (+)= filter x signal over the (Re, Im) pairs of n bins; the pointers
-// never overlap, which lets the compiler run several bins per instruction.
-template <bool kFirst>
-void multiplyBins(const float* __restrict filter, const float* __restrict signal, float* __restrict sum, int n) {
-    for (int k = 0; k < 2 * n; k += 2) {
-        const float re = filter[k] * signal[k] - filter[k + 1] * signal[k + 1];
-        const float im = filter[k] * signal[k + 1] + filter[k + 1] * signal[k];
-        sum[k] = kFirst ? re : sum[k] + re;
-        sum[k + 1] = kFirst ? im : sum[k + 1] + im;
-    }
+// One complex bin pair (re, im) of filter x signal, as two floats of an SSE
+// register: re = fr sr - fi si, im = fr si + fi sr, each term rounded as the
+// plain expression rounds it.
+inline __m128 multiplyPairs(__m128 f, __m128 s) {
+    const __m128 negateRe = _mm_castsi128_ps(_mm_set_epi32(0, int(0x80000000u), 0, int(0x80000000u)));
+    const __m128 fr = _mm_shuffle_ps(f, f, _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128 fi = _mm_shuffle_ps(f, f, _MM_SHUFFLE(3, 3, 1, 1));
+    const __m128 swapped = _mm_shuffle_ps(s, s, _MM_SHUFFLE(2, 3, 0, 1));
+    return _mm_add_ps(_mm_mul_ps(fr, s), _mm_xor_ps(_mm_mul_ps(fi, swapped), negateRe));
 }
 }  // namespace
 
-void vxOverlapSave::accumulate(const float* filter, const float* signal, float* sum, bool first) const {
+void vxOverlapSave::accumulate(const float* const* filters, const float* const* signals, int count,
+                               float* sum) const {
     // Perm layout: bins 0 and N/2 real, then (Re, Im) of bins 1 .. N/2 - 1.
-    const float dc = filter[0] * signal[0], nyquist = filter[1] * signal[1];
-    sum[0] = first ? dc : sum[0] + dc;
-    sum[1] = first ? nyquist : sum[1] + nyquist;
-    if (first)
-        multiplyBins<true>(filter + 2, signal + 2, sum + 2, length_ / 2 - 1);
-    else
-        multiplyBins<false>(filter + 2, signal + 2, sum + 2, length_ / 2 - 1);
+    // Each stretch of bins is summed over every filter in registers and
+    // stored once.
+    for (int k = 0; k < 2; ++k) {
+        float total = filters[0][k] * signals[0][k];
+        for (int j = 1; j < count; ++j) total += filters[j][k] * signals[j][k];
+        sum[k] = total;
+    }
+    int k = 2;
+    for (; k + 8 <= length_; k += 8) {
+        __m128 a = multiplyPairs(_mm_loadu_ps(filters[0] + k), _mm_loadu_ps(signals[0] + k));
+        __m128 b = multiplyPairs(_mm_loadu_ps(filters[0] + k + 4), _mm_loadu_ps(signals[0] + k + 4));
+        for (int j = 1; j < count; ++j) {
+            a = _mm_add_ps(a, multiplyPairs(_mm_loadu_ps(filters[j] + k), _mm_loadu_ps(signals[j] + k)));
+            b = _mm_add_ps(b, multiplyPairs(_mm_loadu_ps(filters[j] + k + 4), _mm_loadu_ps(signals[j] + k + 4)));
+        }
+        _mm_storeu_ps(sum + k, a);
+        _mm_storeu_ps(sum + k + 4, b);
+    }
+    for (; k < length_; k += 2) {
+        auto product = [&](int j, bool imaginary) {
+            const float* f = filters[j] + k;
+            const float* x = signals[j] + k;
+            return imaginary ? f[0] * x[1] + f[1] * x[0] : f[0] * x[0] - f[1] * x[1];
+        };
+        float re = product(0, false), im = product(0, true);
+        for (int j = 1; j < count; ++j) {
+            re += product(j, false);
+            im += product(j, true);
+        }
+        sum[k] = re;
+        sum[k + 1] = im;
+    }
 }
 
 void vxOverlapSave::synthesise(float* sum, float* out, int frames) {

@@ -40,8 +40,9 @@ public:
     float* newSamples(float* window, int frames) const { return window + length_ - frames; }
     void slide(float* window, int frames) const;
     void analyse(const float* window, float* spectrum);
-    // sum (+)= filter x signal, bin by bin; `first` starts the sum.
-    void accumulate(const float* filter, const float* signal, float* sum, bool first) const;
+    // sum = the sum over j < count (at least 1) of filters[j] x signals[j],
+    // bin by bin, in order of j.
+    void accumulate(const float* const* filters, const float* const* signals, int count, float* sum) const;
     // The last `frames` samples of the convolution whose spectrum is sum
     // (overwritten) go to out.
     void synthesise(float* sum, float* out, int frames);

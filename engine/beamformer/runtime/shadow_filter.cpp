@@ -80,11 +80,11 @@ vxResult vxlbShadowFilter::process(float** in, float** out, int frames) {
         dspsZero_32f(out[0], frames);
         return vxOK;
     }
-    runBank(current, in[0], currentOut_.data(), frames);
     if (next < 0) {
-        dspsCopy_32f(currentOut_.data(), out[0], frames);
+        runBank(current, in[0], out[0], frames);
         return vxOK;
     }
+    runBank(current, in[0], currentOut_.data(), frames);
     runBank(next, in[0], nextOut_.data(), frames);
     if (fade_.mix(currentOut_.data(), nextOut_.data(), out[0], frames, banks_[next].taps)) slots_.finishFade();
     return vxOK;

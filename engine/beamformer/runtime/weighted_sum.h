@@ -14,4 +14,11 @@ namespace orvelan::beamformer {
 // count >= 1 inputs of `frames` samples; out must not be one of them.
 void weightedSum(const float* const* inputs, const float* weights, int count, float* out, int frames);
 
+// Several weighted sums of the same inputs, outs[o] with weights[o] (count
+// each), each exactly as weightedSum gives it. Sums formed side by side
+// share every load of an input sample (the decomposition's 16 components of
+// the 32 capsules).
+void weightedSums(const float* const* inputs, const float* const* weights, int count, float* const* outs,
+                  int outCount, int frames);
+
 }  // namespace orvelan::beamformer
