@@ -250,7 +250,7 @@ void CMbf::runBank(int b, float* out, int frames) {
 }
 
 vxResult CMbf::process(float** components, float** out, int frames) {
-    return run(components, nullptr, out[0], frames);
+    return run(components, nullptr, out != nullptr ? out[0] : nullptr, frames);
 }
 
 vxResult CMbf::process(float** components, vxComponentSpectra& shared, float* out, int frames) {
