@@ -335,6 +335,22 @@ TEST(ModalBanks, ANewBankFadesInOnceItsHistoryIsFull) {
     EXPECT_FLOAT_EQ(out.back(), 0.5f);
 }
 
+// Modal FIRs of 251, 200, 151 and 100 taps (alignments 0, 26, 50 and 76 at
+// L = 125) with random taps.
+struct RandomFirs {
+    int counts[4] = {251, 200, 151, 100};
+    std::vector<float> taps[4];
+    const float* pointers[4];
+    explicit RandomFirs(std::mt19937& random) {
+        std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+        for (int n = 0; n < 4; ++n) {
+            taps[n].resize(counts[n]);
+            for (float& t : taps[n]) t = value(random) / float(counts[n]);
+            pointers[n] = taps[n].data();
+        }
+    }
+};
+
 TEST(ModalBanks, OrdersAreFilteredAlignedAndAddedAsByDirectConvolution) {
     // FIRs of 251, 200, 151 and 100 taps (alignments 0, 26, 50 and 76 at
     // L = 125) on random components under a steady look, in blocks of the
@@ -343,16 +359,11 @@ TEST(ModalBanks, OrdersAreFilteredAlignedAndAddedAsByDirectConvolution) {
     namespace tables = orvelan::beamformer::tables;
     std::mt19937 random(11);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    const int counts[4] = {251, 200, 151, 100};
-    std::vector<float> taps[4];
-    const float* pointers[4];
-    for (int n = 0; n < 4; ++n) {
-        taps[n].resize(counts[n]);
-        for (float& t : taps[n]) t = value(random) / float(counts[n]);
-        pointers[n] = taps[n].data();
-    }
+    const RandomFirs firs(random);
+    const int* counts = firs.counts;
+    const auto& taps = firs.taps;
     Beam beam(125.0f);
-    ASSERT_EQ(beam.mbf.loadFilters(counts, pointers), 0);
+    ASSERT_EQ(beam.mbf.loadFilters(counts, firs.pointers), 0);
     const int theta = 63, phi = 241;
     beam.mbf.setTheta(float(theta));
     beam.mbf.setPhi(float(phi));
@@ -398,19 +409,12 @@ TEST(ModalBanks, SharedComponentSpectraGiveTheSameBeamAsItsOwnOrderSums) {
     // never uses them, to float rounding.
     std::mt19937 random(5);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    const int counts[4] = {251, 200, 151, 100};
-    std::vector<float> taps[4];
-    const float* pointers[4];
-    for (int n = 0; n < 4; ++n) {
-        taps[n].resize(counts[n]);
-        for (float& t : taps[n]) t = value(random) / float(counts[n]);
-        pointers[n] = taps[n].data();
-    }
+    const RandomFirs firs(random);
     Beam shared(125.0f), own(125.0f);
     vxComponentSpectra spectra;
     ASSERT_TRUE(spectra.configure(16, kFrames, 251));
     for (Beam* beam : {&shared, &own}) {
-        ASSERT_EQ(beam->mbf.loadFilters(counts, pointers), 0);
+        ASSERT_EQ(beam->mbf.loadFilters(firs.counts, firs.pointers), 0);
         beam->mbf.setTheta(40.0f);
         beam->mbf.setPhi(30.0f);
         ASSERT_EQ(beam->mbf.start(), vxOK);
