@@ -6,65 +6,7 @@
 
 namespace {
 
-// Four complex values as their four real and four imaginary parts.
-struct Quad {
-    __m128 re, im;
-};
-
-Quad operator+(Quad a, Quad b) { return {_mm_add_ps(a.re, b.re), _mm_add_ps(a.im, b.im)}; }
-Quad operator-(Quad a, Quad b) { return {_mm_sub_ps(a.re, b.re), _mm_sub_ps(a.im, b.im)}; }
-
-// -i*a in the forward direction, +i*a in the inverse one. The inverse
-// negates by the sign bit, so a butterfly's e + i*d is e.re - d.im exactly,
-// signed zeros included.
-template <bool Inverse>
-Quad rotateQuarter(Quad a) {
-    if constexpr (Inverse) {
-        return {_mm_xor_ps(a.im, _mm_set1_ps(-0.0f)), a.re};
-    } else {
-        const __m128 zero = _mm_setzero_ps();
-        return {a.im, _mm_sub_ps(zero, a.re)};
-    }
-}
-
-// a*w forward, a*conj(w) inverse; the tables hold the forward twiddles.
-template <bool Inverse>
-Quad twiddle(Quad a, const float* w) {
-    const __m128 wr = _mm_load_ps(w), wi = _mm_load_ps(w + 4);
-    if constexpr (Inverse)
-        return {_mm_add_ps(_mm_mul_ps(a.re, wr), _mm_mul_ps(a.im, wi)),
-                _mm_sub_ps(_mm_mul_ps(a.im, wr), _mm_mul_ps(a.re, wi))};
-    else
-        return {_mm_sub_ps(_mm_mul_ps(a.re, wr), _mm_mul_ps(a.im, wi)),
-                _mm_add_ps(_mm_mul_ps(a.re, wi), _mm_mul_ps(a.im, wr))};
-}
-
-// Quad-split blocks in the 32-byte-aligned work area.
-Quad loadBlock(const float* p) { return {_mm_load_ps(p), _mm_load_ps(p + 4)}; }
-void storeBlock(float* p, Quad q) {
-    _mm_store_ps(p, q.re);
-    _mm_store_ps(p + 4, q.im);
-}
-
-// Four consecutive interleaved values from anywhere.
-Quad loadInterleaved(const float* p) {
-    const __m128 a = _mm_loadu_ps(p), b = _mm_loadu_ps(p + 4);
-    return {_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)), _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1))};
-}
-void storeInterleaved(float* p, Quad q) {
-    _mm_storeu_ps(p, _mm_unpacklo_ps(q.re, q.im));
-    _mm_storeu_ps(p + 4, _mm_unpackhi_ps(q.re, q.im));
-}
-
-// The four-point DFT of (x0, x1, x2, x3), natural order in and out.
-template <bool Inverse>
-void dft4(Quad& x0, Quad& x1, Quad& x2, Quad& x3) {
-    const Quad a0 = x0 + x2, a1 = x0 - x2, a2 = x1 + x3, a3 = rotateQuarter<Inverse>(x1 - x3);
-    x0 = a0 + a2;
-    x1 = a1 + a3;
-    x2 = a0 - a2;
-    x3 = a1 - a3;
-}
+#include "engines/fft_split_blocks.inl"
 
 // Lane j of the four quads y[0..3] becomes the block at `dst` + offsets[j]:
 // the four values of one short transform side by side.
@@ -94,20 +36,6 @@ void firstPassRadix4(const float* src, float* work, std::int64_t n, const std::i
                                          4 * std::int64_t{bitRev[r0 + 2]}, 4 * std::int64_t{bitRev[r0 + 3]}};
         storeTransposed(work, offsets, y);
     }
-}
-
-// The inverse engines' eighth roots: cos(k*pi/4) and -sin(k*pi/4) for
-// k = 0..3, every +-cos(pi/4) one unit in the last place above the float
-// nearest to it (0x3F3504F4).
-constexpr float kRootHalf = std::bit_cast<float>(0x3F3504F4u);
-constexpr float kEighthCos[4] = {1.0f, kRootHalf, 0.0f, -kRootHalf};
-constexpr float kEighthNegSin[4] = {0.0f, -kRootHalf, -1.0f, -kRootHalf};
-
-// o*exp(+i*pi*k/4) for k = 0..3, as the products with both constants
-// (k = 0 and 2 too).
-Quad eighthRootInverse(Quad o, int k) {
-    const __m128 c = _mm_set1_ps(kEighthCos[k]), s = _mm_set1_ps(kEighthNegSin[k]);
-    return {_mm_add_ps(_mm_mul_ps(o.re, c), _mm_mul_ps(o.im, s)), _mm_sub_ps(_mm_mul_ps(o.im, c), _mm_mul_ps(o.re, s))};
 }
 
 // The eight-point DFT from the four-point DFTs of its even (e) and odd (o)
@@ -232,16 +160,13 @@ void radix4Stage(float* work, float* out, std::int64_t n, std::int64_t len, cons
     for (std::int64_t g = 0; g < n; g += len) {
         const float* w = twiddles;
         for (std::int64_t k = g; k < g + quarter; k += 4, w += 24) {
-            const Quad x0 = loadBlock(work + 2 * k);
-            const Quad b1 = twiddle<Inverse>(loadBlock(work + 2 * (k + quarter)), w + 8);
-            const Quad b2 = twiddle<Inverse>(loadBlock(work + 2 * (k + 2 * quarter)), w);
-            const Quad b3 = twiddle<Inverse>(loadBlock(work + 2 * (k + 3 * quarter)), w + 16);
-            const Quad sum = x0 + b1, diff = x0 - b1, outer = b2 + b3;
-            const Quad inner = rotateQuarter<Inverse>(b2 - b3);
-            storeStage<Out>(work, out, k, sum + outer);
-            storeStage<Out>(work, out, k + quarter, diff + inner);
-            storeStage<Out>(work, out, k + 2 * quarter, sum - outer);
-            storeStage<Out>(work, out, k + 3 * quarter, diff - inner);
+            Quad a0 = loadBlock(work + 2 * k), a1 = loadBlock(work + 2 * (k + quarter));
+            Quad a2 = loadBlock(work + 2 * (k + 2 * quarter)), a3 = loadBlock(work + 2 * (k + 3 * quarter));
+            radix4Butterfly<Inverse>(a0, a1, a2, a3, loadRow(w));
+            storeStage<Out>(work, out, k, a0);
+            storeStage<Out>(work, out, k + quarter, a1);
+            storeStage<Out>(work, out, k + 2 * quarter, a2);
+            storeStage<Out>(work, out, k + 3 * quarter, a3);
         }
     }
 }
@@ -253,7 +178,7 @@ void radix2Stage(float* work, float* out, std::int64_t n, const float* twiddles)
     const std::int64_t half = n / 2;
     for (std::int64_t k = 0; k < half; k += 4, twiddles += 8) {
         const Quad x0 = loadBlock(work + 2 * k);
-        const Quad b = twiddle<Inverse>(loadBlock(work + 2 * (k + half)), twiddles);
+        const Quad b = twiddle<Inverse>(loadBlock(work + 2 * (k + half)), loadBlock(twiddles));
         storeStage<Out>(work, out, k, x0 + b);
         storeStage<Out>(work, out, k + half, x0 - b);
     }
@@ -310,45 +235,9 @@ int log2Of(std::int64_t n) {
     return m;
 }
 
-// The inverse of eight values from src to dst (src may equal dst), without
-// tables or work area: the four-point inverses of the even and of the odd
-// values, joined by the eighth roots.
-void eightPointInverse(const float* src, float* dst) {
-    struct Value {
-        float re, im;
-    };
-    Value x[8];
-    for (int i = 0; i < 8; ++i) x[i] = {dspLoad<float>(src + 2 * i), dspLoad<float>(src + 2 * i + 1)};
-    const auto fourPoint = [](Value a0, Value a1, Value a2, Value a3, Value (&y)[4]) {
-        const Value p{a0.re + a2.re, a0.im + a2.im}, q{a0.re - a2.re, a0.im - a2.im};
-        const Value u{a1.re + a3.re, a1.im + a3.im}, v{a1.re - a3.re, a1.im - a3.im};
-        y[0] = {p.re + u.re, p.im + u.im};
-        y[2] = {p.re - u.re, p.im - u.im};
-        y[1] = {q.re - v.im, q.im + v.re};
-        y[3] = {q.re + v.im, q.im - v.re};
-    };
-    Value e[4], o[4];
-    fourPoint(x[0], x[2], x[4], x[6], e);
-    fourPoint(x[1], x[3], x[5], x[7], o);
-    for (int k = 0; k < 4; ++k) {
-        const float c = kEighthCos[k], s = kEighthNegSin[k];
-        const Value z{o[k].re * c + o[k].im * s, o[k].im * c - o[k].re * s};
-        dspStore(dst + 2 * k, e[k].re + z.re);
-        dspStore(dst + 2 * k + 1, e[k].im + z.im);
-        dspStore(dst + 2 * k + 8, e[k].re - z.re);
-        dspStore(dst + 2 * k + 9, e[k].im - z.im);
-    }
-}
-
 template <bool Inverse>
 void transform(const float* src, float* dst, std::int64_t n, const float* twiddles, const std::int32_t* bitRev,
                float* work, std::int64_t blockLen) {
-    if constexpr (Inverse) {
-        if (n == 8) {
-            eightPointInverse(src, dst);
-            return;
-        }
-    }
     const int m = log2Of(n);
     const bool eightFirst = kLevel == 1 && m % 2 == 1;
     if (eightFirst)
@@ -675,11 +564,6 @@ void fftRadixRungForward(const float* src, float* dst, std::int64_t n, const flo
 void fftInCacheForwardBlocked(const float* src, float* dst, std::int64_t n, const float* twiddles,
                               const std::int32_t* bitRev, float* work, std::int64_t blockLen) {
     transform<false>(src, dst, n, twiddles, bitRev, work, blockLen);
-}
-
-void fftInCacheInverse(const float* src, float* dst, std::int64_t n, const float* twiddles,
-                       const std::int32_t* bitRev, float* work) {
-    transform<true>(src, dst, n, twiddles, bitRev, work, blockLength());
 }
 
 void fftBitReverseScatter(const float* src, float* dst, std::int64_t n, const std::int32_t* table) {

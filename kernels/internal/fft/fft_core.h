@@ -19,12 +19,22 @@ struct DspsFFTSpec_R_32f;
 // with W = exp(+i*pi*k/n) from the grouped inverse table; Z[n/2] = (2 Re,
 // -2 Im) of bin n/2 exactly. Words 0 and 1 are the caller's.
 //
-// Complex FFT of n = 2^m values (m >= 6), natural order in and out, src
+// Forward in-cache FFT of n = 2^m values (m >= 6), natural order in and out, src
 // to dst (src may equal dst), unnormalised: a bit-reversing first pass of
 // four-point DFTs (eight-point in SSE2 for odd m) into the 32-byte-aligned
 // work area (8n bytes) in the quad-split layout, radix-4 stages with the
 // record's twiddles, and for odd m in SSE3 and above a closing radix-2
 // stage; the last stage writes dst. bitRev: the index form of order m.
+//
+// Inverse in-cache transform (fft_incache_inverse.cpp): the unnormalised
+// inverse of n = 2^m values, n >= 8 (the entries pass 64 up to the level's
+// in-cache limit), natural order in and out, src to dst (src may equal dst;
+// no alignment needed): a first pass that reads src in bit-reversed order
+// (bitRev: the index form of order m) into split blocks, radix-4 passes in
+// place, a final pass into dst; the work area (8n bytes, 16-byte aligned) is
+// dst itself when dst is 16-byte aligned and not src, else `work`. 8 values
+// (every level) and 16 (SSE2) take paths of their own without work area.
+// SSE4.1, SSSE3 and SSE3 give the same bits; SSE2 gives them too for even m.
 //
 // Bit-reversal rung (the last half-length order of the direct plan,
 // forward): the same transform as the in-cache one, through a bit reversal
