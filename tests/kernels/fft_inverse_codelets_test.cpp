@@ -181,4 +181,37 @@ TEST(FftInverseRealCodelets, TheCasesOfOrderThree) {
     }
 }
 
+// Orders 0 and 1: unnormalised, one and two points are their own inverse,
+// so the inverse blocks hold the forward blocks' bodies, and the copies of
+// order 0 are one body in every block. Those bodies round each sum before
+// the factor multiplies it: 1 + 2^-24 is 1 in single precision, so three
+// times it is 3 (and not the 3 + 2^-22 of a sum kept exact in double).
+TEST(FftInverseSmallCodelets, OrdersZeroAndOneAreTheForwardBodiesInSinglePrecision) {
+    for (const int variant : kVectorVariants) {
+        SCOPED_TRACE(testing::Message() << "n" << variant);
+        const FftCodeletBlock& forward = *fftCodeletTable[variant][0];
+        const FftCodeletBlock& inverse = inverseBlock(variant);
+        for (int order = 0; order <= 1; ++order) {
+            EXPECT_EQ(inverse.real[order], forward.real[order]) << order;
+            EXPECT_EQ(inverse.realScaled[order], forward.realScaled[order]) << order;
+            EXPECT_EQ(inverse.complex[order], forward.complex[order]) << order;
+            EXPECT_EQ(inverse.complexScaled[order], forward.complexScaled[order]) << order;
+        }
+        for (const int other : {0, 1, 2, 3, 4})
+            for (const int direction : {0, 1}) {
+                EXPECT_EQ(fftCodeletTable[other][direction]->real[0], inverse.real[0]);
+                EXPECT_EQ(fftCodeletTable[other][direction]->complex[0], inverse.complex[0]);
+            }
+        const float tiny = std::ldexp(1.0f, -24), below = (1.0f - tiny) * 3.0f;  // 1 - 2^-24 is a float
+        EXPECT_EQ(realInverseScaled(variant, 1, {1.0f, tiny}, 3.0f), (std::vector<float>{3.0f, below}));
+        EXPECT_EQ(realInverse(variant, 1, {1.0f, tiny}), (std::vector<float>{1.0f, 1.0f - tiny}));
+        EXPECT_EQ(complexInverseScaled(variant, 1, {1.0f, 1.0f, tiny, -tiny}, 3.0f),
+                  (std::vector<float>{3.0f, below, below, 3.0f}));
+        EXPECT_EQ(complexInverse(variant, 1, {1.0f, 2.0f, 3.0f, -4.0f}),
+                  (std::vector<float>{4.0f, -2.0f, -2.0f, 6.0f}));
+        EXPECT_EQ(complexInverseScaled(variant, 0, {1.5f, -2.0f}, 0.5f), (std::vector<float>{0.75f, -1.0f}));
+        EXPECT_EQ(realInverseScaled(variant, 0, {1.5f}, 0.5f), (std::vector<float>{0.75f}));
+    }
+}
+
 }  // namespace

@@ -336,14 +336,6 @@ void complex5(const float* src, float* dst, float scale) {
 
 // ---- the block -----------------------------------------------------------------
 
-void copyOne(const float* src, float* dst) { dspStore(dst, dspLoad<std::uint32_t>(src)); }
-void scaleOne(const float* src, float* dst, float scale) { dspStore(dst, dspLoad<float>(src) * scale); }
-void copyComplexOne(const float* src, float* dst) { dspStore(dst, dspLoad<std::uint64_t>(src)); }
-void scaleComplexOne(const float* src, float* dst, float scale) {
-    const Cf z = loadComplex(src, 0);
-    storeComplex(dst, 0, {z.re * scale, z.im * scale});
-}
-
 template <void (*Body)(const float*, float*, float)>
 void plain(const float* src, float* dst) {
     Body(src, dst, 1.0f);
@@ -351,11 +343,25 @@ void plain(const float* src, float* dst) {
 
 }  // namespace
 
+// The one- and two-point bodies, shared with the inverse block.
+void fftVectorScaleOne(const float* src, float* dst, float factor) { dspStore(dst, dspLoad<float>(src) * factor); }
+void fftVectorTwoPoint(const float* src, float* dst) { real1<false>(src, dst, 1.0f); }
+void fftVectorTwoPointScaled(const float* src, float* dst, float factor) { real1<true>(src, dst, factor); }
+void fftVectorScaleComplexOne(const float* src, float* dst, float factor) {
+    const Cf z = loadComplex(src, 0);
+    storeComplex(dst, 0, {z.re * factor, z.im * factor});
+}
+void fftVectorComplexTwoPoint(const float* src, float* dst) { complex1<false>(src, dst, 1.0f); }
+void fftVectorComplexTwoPointScaled(const float* src, float* dst, float factor) {
+    complex1<true>(src, dst, factor);
+}
+
 const FftCodeletBlock fftVectorForwardCodelets{
-    {copyOne, plain<real1<false>>, plain<real2<false>>, plain<real3<false>>, plain<real4<false>>,
+    {fftCodeletCopy, fftVectorTwoPoint, plain<real2<false>>, plain<real3<false>>, plain<real4<false>>,
      plain<real5<false>>},
-    {scaleOne, real1<true>, real2<true>, real3<true>, real4<true>, real5<true>},
-    {copyComplexOne, plain<complex1<false>>, plain<complex2<false>>, plain<complex3<false>>, plain<complex4<false>>,
-     plain<complex5<false>>},
-    {scaleComplexOne, complex1<true>, complex2<true>, complex3<true>, complex4<true>, complex5<true>},
+    {fftVectorScaleOne, fftVectorTwoPointScaled, real2<true>, real3<true>, real4<true>, real5<true>},
+    {fftCodeletCopyComplex, fftVectorComplexTwoPoint, plain<complex2<false>>, plain<complex3<false>>,
+     plain<complex4<false>>, plain<complex5<false>>},
+    {fftVectorScaleComplexOne, fftVectorComplexTwoPointScaled, complex2<true>, complex3<true>, complex4<true>,
+     complex5<true>},
 };

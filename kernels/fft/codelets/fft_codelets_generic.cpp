@@ -114,11 +114,9 @@ void realInverseCodelet(const float* src, float* dst, double factor) {
 
 // Orders 0 and 1 are their own inverses (no normalisation): one body each
 // serves both directions.
-void copyOne(const float* src, float* dst) { dspStore(dst, dspLoad<std::uint32_t>(src)); }
 void scaleOne(const float* src, float* dst, float f) {
     dspStore(dst, static_cast<float>(static_cast<double>(dspLoad<float>(src)) * f));
 }
-void copyComplexOne(const float* src, float* dst) { dspStore(dst, dspLoad<std::uint64_t>(src)); }
 
 constexpr FftDirection kFwd = FftDirection::forward;
 constexpr FftDirection kInv = FftDirection::inverse;
@@ -135,36 +133,28 @@ void withFactor(const float* src, float* dst, float f) {
 
 }  // namespace
 
+// The one-word and one-value copies of every block.
+void fftCodeletCopy(const float* src, float* dst) { dspStore(dst, dspLoad<std::uint32_t>(src)); }
+void fftCodeletCopyComplex(const float* src, float* dst) { dspStore(dst, dspLoad<std::uint64_t>(src)); }
+
 const FftCodeletBlock fftGenericForwardCodelets{
-    {copyOne, plain<realForwardCodelet<1>>, plain<realForwardCodelet<2>>, plain<realForwardCodelet<3>>,
+    {fftCodeletCopy, plain<realForwardCodelet<1>>, plain<realForwardCodelet<2>>, plain<realForwardCodelet<3>>,
      plain<realForwardCodelet<4>>, plain<realForwardCodelet<5>>},
     {scaleOne, withFactor<realForwardCodelet<1>>, withFactor<realForwardCodelet<2>>, withFactor<realForwardCodelet<3>>,
      withFactor<realForwardCodelet<4>>, withFactor<realForwardCodelet<5>>},
-    {copyComplexOne, plain<complexCodelet<kFwd, 1>>, plain<complexCodelet<kFwd, 2>>, plain<complexCodelet<kFwd, 3>>,
-     plain<complexCodelet<kFwd, 4>>, plain<complexCodelet<kFwd, 5>>},
+    {fftCodeletCopyComplex, plain<complexCodelet<kFwd, 1>>, plain<complexCodelet<kFwd, 2>>,
+     plain<complexCodelet<kFwd, 3>>, plain<complexCodelet<kFwd, 4>>, plain<complexCodelet<kFwd, 5>>},
     {withFactor<complexCodelet<kFwd, 0>>, withFactor<complexCodelet<kFwd, 1>>, withFactor<complexCodelet<kFwd, 2>>,
      withFactor<complexCodelet<kFwd, 3>>, withFactor<complexCodelet<kFwd, 4>>, withFactor<complexCodelet<kFwd, 5>>},
 };
 
 const FftCodeletBlock fftGenericInverseCodelets{
-    {copyOne, plain<realForwardCodelet<1>>, plain<realInverseCodelet<2>>, plain<realInverseCodelet<3>>,
+    {fftCodeletCopy, plain<realForwardCodelet<1>>, plain<realInverseCodelet<2>>, plain<realInverseCodelet<3>>,
      plain<realInverseCodelet<4>>, plain<realInverseCodelet<5>>},
     {scaleOne, withFactor<realForwardCodelet<1>>, withFactor<realInverseCodelet<2>>, withFactor<realInverseCodelet<3>>,
      withFactor<realInverseCodelet<4>>, withFactor<realInverseCodelet<5>>},
-    {copyComplexOne, plain<complexCodelet<kFwd, 1>>, plain<complexCodelet<kInv, 2>>, plain<complexCodelet<kInv, 3>>,
-     plain<complexCodelet<kInv, 4>>, plain<complexCodelet<kInv, 5>>},
+    {fftCodeletCopyComplex, plain<complexCodelet<kFwd, 1>>, plain<complexCodelet<kInv, 2>>,
+     plain<complexCodelet<kInv, 3>>, plain<complexCodelet<kInv, 4>>, plain<complexCodelet<kInv, 5>>},
     {withFactor<complexCodelet<kFwd, 0>>, withFactor<complexCodelet<kFwd, 1>>, withFactor<complexCodelet<kInv, 2>>,
      withFactor<complexCodelet<kInv, 3>>, withFactor<complexCodelet<kInv, 4>>, withFactor<complexCodelet<kInv, 5>>},
-};
-// The vector variants' inverse block: the shared one- and two-point bodies,
-// then their own single-precision codelets.
-const FftCodeletBlock fftVectorInverseCodelets{
-    {copyOne, plain<realForwardCodelet<1>>, fftInverseRealCodelet<2>, fftInverseRealCodelet<3>,
-     fftInverseRealCodelet<4>, fftInverseRealCodelet<5>},
-    {scaleOne, withFactor<realForwardCodelet<1>>, fftInverseRealCodeletScaled<2>, fftInverseRealCodeletScaled<3>,
-     fftInverseRealCodeletScaled<4>, fftInverseRealCodeletScaled<5>},
-    {copyComplexOne, plain<complexCodelet<kFwd, 1>>, fftInverseComplexCodelet<2>, fftInverseComplexCodelet<3>,
-     fftInverseComplexCodelet<4>, fftInverseComplexCodelet<5>},
-    {withFactor<complexCodelet<kFwd, 0>>, withFactor<complexCodelet<kFwd, 1>>, fftInverseComplexCodeletScaled<2>,
-     fftInverseComplexCodeletScaled<3>, fftInverseComplexCodeletScaled<4>, fftInverseComplexCodeletScaled<5>},
 };

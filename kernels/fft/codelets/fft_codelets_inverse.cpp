@@ -375,32 +375,31 @@ void complexInverseCodelet(const float* src, float* dst, Scale f) {
         complexQuarters<(1 << Order) / 4>(src, dst, f);
 }
 
-}  // namespace
-
 template <int Order>
-void fftInverseRealCodelet(const float* src, float* dst) {
+void realPlain(const float* src, float* dst) {
     realInverseCodelet<Order>(src, dst, Unscaled{});
 }
 template <int Order>
-void fftInverseRealCodeletScaled(const float* src, float* dst, float factor) {
+void realScaled(const float* src, float* dst, float factor) {
     realInverseCodelet<Order>(src, dst, Scaled{factor});
 }
 template <int Order>
-void fftInverseComplexCodelet(const float* src, float* dst) {
+void complexPlain(const float* src, float* dst) {
     complexInverseCodelet<Order>(src, dst, Unscaled{});
 }
 template <int Order>
-void fftInverseComplexCodeletScaled(const float* src, float* dst, float factor) {
+void complexScaled(const float* src, float* dst, float factor) {
     complexInverseCodelet<Order>(src, dst, Scaled{factor});
 }
 
-#define FFT_INVERSE_CODELETS_OF_ORDER(order)                                           \
-    template void fftInverseRealCodelet<order>(const float*, float*);                   \
-    template void fftInverseRealCodeletScaled<order>(const float*, float*, float);      \
-    template void fftInverseComplexCodelet<order>(const float*, float*);                \
-    template void fftInverseComplexCodeletScaled<order>(const float*, float*, float);
-FFT_INVERSE_CODELETS_OF_ORDER(2)
-FFT_INVERSE_CODELETS_OF_ORDER(3)
-FFT_INVERSE_CODELETS_OF_ORDER(4)
-FFT_INVERSE_CODELETS_OF_ORDER(5)
-#undef FFT_INVERSE_CODELETS_OF_ORDER
+}  // namespace
+
+// Orders 0 and 1: the forward block's bodies.
+const FftCodeletBlock fftVectorInverseCodelets{
+    {fftCodeletCopy, fftVectorTwoPoint, realPlain<2>, realPlain<3>, realPlain<4>, realPlain<5>},
+    {fftVectorScaleOne, fftVectorTwoPointScaled, realScaled<2>, realScaled<3>, realScaled<4>, realScaled<5>},
+    {fftCodeletCopyComplex, fftVectorComplexTwoPoint, complexPlain<2>, complexPlain<3>, complexPlain<4>,
+     complexPlain<5>},
+    {fftVectorScaleComplexOne, fftVectorComplexTwoPointScaled, complexScaled<2>, complexScaled<3>, complexScaled<4>,
+     complexScaled<5>},
+};

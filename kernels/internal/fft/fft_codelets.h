@@ -20,23 +20,26 @@ struct FftCodeletBlock {
 // The generic codelets (double arithmetic, every output rounded once).
 extern const FftCodeletBlock fftGenericForwardCodelets;
 extern const FftCodeletBlock fftGenericInverseCodelets;
-// The vector variants' forward codelets, in single precision with every
-// operation rounded on its own in a fixed order, so that n1..n4 share them
-// and agree bit for bit.
+// The vector variants' codelets, in single precision with every operation
+// rounded on its own in a fixed order, so that n1..n4 share them and agree
+// bit for bit: forward (fft_codelets_forward.cpp) and inverse
+// (fft_codelets_inverse.cpp).
 extern const FftCodeletBlock fftVectorForwardCodelets;
-
-// The vector variants' inverse block (its one- and two-point codelets the
-// generic ones), and the single-precision inverse codelets of orders 2..5
-// it holds, one body for n1..n4 (fft_codelets_inverse.cpp).
 extern const FftCodeletBlock fftVectorInverseCodelets;
-template <int Order>
-void fftInverseRealCodelet(const float* src, float* dst);
-template <int Order>
-void fftInverseRealCodeletScaled(const float* src, float* dst, float factor);
-template <int Order>
-void fftInverseComplexCodelet(const float* src, float* dst);
-template <int Order>
-void fftInverseComplexCodeletScaled(const float* src, float* dst, float factor);
+
+// Bodies that fill cells of several blocks. The one-point copies serve real
+// and complex order 0 of every block. Unnormalised, the one- and two-point
+// transforms are their own inverses, so the vector variants' bodies of
+// orders 0 and 1 (two-point butterflies, scaled forms) serve both their
+// blocks; the generic blocks share theirs likewise.
+void fftCodeletCopy(const float* src, float* dst);
+void fftCodeletCopyComplex(const float* src, float* dst);
+void fftVectorScaleOne(const float* src, float* dst, float factor);
+void fftVectorTwoPoint(const float* src, float* dst);
+void fftVectorTwoPointScaled(const float* src, float* dst, float factor);
+void fftVectorScaleComplexOne(const float* src, float* dst, float factor);
+void fftVectorComplexTwoPoint(const float* src, float* dst);
+void fftVectorComplexTwoPointScaled(const float* src, float* dst, float factor);
 
 // fftCodeletTable[variant][direction]: direction 0 forward, 1 inverse.
 extern const FftCodeletBlock* const fftCodeletTable[5][2];
