@@ -4,11 +4,13 @@
 // kernels' double-tap biquad filter: y = b0 x + d0, d0' = b1 x - a1 y + d1,
 // d1' = b2 x - a2 y, taps divided by a0).
 //
-// All 16 components run side by side, sample by sample: each section's
-// recursion waits on its own previous output, so one cascade at a time
-// leaves the processor idle most of the time, while 16 independent ones keep
-// it busy. A component with fewer sections than the longest cascade runs
-// pass-through sections (b0 = 1, everything else 0), which change nothing.
+// The lanes run two at a time (one SSE register of doubles) through the
+// whole block, the pair's sections one after another within each sample:
+// a section's recursion waits only on its own last output, so the sections
+// of one sample overlap with each other and with the next sample's, while
+// the pair's delay lines stay in registers. A pair runs as many sections as
+// its longer cascade has; a lane with fewer runs pass-through sections
+// (b0 = 1, everything else 0), which change nothing.
 //
 // Threads: `load` on the control thread while stopped; `process` and
 // `reset` on the audio thread. Nothing allocates in `process`.
@@ -40,6 +42,9 @@ private:
         alignas(16) double d0[kLanes], d1[kLanes];
     };
 
+    static constexpr int kPairs = kLanes / 2;
+
     vxKernelArray<Section> sections_;
     int sectionCount_ = 0;
+    int pairSections_[kPairs] = {};  // sections each pair of lanes runs
 };
