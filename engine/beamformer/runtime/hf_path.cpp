@@ -74,6 +74,25 @@ void CRoHf::addGains(const CellSet& set, int i, float gain) {
     }
 }
 
+bool CRoHf::heldInCell(int frames) const {
+    if (!haveCell_ || current_.cell < 0 || rampLeft_ > 0) return false;
+    for (int i = 1; i < frames; ++i)
+        if (theta_[i] != theta_[0] || phi_[i] != phi_[0]) return false;
+    return cellAt(mode_, theta_[0], phi_[0]) == current_.cell;
+}
+
+void CRoHf::cellMean(float* const* capsules, float* out, int frames) const {
+    // The gains' sum in the same order: each capsule times 1 / capsules per
+    // cell, added one after another.
+    const float w = current_.weight;
+    const float* first = capsules[current_.capsules[0]];
+    for (int i = 0; i < frames; ++i) out[i] = first[i] * w;
+    for (int c = 1; c < current_.count; ++c) {
+        const float* x = capsules[current_.capsules[c]];
+        for (int i = 0; i < frames; ++i) out[i] += x[i] * w;
+    }
+}
+
 vxResult CRoHf::process(float** capsules, float** out, int frames) {
     const int requested = requestedMode_.load(std::memory_order_acquire);
     if (requested != mode_) {
@@ -100,6 +119,12 @@ vxResult CRoHf::process(float** capsules, float** out, int frames) {
         active_[activeList_[a]] = false;
     }
     activeCount_ = 0;
+
+    if (frames > 0 && heldInCell(frames)) {
+        cellMean(capsules, out[0], frames);
+        lastFrames_ = frames;
+        return vxOK;
+    }
 
     const int rampLength = ramp_.size();
     for (int i = 0; i < frames; ++i) {

@@ -57,6 +57,11 @@ private:
     static int cellAt(int mode, int theta, int phi);
     static CellSet cellSet(int mode, int cell);
     void addGains(const CellSet& set, int i, float gain);
+    // The look stays on one direction of the current cell for the whole
+    // block, no ramp running: the output is the cell's mean, formed without
+    // per-sample gains.
+    bool heldInCell(int frames) const;
+    void cellMean(float* const* capsules, float* out, int frames) const;
 
     const int* theta_ = nullptr;
     const int* phi_ = nullptr;
