@@ -232,13 +232,16 @@ const float* earlyPasses(float* block, std::int64_t length, const float* rows) {
 // ---- final passes into the destination ----------------------------------------
 
 // Four results as interleaved pairs at dst + 2*k: whole vectors when dst is
-// aligned, 8-byte halves when not.
-template <bool AlignedDst>
+// aligned, 8-byte halves when not (whole unaligned vectors where Wide).
+template <bool AlignedDst, bool Wide = false>
 void storeResults(float* p, Quad q) {
     const __m128 low = _mm_unpacklo_ps(q.re, q.im), high = _mm_unpackhi_ps(q.re, q.im);
     if constexpr (AlignedDst) {
         _mm_store_ps(p, low);
         _mm_store_ps(p + 4, high);
+    } else if constexpr (Wide) {
+        _mm_storeu_ps(p, low);
+        _mm_storeu_ps(p + 4, high);
     } else {
         _mm_storel_pi(reinterpret_cast<__m64*>(p), low);
         _mm_storeh_pi(reinterpret_cast<__m64*>(p + 2), low);
@@ -261,7 +264,8 @@ void finalRadix4(const float* work, float* dst, std::int64_t span, const float* 
 }
 
 // The radix-2 stage of span L = n/2 (odd m, SSE4.1 to SSE3): b =
-// A[k + L]*conj(W^k), A[k] + b and A[k] - b; eight positions a step.
+// A[k + L]*conj(W^k), A[k] + b and A[k] - b; eight positions a step. SSE3
+// writes an unaligned destination in whole vectors, the others in halves.
 template <bool AlignedDst>
 void finalRadix2(const float* work, float* dst, std::int64_t span, const float* rows) {
     for (std::int64_t k = 0; k < span; k += 8, rows += 16) {
@@ -271,8 +275,8 @@ void finalRadix2(const float* work, float* dst, std::int64_t span, const float* 
             b[h] = twiddle<true>(loadBlock(work + 2 * (k + 4 * h + span)), loadBlock(rows + 8 * h));
         }
         for (int h = 0; h < 2; ++h) {
-            storeResults<AlignedDst>(dst + 2 * (k + 4 * h), b[h] + a[h]);
-            storeResults<AlignedDst>(dst + 2 * (k + 4 * h + span), a[h] - b[h]);
+            storeResults<AlignedDst, kLevel == 2>(dst + 2 * (k + 4 * h), b[h] + a[h]);
+            storeResults<AlignedDst, kLevel == 2>(dst + 2 * (k + 4 * h + span), a[h] - b[h]);
         }
     }
 }
