@@ -76,9 +76,13 @@ void CRoHf::addGains(const CellSet& set, int i, float gain) {
 
 bool CRoHf::heldInCell(int frames) const {
     if (!haveCell_ || current_.cell < 0 || rampLeft_ > 0) return false;
-    for (int i = 1; i < frames; ++i)
-        if (theta_[i] != theta_[0] || phi_[i] != phi_[0]) return false;
-    return cellAt(mode_, theta_[0], phi_[0]) == current_.cell;
+    // Differences gathered over the block rather than a loop that stops at
+    // the first: the comparison then runs several samples per instruction.
+    const int theta = theta_[0], phi = phi_[0];
+    int differs = 0;
+    for (int i = 1; i < frames; ++i) differs |= (theta_[i] ^ theta) | (phi_[i] ^ phi);
+    if (differs != 0) return false;
+    return cellAt(mode_, theta, phi) == current_.cell;
 }
 
 void CRoHf::cellMean(float* const* capsules, float* out, int frames) const {
