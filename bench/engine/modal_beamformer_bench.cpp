@@ -1,7 +1,9 @@
 // The modal beamformer CMbf on the chain's shapes: 1, 8 and 18 beams (one
 // CMbf each) on the 16 components, 256-frame blocks, 251-tap modal FIRs of
 // the "hyper3" record, steady and during a crossfade to a newly loaded bank,
-// each with the look held or gliding all the time.
+// each with the look held or gliding all the time, and each with the beams
+// transforming their own order sums or, as in the chain, sharing the
+// components' spectra (their windows pushed and transformed in the timing).
 // Time per block for all beams, real-time factor at 48 kHz and heap
 // allocations per block (must be 0).
 #include <benchmark/benchmark.h>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "beamformer/runtime/component_spectra.h"
 #include "beamformer/runtime/modal_beamformer.h"
 #include "beamformer_tables.h"
 
@@ -35,6 +38,12 @@ void ModalBeamformer(benchmark::State& state) {
     const int beams = static_cast<int>(state.range(0));
     const bool fading = state.range(1) != 0;
     const bool gliding = state.range(2) != 0;
+    const bool shared = state.range(3) != 0;
+    vxComponentSpectra spectra;
+    if (shared && !spectra.configure(16, kFrames, 251)) {
+        state.SkipWithError("no memory for the spectra");
+        return;
+    }
     std::vector<std::unique_ptr<CMbf>> mbfs;
     for (int b = 0; b < beams; ++b) {
         auto mbf = std::make_unique<CMbf>();
@@ -73,7 +82,12 @@ void ModalBeamformer(benchmark::State& state) {
             for (auto& mbf : mbfs) mbf->setPhi(float(mbf->phiTarget() + 90));
         }
         const std::uint64_t before = allocationCount();
-        for (auto& mbf : mbfs) mbf->process(in.data(), &o, kFrames);
+        if (shared) {
+            spectra.push(in.data(), kFrames, true);
+            for (auto& mbf : mbfs) mbf->process(in.data(), spectra, o, kFrames);
+        } else {
+            for (auto& mbf : mbfs) mbf->process(in.data(), &o, kFrames);
+        }
         allocations += allocationCount() - before;
         benchmark::ClobberMemory();
     }
@@ -82,8 +96,8 @@ void ModalBeamformer(benchmark::State& state) {
     state.counters["realtime_factor"] = benchmark::Counter(blocks * kFrames / kRate, benchmark::Counter::kIsRate);
 }
 BENCHMARK(ModalBeamformer)
-    ->ArgNames({"beams", "fading", "gliding"})
-    ->ArgsProduct({{1, 8, 18}, {0, 1}, {0, 1}})
+    ->ArgNames({"beams", "fading", "gliding", "shared"})
+    ->ArgsProduct({{1, 8, 18}, {0, 1}, {0, 1}, {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
