@@ -23,12 +23,23 @@ void halfLengthTransform(bool inverse, const DspsFFTSpec_R_32f* spec, const floa
             fftRecursiveForward(spec, src, dst, m, work.floats(), scale);
         return;
     }
-    if (inverse)
+    if (m == fftVariantPlan(kLevel).lastDirectM) {
+        // The bit-reversal rung: the whole vector into bit-reversed order
+        // (copied there when src is not dst), then the radix passes in place,
+        // interleaved.
+        if (src == dst)
+            fftBitReverseInPlace(dst, halfN, spec->bitRevTable);
+        else
+            fftBitReverseCopy(src, dst, halfN, spec->bitRevTable);
+        if (inverse)
+            fftRadixPassesInverse(dst, halfN, spec->twiddleTable, work.floats(), 1);
+        else
+            fftRadixPasses(dst, halfN, spec->twiddleTable, work.floats(), 1);
+    } else if (inverse) {
         fftInCacheInverse(src, dst, halfN, spec->twiddleTable, spec->bitRevTable, work.floats());
-    else if (m == fftVariantPlan(kLevel).lastDirectM)
-        fftRadixRungForward(src, dst, halfN, spec->twiddleTable, spec->bitRevTable, work.floats());
-    else
+    } else {
         fftInCacheForward(src, dst, halfN, spec->twiddleTable, spec->bitRevTable, work.floats());
+    }
     if (scale) DSP_VARIANT(dspsMulC_32f_I)(spec->scaleFactor, dst, static_cast<int>(2 * halfN));
 }
 

@@ -2,8 +2,10 @@
 // order gives the unblocked bits, the bit reversals (scatter, gather, in
 // place, in-tile from the pair list, tiled) are the permutation and their own
 // inverse, the tile gather and scatter are strided copies (interleaving on
-// request), and the cross passes of the recursive rung are twiddled DFTs
-// down the columns.
+// request), the radix passes are the DFT in both directions and layouts,
+// and the cross passes of the recursive rung are twiddled DFTs down the
+// columns.
+#include <algorithm>
 #include <complex>
 #include <cstdint>
 #include <cstring>
@@ -32,6 +34,7 @@ using CrossPass = void (*)(float*, std::int64_t, std::int64_t, const float*);
 using GatherTile = void (*)(const float*, float*, std::int64_t, std::int64_t, std::int64_t);
 using ScatterTile = void (*)(float*, const float*, std::int64_t, std::int64_t, std::int64_t, int);
 using TileBitReverse = void (*)(float*, std::int64_t, const std::int32_t*);
+using RadixPasses = void (*)(float*, std::int64_t, const float*, float*, int);
 
 // One SSE level's engine pieces.
 struct Engines {
@@ -43,13 +46,15 @@ struct Engines {
     GatherTile gatherTile;
     ScatterTile scatterTile;
     TileBitReverse tileBitReverse;
+    RadixPasses radixPasses, radixPassesInverse;
 };
 
 #define ORVELAN_ENGINES(ns)                                                                                  \
     Engines {                                                                                                \
         ns::fftInCacheForwardBlocked, ns::fftBitReverseScatter, ns::fftBitReverseGather,                     \
             ns::fftBitReverseInPlace, ns::fftRecursiveBitReverse, ns::fftCrossRadix4, ns::fftCrossRadix2, \
-            ns::fftGatherTile, ns::fftScatterTile, ns::fftTileBitReverse                                  \
+            ns::fftGatherTile, ns::fftScatterTile, ns::fftTileBitReverse, ns::fftRadixPasses,             \
+            ns::fftRadixPassesInverse                                                                      \
     }
 
 Engines enginesOf(int variant) {
@@ -226,6 +231,79 @@ TEST_P(FftEngines, RecursiveRungBitReversalIsPermutationAndInvolution) {
                                     reinterpret_cast<float*>(data.data()), m, work.get());
         EXPECT_TRUE(data == source) << "in place twice";
     }
+}
+
+// ---- radix passes ---------------------------------------------------------
+
+// The variant's radix twiddles of order m, from the constant sine table up
+// to order 10 and from a table of order m above.
+std::vector<float> radixTwiddles(const FftVariantPlan& plan, int m) {
+    std::vector<float> sine(m > 10 ? (std::size_t{1} << m) / 4 + 16 : 0);
+    const FftSineSource source = m > 10 ? FftSineSource{sine.data(), m} : fftConstantSine();
+    if (m > 10) fftSineTable(m, sine.data());
+    Floats table((std::size_t{2} << m) + 16);
+    fftRadixTwiddles(plan.layout, m, source, table.get());
+    return {table.get(), table.get() + (std::size_t{2} << m)};
+}
+
+// Quad-split (four real parts, four imaginary parts per four values) to
+// interleaved pairs.
+std::vector<float> interleavedFromQuads(const float* quads, std::int64_t n) {
+    std::vector<float> v(std::size_t(2 * n));
+    for (std::int64_t k = 0; k < n; ++k) {
+        v[std::size_t(2 * k)] = quads[8 * (k / 4) + k % 4];
+        v[std::size_t(2 * k + 1)] = quads[8 * (k / 4) + 4 + k % 4];
+    }
+    return v;
+}
+
+// Forward and inverse, from the first orders (n = 32: a closing radix-2 or,
+// in SSE2, an eight-point first pass; n = 64) over the first blocked ones to
+// the bit-reversal rung's order: bit-reversed input, the unnormalised DFT
+// of the double reference; quad-split output (interleave flag 0, or any
+// value but 1) the same bits; the vector 4 and 8 bytes past a 16-byte
+// boundary the same bits through the work area, which an aligned vector
+// leaves untouched.
+TEST_P(FftEngines, RadixPassesAreTheDftInEitherLayoutAtAnyAlignment) {
+    for (const int m : {5, 6, 11, 12, 13, plan.lastDirectM})
+        for (const bool inverse : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "m " << m << (inverse ? " inverse" : " forward"));
+            const RadixPasses passes = inverse ? engines.radixPassesInverse : engines.radixPasses;
+            const std::int64_t n = std::int64_t{1} << m;
+            const std::vector<float> twiddles = radixTwiddles(plan, m);
+            Floats twiddleCopy(twiddles.size());
+            std::copy(twiddles.begin(), twiddles.end(), twiddleCopy.get());
+            const std::vector<float> z = randomSignal(std::size_t(2 * n), 8100 + m);
+            std::vector<RefComplex> natural(static_cast<std::size_t>(n));
+            std::vector<float> reversed(z.size());
+            for (std::int64_t j = 0; j < n; ++j) {
+                natural[std::size_t(j)] = {z[std::size_t(2 * j)], z[std::size_t(2 * j + 1)]};
+                const std::uint32_t r = fftReverseBits(std::uint32_t(j), m);
+                reversed[2 * r] = z[std::size_t(2 * j)];
+                reversed[2 * r + 1] = z[std::size_t(2 * j + 1)];
+            }
+            std::vector<double> want;
+            for (const RefComplex& c : referenceDft(natural, inverse ? +1 : -1)) want.insert(want.end(), {c.real(), c.imag()});
+
+            const auto run = [&](std::size_t offsetFloats, int interleave, bool* bufTouched) {
+                Floats data(reversed.size() + 4), buf(reversed.size());
+                std::fill(buf.data.begin(), buf.data.end(), 1234.5f);
+                float* const at = data.get() + offsetFloats;
+                std::copy(reversed.begin(), reversed.end(), at);
+                passes(at, n, twiddleCopy.get(), buf.get(), interleave);
+                if (bufTouched)
+                    *bufTouched = std::any_of(buf.data.begin(), buf.data.end(), [](float v) { return v != 1234.5f; });
+                return interleave == 1 ? std::vector<float>(at, at + 2 * n) : interleavedFromQuads(at, n);
+            };
+            bool bufTouched = true;
+            const std::vector<float> got = run(0, 1, &bufTouched);
+            EXPECT_LE(relativeL2Error(got, want), 1e-6);
+            EXPECT_FALSE(bufTouched) << "an aligned vector uses the work area";
+            EXPECT_EQ(run(0, 0, nullptr), got) << "quad-split";
+            EXPECT_EQ(run(0, 2, nullptr), got) << "flag 2 quad-split";
+            EXPECT_EQ(run(1, 1, nullptr), got) << "4 bytes off";
+            EXPECT_EQ(run(2, 0, nullptr), got) << "8 bytes off, quad-split";
+        }
 }
 
 // ---- cross passes ---------------------------------------------------------

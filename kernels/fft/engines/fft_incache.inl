@@ -100,16 +100,22 @@ void loadTransposed(const float* src, std::int64_t stride, Quad (&p)[4]) {
     for (int j = 0; j < 4; ++j) p[j] = g[j];
 }
 
+// Sixteen points: the four-point DFTs of four groups, transposed so that
+// each group's outputs form a block, joined by the radix-4 butterfly of the
+// sixteen-point stage (the table's first row, the same for every group):
+// the first pass and the first stage in one sweep, the same operations.
 template <bool Inverse>
-void firstPassRadix4Reversed(const float* src, float* work, std::int64_t n) {
+void firstPassRadix16Reversed(const float* src, float* work, std::int64_t n, const float* twiddles) {
+    const TwiddleRow row = loadRow(twiddles);
     for (std::int64_t q0 = 0; q0 < n / 4; q0 += 4) {
         Quad p[4];
         loadTransposed(src + 8 * q0, 8, p);
-        // Positions 0..3 of a group hold its values 0, 2, 1, 3.
         std::swap(p[1], p[2]);
         dft4<Inverse>(p[0], p[1], p[2], p[3]);
-        const std::int64_t offsets[4] = {8 * q0, 8 * q0 + 8, 8 * q0 + 16, 8 * q0 + 24};
-        storeTransposed(work, offsets, p);
+        _MM_TRANSPOSE4_PS(p[0].re, p[1].re, p[2].re, p[3].re);
+        _MM_TRANSPOSE4_PS(p[0].im, p[1].im, p[2].im, p[3].im);
+        radix4Butterfly<Inverse>(p[0], p[1], p[2], p[3], row);
+        for (int t = 0; t < 4; ++t) storeBlock(work + 8 * (q0 + t), p[t]);
     }
 }
 
@@ -205,22 +211,30 @@ constexpr std::int64_t blockLength() { return kLevel >= 3 ? 2048 : kLevel == 2 ?
 // The stages after the first pass, on the work area, the last one storing
 // to `out`. SSE2 takes the odd factor of an odd order first (an eight-point
 // first pass), the others last (a closing radix-2 stage); the twiddle
-// tables are laid out in this order. With a block length below n, the
+// tables are laid out in this order; the first radix-4 stage is of length
+// firstLen (twiddles at its section). With a block length below n, the
 // stages up to 1024-point transforms run on each block in turn (each block
 // reading the same first sections), the rest over the whole vector: the
-// same operations on the same values as without blocks.
-template <bool Inverse, StageOut Out>
-void runStages(float* work, float* out, std::int64_t n, const float* twiddles, bool eightFirst, bool twoLast,
-               std::int64_t blockLen) {
+// same operations on the same values as without blocks. firstPass(from,
+// count) runs before the stages of the values it names (each block, or the
+// whole vector), so a first pass that stays within its values runs on a
+// block while that is in cache.
+template <bool Inverse, StageOut Out, typename FirstPass>
+void runStages(float* work, float* out, std::int64_t n, const float* twiddles, std::int64_t firstLen, bool twoLast,
+               std::int64_t blockLen, FirstPass firstPass) {
     // The last radix-4 stage before the closing one.
     const std::int64_t lastInner = twoLast ? n / 2 : n / 4;
-    std::int64_t len = eightFirst ? 32 : 16;
+    std::int64_t len = firstLen;
     if (blockLen > 0 && blockLen < n) {
         const float* after = twiddles;
-        for (std::int64_t block = 0; block < n; block += blockLen)
+        for (std::int64_t block = 0; block < n; block += blockLen) {
+            firstPass(block, blockLen);
             after = radix4Stages<Inverse>(work + 2 * block, blockLen, len, kBlockedStagesUpTo, twiddles);
+        }
         twiddles = after;
         len = 4 * kBlockedStagesUpTo;
+    } else {
+        firstPass(0, n);
     }
     twiddles = radix4Stages<Inverse>(work, n, len, lastInner, twiddles);
     if (twoLast)
@@ -244,8 +258,8 @@ void transform(const float* src, float* dst, std::int64_t n, const float* twiddl
         firstPassRadix8<Inverse>(src, work, n, bitRev);
     else
         firstPassRadix4<Inverse>(src, work, n, bitRev);
-    runStages<Inverse, StageOut::interleaved>(work, dst, n, twiddles, eightFirst, kLevel > 1 && m % 2 == 1,
-                                              blockLen);
+    runStages<Inverse, StageOut::interleaved>(work, dst, n, twiddles, eightFirst ? 32 : 16, kLevel > 1 && m % 2 == 1,
+                                              blockLen, [](std::int64_t, std::int64_t) {});
 }
 
 // ---- the recursive rung ----------------------------------------------------
@@ -386,15 +400,40 @@ void bitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table) {
         }
         return;
     }
-    for (std::int64_t k = n / 16 - 1; k >= 0; --k) {
-        const std::int64_t a = 4 * k, b = table[k] / 2;
-        if (b < a) continue;
-        const Group ga = loadGroup(data, a, n / 4);
-        if (b != a) {
-            const Group gb = loadGroup(data, b, n / 4);
-            storeGroup(data, a, n / 4, gb);
+    const std::int64_t groups = n / 16, quarter = n / 4;
+    if (groups < 4) {
+        for (std::int64_t k = groups - 1; k >= 0; --k) {
+            const std::int64_t a = 4 * k, b = table[k] / 2;
+            if (b < a) continue;
+            const Group ga = loadGroup(data, a, quarter);
+            if (b != a) {
+                const Group gb = loadGroup(data, b, quarter);
+                storeGroup(data, a, quarter, gb);
+            }
+            storeGroup(data, b, quarter, ga);
         }
-        storeGroup(data, b, n / 4, ga);
+        return;
+    }
+    // Four groups at a time, k, k+1, k+h and k+h+1 (k even, below h = half
+    // the groups), so both sides move whole 64-byte lines of every quarter:
+    // their mirrors are r, r+h, r+1 and r+h+1 with r = rev(k), again such a
+    // set, so each pair of sets is exchanged once, from the lower one (all
+    // eight groups read before any is written).
+    const std::int64_t h = groups / 2;
+    for (std::int64_t k = h - 2; k >= 0; k -= 2) {
+        const std::int64_t r = table[k] / 8;
+        if (r < k) continue;
+        const std::int64_t own[4] = {k, k + 1, k + h, k + h + 1};
+        const std::int64_t mirror[4] = {r, r + h, r + 1, r + h + 1};
+        Group ownGroups[4], mirrorGroups[4];
+        for (int i = 0; i < 4; ++i) {
+            ownGroups[i] = loadGroup(data, 4 * own[i], quarter);
+            mirrorGroups[i] = loadGroup(data, 4 * mirror[i], quarter);
+        }
+        for (int i = 0; i < 4; ++i) {
+            storeGroup(data, 4 * own[i], quarter, mirrorGroups[i]);
+            storeGroup(data, 4 * mirror[i], quarter, ownGroups[i]);
+        }
     }
 }
 
@@ -451,38 +490,44 @@ void bitReverse(const FftVariantPlan& plan, const std::int32_t* table, const flo
     }
 }
 
-// The bit-reversal rung: the vector bit-reversed into dst (in place when src
-// is dst), then the radix passes through the work area back into dst,
-// interleaved; the in-cache transform's operations on the same values.
+// The radix passes: n values (n >= 32) in bit-reversed order turned, in
+// place, into their transform: the first pass (sixteen-point DFTs,
+// eight-point in SSE2 for odd orders) and the stages of the in-cache
+// transform, in the quad-split layout, the last stage storing interleaved when `interleaved`
+// is 1 and quad-split otherwise. They run in the data themselves when those
+// are 16-byte aligned (each step reads what it writes first), else in buf
+// (8n bytes, 16-byte aligned): the same operations either way.
 template <bool Inverse>
-void radixRung(const float* src, float* dst, std::int64_t n, const float* twiddles, const std::int32_t* bitRev,
-               float* work) {
-    if (src == dst)
-        bitReverseInPlace(dst, n, bitRev);
-    else
-        bitReverseCopy(src, dst, n, bitRev);
+void radixPasses(float* data, std::int64_t n, const float* twiddles, float* buf, int interleaved) {
+    float* const work = reinterpret_cast<std::uintptr_t>(data) % 16 == 0 ? data : buf;
     const int m = log2Of(n);
     const bool eightFirst = kLevel == 1 && m % 2 == 1;
-    if (eightFirst)
-        firstPassRadix8Reversed<Inverse>(dst, work, n);
+    const bool twoLast = kLevel > 1 && m % 2 == 1;
+    // The first pass works on groups of sixteen (eight) values, so it runs
+    // block by block with the stages. Sixteen-point groups take the
+    // table's first section (one row).
+    const auto firstPass = [=](std::int64_t from, std::int64_t count) {
+        if (eightFirst)
+            firstPassRadix8Reversed<Inverse>(data + 2 * from, work + 2 * from, count);
+        else
+            firstPassRadix16Reversed<Inverse>(data + 2 * from, work + 2 * from, count, twiddles);
+    };
+    const std::int64_t firstLen = eightFirst ? 32 : 64;
+    const float* const stageTwiddles = eightFirst ? twiddles : twiddles + 24;
+    if (interleaved == 1)
+        runStages<Inverse, StageOut::interleaved>(work, data, n, stageTwiddles, firstLen, twoLast, blockLength(),
+                                                  firstPass);
     else
-        firstPassRadix4Reversed<Inverse>(dst, work, n);
-    runStages<Inverse, StageOut::interleaved>(work, dst, n, twiddles, eightFirst, kLevel > 1 && m % 2 == 1,
-                                              blockLength());
+        runStages<Inverse, StageOut::quadSplit>(work, data, n, stageTwiddles, firstLen, twoLast, blockLength(),
+                                                firstPass);
 }
 
-// A leaf: 2^r values in bit-reversed order, interleaved, transformed
-// through the work area and left quad-split in place.
+// A leaf: 2^r values in bit-reversed order, interleaved, left transformed
+// and quad-split in place, scaled when asked.
 template <bool Inverse>
 void leaf(const DspsFFTSpec_R_32f* spec, float* block, int r, float* work, bool scale) {
     const std::int64_t n = std::int64_t{1} << r;
-    const bool eightFirst = kLevel == 1 && r % 2 == 1;
-    if (eightFirst)
-        firstPassRadix8Reversed<Inverse>(block, work, n);
-    else
-        firstPassRadix4Reversed<Inverse>(block, work, n);
-    runStages<Inverse, StageOut::quadSplit>(work, block, n, spec->twiddleTable, eightFirst, kLevel > 1 && r % 2 == 1,
-                                            blockLength());
+    radixPasses<Inverse>(block, n, spec->twiddleTable, work, 0);
     if (scale) dspsMulC_32f_I_table[kLevel](spec->scaleFactor, block, static_cast<int>(2 * n));
 }
 
@@ -556,11 +601,6 @@ void fftInCacheForward(const float* src, float* dst, std::int64_t n, const float
     transform<false>(src, dst, n, twiddles, bitRev, work, blockLength());
 }
 
-void fftRadixRungForward(const float* src, float* dst, std::int64_t n, const float* twiddles,
-                         const std::int32_t* bitRev, float* work) {
-    radixRung<false>(src, dst, n, twiddles, bitRev, work);
-}
-
 void fftInCacheForwardBlocked(const float* src, float* dst, std::int64_t n, const float* twiddles,
                               const std::int32_t* bitRev, float* work, std::int64_t blockLen) {
     transform<false>(src, dst, n, twiddles, bitRev, work, blockLen);
@@ -574,8 +614,20 @@ void fftBitReverseGather(const float* src, float* dst, std::int64_t n, const std
     bitReverseGather(src, dst, n, table);
 }
 
+void fftBitReverseCopy(const float* src, float* dst, std::int64_t n, const std::int32_t* table) {
+    bitReverseCopy(src, dst, n, table);
+}
+
 void fftBitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table) {
     bitReverseInPlace(data, n, table);
+}
+
+void fftRadixPasses(float* data, std::int64_t n, const float* twiddles, float* buf, int interleaved) {
+    radixPasses<false>(data, n, twiddles, buf, interleaved);
+}
+
+void fftRadixPassesInverse(float* data, std::int64_t n, const float* twiddles, float* buf, int interleaved) {
+    radixPasses<true>(data, n, twiddles, buf, interleaved);
 }
 
 void fftRecursiveBitReverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work) {

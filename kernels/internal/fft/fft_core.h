@@ -36,10 +36,13 @@ struct DspsFFTSpec_R_32f;
 // (every level) and 16 (SSE2) take paths of their own without work area.
 // SSE4.1, SSSE3 and SSE3 give the same bits; SSE2 gives them too for even m.
 //
-// Bit-reversal rung (the last half-length order of the direct plan,
-// forward): the same transform as the in-cache one, through a bit reversal
-// of the whole vector into dst (in place when src is dst) and radix passes
-// from there; the same bits.
+// Radix passes (the last half-length order of the direct plan, after a bit
+// reversal of the whole vector, and the recursive rung's leaves): n = 2^m
+// values (m >= 5) in bit-reversed order transformed in place, forward or
+// inverse, unnormalised, with the record's twiddles of order m; interleaved
+// output when `interleaved` is 1, else quad-split. They work in the data
+// when those are 16-byte aligned, else in buf (8n bytes, 16-byte aligned).
+// The same operations as the in-cache transform, so the same bits.
 //
 // Recursive rung (half-length orders above the direct plan): the complex
 // FFT of 2^m values from src to dst (src may equal dst; otherwise it is only
@@ -54,7 +57,8 @@ struct DspsFFTSpec_R_32f;
 // same bits either way; the bit reversal of n values (n = 8 or a power of
 // two from 16) through the index table, dst[rev(i)] = src[i], walking the
 // source groups (scatter, up to 32768 values, 65536 in SSE3) or the
-// destination groups (gather), and in place; the recursive rung's reversal of
+// destination groups (gather), the copy choosing between them by length,
+// and in place; the recursive rung's reversal of
 // the whole vector (tile by tile from the tiled threshold); the tile
 // routines: rows x cols values (cols a multiple of 8) rowStride values apart
 // gathered into a 16-byte-aligned block row after row, or scattered back
@@ -74,12 +78,13 @@ DSP_DECLARE_IN_SSE_LEVELS(
                            const std::int32_t* bitRev, float* work);
     void fftRecursiveForward(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work,
                              bool scale);
-    void fftRadixRungForward(const float* src, float* dst, std::int64_t n, const float* twiddles,
-                             const std::int32_t* bitRev, float* work);
+    void fftRadixPasses(float* data, std::int64_t n, const float* twiddles, float* buf, int interleaved);
+    void fftRadixPassesInverse(float* data, std::int64_t n, const float* twiddles, float* buf, int interleaved);
     void fftInCacheForwardBlocked(const float* src, float* dst, std::int64_t n, const float* twiddles,
                                   const std::int32_t* bitRev, float* work, std::int64_t blockLen);
     void fftBitReverseScatter(const float* src, float* dst, std::int64_t n, const std::int32_t* table);
     void fftBitReverseGather(const float* src, float* dst, std::int64_t n, const std::int32_t* table);
+    void fftBitReverseCopy(const float* src, float* dst, std::int64_t n, const std::int32_t* table);
     void fftBitReverseInPlace(float* data, std::int64_t n, const std::int32_t* table);
     void fftRecursiveBitReverse(const DspsFFTSpec_R_32f* spec, const float* src, float* dst, int m, float* work);
     void fftGatherTile(const float* base, float* block, std::int64_t rowStride, std::int64_t rows,
