@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 #include <vector>
 
 #include "beamformer/runtime/hf_path.h"
@@ -50,15 +51,32 @@ struct Path {
     }
 };
 
-TEST(HfPath, TriangleModeIsTheMeanOfItsThreeCapsules) {
+// The triangle mean x with its correction at sample n: x[n] plus the
+// look's weight times the correction FIR's output (x before its start
+// taken as silence).
+double correctedMean(const std::vector<double>& x, int n, float weight) {
+    double filtered = 0;
+    for (int k = 0; k < tables::kTriangleCorrectionLength && k <= n; ++k)
+        filtered += double(tables::kTriangleCorrectionTaps[k]) * x[n - k];
+    return x[n] + double(weight) * filtered;
+}
+
+TEST(HfPath, TriangleModeIsTheCorrectedMeanOfItsThreeCapsules) {
+    // The look (90, 0) lies in triangle 16 (capsules 0, 1, 2) off its
+    // centre, so the correction is at work; across the block boundary too.
+    const float weight = tables::kTriangleCorrectionWeights[90 * tables::kGridColumns];
+    ASSERT_GT(weight, 0.05f);
     Path path;
     ASSERT_EQ(path.hf.setHfMode(CRoHf::kTriangle), 0);
     ChannelSet capsules(32, kFrames);
     capsules.fill([](int c, int i) { return float(c + 1) * 0.01f + 0.001f * float(i % 7); });
+    std::vector<double> mean;
     for (int b = 0; b < 2; ++b) {
         const std::vector<float> out = path.block(capsules);
-        for (int i = 0; i < kFrames; ++i)
-            EXPECT_NEAR(out[i], (capsules[0][i] + capsules[1][i] + capsules[2][i]) / 3.0f, 1e-6) << "block " << b << ", " << i;
+        for (int i = 0; i < kFrames; ++i) {
+            mean.push_back((double(capsules[0][i]) + capsules[1][i] + capsules[2][i]) / 3.0);
+            EXPECT_NEAR(out[i], correctedMean(mean, b * kFrames + i, weight), 1e-6) << "block " << b << ", " << i;
+        }
     }
     ASSERT_EQ(path.hf.setHfMode(CRoHf::kNearestCapsule), 0);
     Path narrow(16);
@@ -106,27 +124,35 @@ TEST(HfPath, CellChangesRampOverAQuarterSecond) {
 
 TEST(HfPath, AModeSwitchUnderASineIsClickFree) {
     // Triangle -> nearest capsule -> triangle while a sine runs: ramps, on
-    // the audio thread, between the capsule sets; no zero sample at block
-    // starts.
+    // the audio thread, between the capsule sets, the triangle's correction
+    // ramping with its set; no zero sample at block starts. Switches that
+    // come while a ramp runs (blocks 12 and 14) wait for it to end.
     Path path;
     ASSERT_EQ(path.hf.setHfMode(CRoHf::kTriangle), 0);
     SineCapsules sine;
     std::vector<float> out;
-    for (int b = 0; b < 120; ++b) {
-        if (b == 10) {
-            ASSERT_EQ(path.hf.setHfMode(CRoHf::kNearestCapsule), 0);
-        }
-        if (b == 70) {
-            ASSERT_EQ(path.hf.setHfMode(CRoHf::kTriangle), 0);
-        }
+    std::vector<double> mean, nearest;
+    for (int b = 0; b < 200; ++b) {
+        for (auto [at, mode] : {std::pair{10, CRoHf::kNearestCapsule}, {12, CRoHf::kTriangle},
+                                {14, CRoHf::kNearestCapsule}, {100, CRoHf::kTriangle}})
+            if (b == at) {
+                ASSERT_EQ(path.hf.setHfMode(mode), 0);
+            }
         sine.fillBlock(b);
         const std::vector<float> y = path.block(sine.set);
         out.insert(out.end(), y.begin(), y.end());
+        for (int i = 0; i < kFrames; ++i) {
+            mean.push_back((double(sine.set[0][i]) + sine.set[1][i] + sine.set[2][i]) / 3.0);
+            nearest.push_back(sine.set[0][i]);
+        }
     }
     EXPECT_LE(largestStep(out), 1.05 * sine.omega);
-    // Settled back on the triangle's mean.
-    EXPECT_NEAR(out.back(), (sine.set[0][kFrames - 1] + sine.set[1][kFrames - 1] + sine.set[2][kFrames - 1]) / 3.0f,
-                1e-6);
+    // Nearest capsule between the two ramps, then settled back on the
+    // triangle's corrected mean.
+    for (int i = 90 * kFrames; i < 91 * kFrames; ++i) EXPECT_NEAR(out[i], nearest[i], 1e-6) << i;
+    const float weight = tables::kTriangleCorrectionWeights[90 * tables::kGridColumns];
+    const int last = static_cast<int>(out.size()) - 1;
+    EXPECT_NEAR(out[last], correctedMean(mean, last, weight), 1e-5);
 }
 
 }  // namespace

@@ -11,14 +11,16 @@
 #include "array_geometry.h"
 #include "fir_design.h"
 #include "rigid_sphere.h"
+#include "triangle_correction.h"
 
 namespace orvelan::design {
 
 namespace {
 constexpr double kPi = std::numbers::pi;
 
-// The HF path's on-axis response (before its delay) at each of those looks.
-// The equalisers of every pattern ask for the same frequencies: cached.
+// The HF path's on-axis response (before its delay) at each of those looks,
+// the triangle mean with its correction. The equalisers of every pattern ask
+// for the same frequencies: cached.
 const std::vector<std::complex<double>>& hfOnAxisAcrossLooks(int hfMode, double hz)
 {
     static std::mutex mutex;
@@ -31,7 +33,9 @@ const std::vector<std::complex<double>>& hfOnAxisAcrossLooks(int hfMode, double 
         for (const auto& look : cellCosinesAcrossLooks(hfMode)) {
             std::complex<double> sum = 0.0;
             for (double x : look) sum += surfacePressure(x, modes);
-            entry->second.push_back(sum / double(look.size()));
+            sum /= double(look.size());
+            if (hfMode == 2) sum *= triangleCorrection(triangleCorrectionWeight(look), hz);
+            entry->second.push_back(sum);
         }
     }
     return entry->second;

@@ -19,6 +19,15 @@ vxResult CRoHf::configure(const vxAudioInterface& in, const vxAudioInterface& ou
     vxAudioClass::configure(in, out);
     for (auto& g : gains_)
         if (!g.allocate(out.framesPerBuffer())) return vxErrAllocation;
+    if (!corrected_.allocate(out.framesPerBuffer()) || !correctionGains_.allocate(out.framesPerBuffer()))
+        return vxErrAllocation;
+    correctionFir_ = nullptr;
+    int stateBytes = 0;
+    if (dspsFIRGetStateSize_32f(tables::kTriangleCorrectionLength, &stateBytes) != dspStsNoErr ||
+        !correctionState_.allocate(stateBytes) ||
+        dspsFIRInit_32f(&correctionFir_, tables::kTriangleCorrectionTaps, tables::kTriangleCorrectionLength, nullptr,
+                        correctionState_.data()) != dspStsNoErr)
+        return vxErrAllocation;
     const int length = static_cast<int>(kRampMs * out.sampleRate() * 0.001f);
     if (length > 1) {
         if (!ramp_.allocate(length)) return vxErrAllocation;
@@ -99,9 +108,11 @@ void CRoHf::cellMean(float* const* capsules, float* out, int frames) const {
 
 vxResult CRoHf::process(float** capsules, float** out, int frames) {
     const int requested = requestedMode_.load(std::memory_order_acquire);
-    if (requested != mode_) {
-        // Between two capsule modes the sets ramp like a cell change; from
-        // off the path starts on its first cell.
+    // Between two capsule modes the sets ramp like a cell change, and like a
+    // cell change the next mode waits for a running ramp to end (dropping
+    // its fading set would be a switch); from off the path starts on its
+    // first cell, and off takes over at once.
+    if (requested != mode_ && (rampLeft_ == 0 || requested == kOff)) {
         if (requested != kOff && mode_ != kOff && haveCell_ && ramp_.size() > 0) {
             old_ = current_;
             current_.cell = -1;  // the new mode's cell is taken at sample 0
@@ -126,11 +137,14 @@ vxResult CRoHf::process(float** capsules, float** out, int frames) {
 
     if (frames > 0 && heldInCell(frames)) {
         cellMean(capsules, out[0], frames);
+        const bool triangle = current_.count == 3;
+        correct(out[0], frames, triangle, triangle);
         lastFrames_ = frames;
         return vxOK;
     }
 
     const int rampLength = ramp_.size();
+    bool anyTriangle = false;
     for (int i = 0; i < frames; ++i) {
         const int cell = cellAt(mode_, theta_[i], phi_[i]);
         if (!haveCell_) {
@@ -145,13 +159,18 @@ vxResult CRoHf::process(float** capsules, float** out, int frames) {
             current_ = cellSet(mode_, cell);
             rampLeft_ = rampLength;
         }
+        float triangleShare;
         if (rampLeft_ > 0) {
             const float g = ramp_[--rampLeft_];
             addGains(current_, i, g);
             addGains(old_, i, 1.0f - g);
+            triangleShare = (current_.count == 3 ? g : 0.0f) + (old_.count == 3 ? 1.0f - g : 0.0f);
         } else {
             addGains(current_, i, 1.0f);
+            triangleShare = current_.count == 3 ? 1.0f : 0.0f;
         }
+        correctionGains_[i] = triangleShare;
+        anyTriangle = anyTriangle || triangleShare > 0.0f;
     }
 
     float* y = out[0];
@@ -160,8 +179,36 @@ vxResult CRoHf::process(float** capsules, float** out, int frames) {
         const int capsule = activeList_[a];
         dspsAddProduct_32f(capsules[capsule], gains_[capsule].data(), y, frames);
     }
+    correct(y, frames, anyTriangle, false);
     lastFrames_ = frames;
     return vxOK;
+}
+
+void CRoHf::correct(float* y, int frames, bool anyTriangle, bool onlyTriangle) {
+    if (!anyTriangle) {
+        if (correcting_) {
+            // Nearest capsules alone: the next triangle starts the FIR afresh.
+            dspsFIRSetDlyLine_32f(correctionFir_, nullptr);
+            correcting_ = false;
+        }
+        return;
+    }
+    // The weight glides over the block to the look's at its end; a
+    // correction starting afresh starts on it.
+    const int last = theta_[frames - 1] * tables::kGridColumns + phi_[frames - 1];
+    const float target = tables::kTriangleCorrectionWeights[last];
+    if (!correcting_) weight_ = target;
+    const float step = (target - weight_) / float(frames);
+    float* gains = correctionGains_.data();
+    if (onlyTriangle) {
+        for (int i = 0; i < frames; ++i) gains[i] = weight_ + step * float(i + 1);
+    } else {
+        for (int i = 0; i < frames; ++i) gains[i] *= weight_ + step * float(i + 1);
+    }
+    weight_ = target;
+    dspsFIR_32f(y, corrected_.data(), frames, correctionFir_);
+    dspsAddProduct_32f(corrected_.data(), gains, y, frames);
+    correcting_ = true;
 }
 
 void CRoHf::reset() {
@@ -172,6 +219,8 @@ void CRoHf::reset() {
     lastFrames_ = 0;
     haveCell_ = false;
     rampLeft_ = 0;
+    if (correctionFir_ != nullptr) dspsFIRSetDlyLine_32f(correctionFir_, nullptr);
+    correcting_ = false;
 }
 
 vxResult CRoHf::stop() {

@@ -5,7 +5,17 @@
 // When the direction moves into another cell, or the mode changes, the old
 // capsule set fades out and the new one in over 250 ms (the new rising from
 // -40 dB to 0 dB linearly in dB, the old falling as the complement), so no
-// capsule is ever switched abruptly.
+// capsule is ever switched abruptly. A mode change waits for a running ramp
+// to end.
+//
+// The triangle mean sums its capsules in phase at the triangle's centre and
+// partly out of phase towards its corners, so it loses level at high
+// frequencies as the look leaves the centre. A short FIR on the output (the
+// tables' triangle correction) makes up for it: its output is added back
+// times the look's weight (0 at the centre, about 1 at a corner; taken once
+// a block and glided to over the block as the look moves), and times the
+// triangle sets' share of the output, so that the correction ramps in and
+// out with them when the mode changes.
 //
 // Threads: `configure` and `setAngleSource` on the control thread while
 // stopped; `setHfMode` at any time from the control thread (published
@@ -15,6 +25,7 @@
 
 #include <atomic>
 
+#include "dsp.h"
 #include "framework/audio_class.h"
 #include "framework/kernel_array.h"
 
@@ -62,6 +73,10 @@ private:
     // per-sample gains.
     bool heldInCell(int frames) const;
     void cellMean(float* const* capsules, float* out, int frames) const;
+    // Adds the triangle correction to the block's output y, the triangle
+    // sets' share per sample in correctionGains_ (all 1 for onlyTriangle);
+    // without a triangle set it only lets the FIR's history go.
+    void correct(float* y, int frames, bool anyTriangle, bool onlyTriangle);
 
     const int* theta_ = nullptr;
     const int* phi_ = nullptr;
@@ -71,10 +86,16 @@ private:
     int activeCount_ = 0;
     int lastFrames_ = 0;
     vxKernelArray<float> ramp_;  // 1 down to 0.01, linear in dB
+    vxKernelArray<Dsp8u> correctionState_;
+    DspsFIRState_32f* correctionFir_ = nullptr;
+    vxKernelArray<float> corrected_;        // the correction FIR's output
+    vxKernelArray<float> correctionGains_;  // per sample: weight x triangle share
     // The audio thread's state.
     int mode_ = kOff;
     bool haveCell_ = false;
     CellSet current_, old_;
     int rampLeft_ = 0;
+    float weight_ = 0.0f;      // the correction's weight at the end of the last block
+    bool correcting_ = false;  // the correction FIR holds history
     std::atomic<int> requestedMode_{kOff};
 };

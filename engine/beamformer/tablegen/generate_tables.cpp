@@ -15,6 +15,7 @@
 #include "pattern_catalogue.h"
 #include "radial_biquads.h"
 #include "radial_equaliser.h"
+#include "triangle_correction.h"
 
 using namespace orvelan::design;
 
@@ -148,6 +149,10 @@ void writeGrids(std::ostream& out)
     writeInts(out, "const std::int32_t kNearestCapsuleGrid[kGridRows * kGridColumns]", nearestCapsuleGrid());
     writeInts(out, "const std::int32_t kTriangleGrid[kGridRows * kGridColumns]", triangleGrid());
     writeInts(out, "const std::int32_t kTriangleTable[3 * kTriangleCount]", triangleTableByMember());
+    out << "static_assert(kTriangleCorrectionLength == " << kTriangleCorrectionLength << ");\n";
+    writeFloats(out, "const float kTriangleCorrectionTaps[kTriangleCorrectionLength]", triangleCorrectionTaps());
+    writeFloats(out, "const float kTriangleCorrectionWeights[kGridRows * kGridColumns]",
+                triangleCorrectionWeightGrid());
 }
 
 void writePattern(std::ostream& out, int index)

@@ -1,7 +1,7 @@
 // Read-only data of the beamformer: the encoder matrix and the radial filters
 // of the decomposition (biquads of radial modes 0 and 1, FIRs of mode 1), the
-// steering tables of the modal beamformer, the HF grids and the twelve
-// pattern records. Generated at build time by
+// steering tables of the modal beamformer, the HF grids and the triangle
+// mean's correction, and the twelve pattern records. Generated at build time by
 // orvelan_beamformer_tablegen from the design code in ../design.
 #pragma once
 
@@ -16,6 +16,7 @@ inline constexpr int kTriangleCount = 60;
 inline constexpr int kGridRows = 181;     // elevation 0..180
 inline constexpr int kGridColumns = 361;  // azimuth 0..360
 inline constexpr int kPatternCount = 12;
+inline constexpr int kTriangleCorrectionLength = 16;
 
 // [component][capsule]
 extern const float kEncoderMatrix[kComponentCount][kCapsuleCount];
@@ -45,6 +46,11 @@ extern const float kAzimuthTable[6][360];
 extern const std::int32_t kNearestCapsuleGrid[kGridRows * kGridColumns];
 extern const std::int32_t kTriangleGrid[kGridRows * kGridColumns];
 extern const std::int32_t kTriangleTable[3 * kTriangleCount];
+// The triangle mean's correction: a FIR whose output, times the look's weight
+// (grid as above; 0 at a triangle's centre, about 1 at its corners), is
+// added to the mean.
+extern const float kTriangleCorrectionTaps[kTriangleCorrectionLength];
+extern const float kTriangleCorrectionWeights[kGridRows * kGridColumns];
 
 struct PatternTable {
     const char* name;

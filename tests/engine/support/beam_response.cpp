@@ -1,5 +1,6 @@
 #include "beam_response.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -35,6 +36,13 @@ std::array<Complex, kCapsuleCount> lowBandCapsuleWeights(int pattern, int varian
 }  // namespace
 
 const tables::PatternTable& patternTable(int pattern) { return tables::kPatterns[pattern]; }
+
+float triangleCorrectionWeight(const Direction& look)
+{
+    const int theta = std::clamp(static_cast<int>(std::lround(look.theta)), 0, tables::kGridRows - 1);
+    const int phi = static_cast<int>(std::lround(look.phi)) % 360;
+    return tables::kTriangleCorrectionWeights[theta * tables::kGridColumns + (phi < 0 ? phi + 360 : phi)];
+}
 
 ModalFilters storedModalFilters(int pattern, int variant)
 {
@@ -100,6 +108,8 @@ Complex beamResponse(int pattern, int variant, const Direction& look, const sim:
         high = p[nearestCapsule(lookVector)];
     } else {
         for (int c : capsuleTriangles()[containingTriangle(lookVector)]) high += p[c] / 3.0;
+        high *= 1.0 + double(triangleCorrectionWeight(look)) *
+                          firResponse(widened(tables::kTriangleCorrectionTaps, tables::kTriangleCorrectionLength), hz);
     }
     high *= delayResponse(kModalLatency, hz);
     const Complex low = lowBandResponse(pattern, variant, look, p, hz);

@@ -32,9 +32,13 @@ std::array<Complex, design::kComponentCount> equalisedComponents(const sim::Caps
 Complex lowBandResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz);
 Complex lowBandResponse(int pattern, int variant, const Direction& look, const sim::CapsuleTransfer& p, double hz);
 
+// The weight of the triangle HF path's correction at the look, rounded to
+// the whole degrees the beamformer steers in.
+float triangleCorrectionWeight(const Direction& look);
+
 // Whole beam before the output delay: low band through the crossover
-// low-pass, HF path (delayed by the modal latency) through the high-pass,
-// then the equaliser.
+// low-pass, HF path (delayed by the modal latency; the triangle mean with
+// its correction) through the high-pass, then the equaliser.
 Complex beamResponse(int pattern, int variant, const Direction& look, const Direction& source, double hz);
 // The same for capsule pressures p already simulated at hz.
 Complex beamResponse(int pattern, int variant, const Direction& look, const sim::CapsuleTransfer& p, double hz);
