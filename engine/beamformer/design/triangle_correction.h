@@ -15,7 +15,7 @@
 
 namespace orvelan::design {
 
-inline constexpr int kTriangleCorrectionLength = 16;
+inline constexpr int kTriangleCorrectionLength = 8;
 
 // The corner correction less a unit impulse (kTriangleCorrectionLength taps).
 const std::vector<double>& triangleCorrectionTaps();

@@ -16,7 +16,7 @@ inline constexpr int kTriangleCount = 60;
 inline constexpr int kGridRows = 181;     // elevation 0..180
 inline constexpr int kGridColumns = 361;  // azimuth 0..360
 inline constexpr int kPatternCount = 12;
-inline constexpr int kTriangleCorrectionLength = 16;
+inline constexpr int kTriangleCorrectionLength = 8;
 
 // [component][capsule]
 extern const float kEncoderMatrix[kComponentCount][kCapsuleCount];
