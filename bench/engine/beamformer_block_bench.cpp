@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include "allocation_counter.h"
+#include "noise_channels.h"
 #include "beamformer/runtime/beamformer_block.h"
 
 namespace {
@@ -39,14 +39,9 @@ void BeamformerBlock(benchmark::State& state) {
     }
     block.start();
 
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-    std::vector<std::vector<float>> capsules(32, std::vector<float>(frames));
-    for (auto& c : capsules)
-        for (float& v : c) v = sample(random);
+    NoiseChannels in(32, frames);
     std::vector<std::vector<float>> beams(kBeams, std::vector<float>(frames));
-    std::vector<float*> in, out;
-    for (auto& c : capsules) in.push_back(c.data());
+    std::vector<float*> out;
     for (auto& b : beams) out.push_back(b.data());
 
     std::uint64_t allocations = 0;

@@ -5,10 +5,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include "allocation_counter.h"
+#include "noise_channels.h"
 #include "beamformer/runtime/decomposition.h"
 #include "beamformer_tables.h"
 
@@ -30,13 +30,9 @@ void Decomposition(benchmark::State& state) {
     ebf.setRadialMode(CEbf::kRadialBiquads);
     ebf.start();
 
-    std::vector<std::vector<float>> capsules(32, std::vector<float>(kFrames)), components(16, std::vector<float>(kFrames));
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-    for (auto& c : capsules)
-        for (float& v : c) v = sample(random);
-    std::vector<float*> in, out;
-    for (auto& c : capsules) in.push_back(c.data());
+    NoiseChannels in(32, kFrames);
+    std::vector<std::vector<float>> components(16, std::vector<float>(kFrames));
+    std::vector<float*> out;
     for (auto& c : components) out.push_back(c.data());
 
     std::uint64_t allocations = 0;

@@ -6,10 +6,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <random>
 #include <vector>
 
 #include "allocation_counter.h"
+#include "noise_channels.h"
 #include "beamformer/runtime/hf_path.h"
 
 namespace {
@@ -29,13 +29,7 @@ void HfPath(benchmark::State& state) {
         state.SkipWithError("set-up failed");
         return;
     }
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-    std::vector<std::vector<float>> capsules(32, std::vector<float>(kFrames));
-    for (auto& c : capsules)
-        for (float& v : c) v = sample(random);
-    std::vector<float*> in;
-    for (auto& c : capsules) in.push_back(c.data());
+    NoiseChannels in(32, kFrames);
     std::vector<float> out(kFrames);
     float* o = out.data();
 

@@ -10,10 +10,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "allocation_counter.h"
+#include "noise_channels.h"
 #include "beamformer/runtime/component_spectra.h"
 #include "beamformer/runtime/modal_beamformer.h"
 #include "beamformer_tables.h"
@@ -55,13 +55,7 @@ void ModalBeamformer(benchmark::State& state) {
         mbf->start();
         mbfs.push_back(std::move(mbf));
     }
-    std::vector<std::vector<float>> components(16, std::vector<float>(kFrames));
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-    for (auto& c : components)
-        for (float& v : c) v = sample(random);
-    std::vector<float*> in;
-    for (auto& c : components) in.push_back(c.data());
+    NoiseChannels in(16, kFrames);
     std::vector<float> out(kFrames);
     float* o = out.data();
 
