@@ -37,7 +37,9 @@ vxResult CRosphere::configure(const vxAudioInterface& in, const vxAudioInterface
         ok = ok && components_[k].allocate(frames);
         componentPointers_[k] = components_[k].data();
     }
-    for (int b = 0; b < beams && ok; ++b) ok = beams_[b].low.allocate(frames) && beams_[b].high.allocate(frames);
+    for (int b = 0; b < beams && ok; ++b)
+        ok = beams_[b].low.allocate(frames) && beams_[b].high.allocate(frames) &&
+             beams_[b].crossover.configure(frames, crossoverMaxDelay_);
     if (!ok) return vxErrAllocation;
 
     const vxAudioInterface mono = withChannels(out, 1);
@@ -105,6 +107,7 @@ int CRosphere::setCrossoverMaxDelay(float samples) {
     for (int b = 0; b < beamCount_; ++b) {
         if (const vxResult r = beams_[b].lowPass.setMaxDelay(samples)) return r;
         if (const vxResult r = beams_[b].highPass.setMaxDelay(samples)) return r;
+        if (!beams_[b].crossover.configure(outputFormat().framesPerBuffer(), samples)) return vxErrAllocation;
     }
     updateOutputDelays();
     return vxOK;
@@ -229,16 +232,21 @@ void CRosphere::combineBands(Beam& beam, float* out, int mode, bool eq, int fram
     float* low = beam.low.data();
     float* high = beam.high.data();
     float* temporary = temporary_.data();
-    if (mode == kHighBandOnly) {
-        dspsCopy_32f(high, out, frames);
-        return;
+    if (mode == kBothBands) {
+        beam.crossover.process(beam.lowPass, beam.highPass, low, high, out, temporary, frames);
+    } else {
+        beam.crossover.runApart(beam.lowPass, beam.highPass);
+        if (mode == kHighBandOnly) {
+            dspsCopy_32f(high, out, frames);
+            return;
+        }
+        if (mode == kLowBandUnfiltered)
+            dspsCopy_32f(low, out, frames);
+        else
+            beam.lowPass.process(&low, &out, frames);
+        beam.highPass.process(&high, &temporary, frames);
+        dspsAdd_32f_I(temporary, out, frames);
     }
-    if (mode == kLowBandUnfiltered)
-        dspsCopy_32f(low, out, frames);
-    else
-        beam.lowPass.process(&low, &out, frames);
-    beam.highPass.process(&high, &temporary, frames);
-    dspsAdd_32f_I(temporary, out, frames);
     if (eq)
         beam.eq.process(&out, &temporary, frames);
     else
@@ -293,6 +301,7 @@ vxResult CRosphere::stop() {
     for (int b = 0; b < beamCount_; ++b) {
         Beam& beam = beams_[b];
         for (vxAudioClass* stage : beam.stages()) stage->stop();
+        beam.crossover.reset();
         beam.hfDelay.clear();
         beam.outputDelay.clear();
         beam.idleSamples = 0;

@@ -31,6 +31,7 @@
 #include <atomic>
 #include <memory>
 
+#include "beamformer/runtime/crossover_pair.h"
 #include "beamformer/runtime/decomposition.h"
 #include "beamformer/runtime/delay_line.h"
 #include "beamformer/runtime/hf_path.h"
@@ -124,6 +125,7 @@ private:
         CMbf mbf;
         CRoHf hf;
         vxlbShadowFilter lowPass, highPass, eq;
+        vxCrossoverPair crossover;  // runs lowPass and highPass as one where it can
         CDelayLine hfDelay, outputDelay;
         vxKernelArray<float> low, high;
         int hfDelaySamples = 0;

@@ -29,7 +29,9 @@ vxResult vxlbShadowFilter::setMaxDelay(float maxDelay) {
     for (Bank& bank : banks_) {
         bank.fir = nullptr;
         bank.taps = 0;
-        if (!bank.stateBuffer.allocate(bytes) || bank.alignment.reserve(static_cast<int>(maxDelay)) != 0)
+        ++bank.builds;
+        if (!bank.stateBuffer.allocate(bytes) || !bank.coefficients.allocate(2 * static_cast<int>(maxDelay) + 1) ||
+            bank.alignment.reserve(static_cast<int>(maxDelay)) != 0)
             return vxErrAllocation;
     }
     return vxOK;
@@ -42,12 +44,14 @@ int vxlbShadowFilter::build(int b, int length, const float* taps) {
     if (alignment < 0) return kNegativeAlignment;
     bank.fir = nullptr;
     bank.taps = 0;
+    ++bank.builds;
     if (length > 0) {
         if (taps == nullptr || dspsFIRInit_32f(&bank.fir, taps, length, nullptr, bank.stateBuffer.data()) != dspStsNoErr) {
             bank.fir = nullptr;
             return kTooLong;
         }
         bank.taps = length;
+        dspsCopy_32f(taps, bank.coefficients.data(), length);
     }
     bank.alignment.setDelay(alignment);  // within the capacity reserved by setMaxDelay
     return 0;

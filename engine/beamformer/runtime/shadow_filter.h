@@ -57,11 +57,16 @@ public:
     bool filterWaiting() const { return slots_.waiting(); }
 
 private:
+    // A crossover pair may run its two stages as one filter.
+    friend class vxCrossoverPair;
+
     struct Bank {
         vxKernelArray<Dsp8u> stateBuffer;  // a FIR state of up to 2 trunc(L) + 1 taps
         DspsFIRState_32f* fir = nullptr;    // null: the bank only delays
         CDelayLine alignment;
         int taps = 0;
+        vxKernelArray<float> coefficients;  // the taps the FIR was built with
+        unsigned builds = 0;                // tells a rebuilt bank from the one before
     };
 
     // Builds the filter into bank b: 0, 102 or 103.

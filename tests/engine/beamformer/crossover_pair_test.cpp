@@ -1,0 +1,226 @@
+// A crossover pair run as one filter gives what its two stages give apart:
+// on entry, in blocks of any length, across loads that fade, around blocks
+// in other modes, and with the single tap off the centre.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "beamformer/runtime/crossover_pair.h"
+
+namespace {
+
+constexpr float kRate = 48000.0f;
+constexpr int kMaxFrames = 256;
+constexpr float kMaxDelay = 27.0f;  // a 41-tap pair gets 7 samples of alignment
+
+struct Pair {
+    std::vector<float> lowPass, highPass;
+};
+
+// A windowed-sinc low-pass and s d_c - low-pass, each tap rounded once to
+// float as the generated tables round them.
+Pair complementaryPair(int length, int centreTap, double centre = 1.0) {
+    Pair pair;
+    const double middle = (length - 1) / 2.0;
+    for (int t = 0; t < length; ++t) {
+        const double x = t - middle;
+        const double sinc = x == 0.0 ? 0.1 : std::sin(0.1 * std::numbers::pi * x) / (std::numbers::pi * x);
+        const double window = 0.54 - 0.46 * std::cos(2.0 * std::numbers::pi * t / (length - 1));
+        const double low = sinc * window;
+        pair.lowPass.push_back(static_cast<float>(low));
+        pair.highPass.push_back(static_cast<float>((t == centreTap ? centre : 0.0) - low));
+    }
+    return pair;
+}
+
+struct Stages {
+    vxlbShadowFilter lowPass, highPass;
+    Stages() {
+        const vxAudioInterface mono = vxAudioInterface::timeDomain(1, kRate, kMaxFrames);
+        for (vxlbShadowFilter* stage : {&lowPass, &highPass}) {
+            EXPECT_EQ(stage->configure(mono, mono), vxOK);
+            EXPECT_EQ(stage->setMaxDelay(kMaxDelay), vxOK);
+        }
+    }
+    void load(const Pair& pair) {
+        for (auto [stage, taps] : {std::pair{&lowPass, &pair.lowPass}, std::pair{&highPass, &pair.highPass}}) {
+            const int length = static_cast<int>(taps->size());
+            const float* pointer = taps->data();
+            EXPECT_EQ(stage->loadFilter(&length, &pointer), 0);
+        }
+    }
+    void start() {
+        EXPECT_EQ(lowPass.start(), vxOK);
+        EXPECT_EQ(highPass.start(), vxOK);
+    }
+};
+
+enum class Mode { Both, LowOnly, HighBandOnly };
+
+// The same filters twice: once through the pair, once as two stages summed.
+class CrossoverPairTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pair_.configure(kMaxFrames, kMaxDelay)); }
+
+    void load(const Pair& pair) {
+        tested_.load(pair);
+        reference_.load(pair);
+    }
+    void start() {
+        tested_.start();
+        reference_.start();
+    }
+
+    // One block; the largest difference from the reference relative to its
+    // peak so far is kept.
+    void run(int frames, Mode mode = Mode::Both) {
+        std::vector<float> low(frames), high(frames), zeros(frames, 0.0f);
+        for (int i = 0; i < frames; ++i) {
+            low[i] = noise_(random_);
+            high[i] = noise_(random_);
+        }
+        std::vector<float> out(frames), expected(frames), temporary(frames), other(frames);
+        float* lowIn = low.data();
+        float* highIn = mode == Mode::Both ? high.data() : zeros.data();
+        float* o = out.data();
+        float* e = expected.data();
+        float* t = temporary.data();
+        if (mode == Mode::Both) {
+            pair_.process(tested_.lowPass, tested_.highPass, low.data(), high.data(), o, t, frames);
+        } else {
+            pair_.runApart(tested_.lowPass, tested_.highPass);
+            if (mode == Mode::LowOnly) {
+                tested_.lowPass.process(&lowIn, &o, frames);
+                tested_.highPass.process(&highIn, &t, frames);
+                for (int i = 0; i < frames; ++i) o[i] += t[i];
+            }
+        }
+        if (mode != Mode::HighBandOnly) {
+            float* r = other.data();
+            reference_.lowPass.process(&lowIn, &e, frames);
+            reference_.highPass.process(&highIn, &r, frames);
+            for (int i = 0; i < frames; ++i) e[i] += r[i];
+            for (int i = 0; i < frames; ++i) {
+                peak_ = std::max(peak_, std::fabs(expected[i]));
+                worst_ = std::max(worst_, std::fabs(out[i] - expected[i]));
+            }
+        }
+        ++blocks_;
+    }
+    float relativeError() const { return peak_ > 0.0f ? worst_ / peak_ : worst_; }
+
+    vxCrossoverPair pair_;
+    Stages tested_, reference_;
+    std::mt19937 random_{7};
+    std::uniform_real_distribution<float> noise_{-1.0f, 1.0f};
+    float peak_ = 0.0f, worst_ = 0.0f;
+    int blocks_ = 0;
+};
+
+constexpr float kTolerance = 2e-6f;
+
+TEST_F(CrossoverPairTest, RunsAsOneInBlocksOfAnyLengthAndMatchesTheTwoStages) {
+    load(complementaryPair(41, 20));
+    start();
+    for (int frames : {256, 64, 3, 1, 100, 7, 256, 41, 40, 42})
+        run(frames);
+    EXPECT_TRUE(pair_.ranAsOne());
+    EXPECT_LT(relativeError(), kTolerance);
+}
+
+TEST_F(CrossoverPairTest, LoadsFadeInApartAndThePairRunsAsOneAgain) {
+    load(complementaryPair(41, 20));
+    start();
+    for (int b = 0; b < 4; ++b) run(256);
+    ASSERT_TRUE(pair_.ranAsOne());
+    // A longer pair, its two halves loaded one after the other as a pattern
+    // change loads them: apart while either fades.
+    const Pair longer = complementaryPair(55, 27);
+    for (auto [stage, taps] : {std::pair{0, &longer.lowPass}, std::pair{1, &longer.highPass}}) {
+        const int length = static_cast<int>(taps->size());
+        const float* pointer = taps->data();
+        for (Stages* s : {&tested_, &reference_})
+            EXPECT_EQ((stage == 0 ? s->lowPass : s->highPass).loadFilter(&length, &pointer), 0);
+        run(256);
+        EXPECT_FALSE(pair_.ranAsOne());
+    }
+    // Fades of 50 ms time constant end within a second or so.
+    bool again = false;
+    for (int b = 0; b < 400 && !again; ++b) {
+        run(b % 2 == 0 ? 256 : 37);
+        again = pair_.ranAsOne();
+    }
+    EXPECT_TRUE(again);
+    for (int b = 0; b < 8; ++b) run(128);
+    EXPECT_LT(relativeError(), kTolerance);
+}
+
+TEST_F(CrossoverPairTest, OtherModesBetweenBlocksAsOneLeaveNoTrace) {
+    load(complementaryPair(41, 20));
+    start();
+    const Mode script[] = {Mode::Both, Mode::Both, Mode::LowOnly, Mode::Both, Mode::Both, Mode::Both,
+                           Mode::HighBandOnly, Mode::HighBandOnly, Mode::Both, Mode::Both, Mode::LowOnly,
+                           Mode::LowOnly, Mode::Both, Mode::Both};
+    for (Mode mode : script) run(mode == Mode::LowOnly ? 5 : 128, mode);
+    EXPECT_TRUE(pair_.ranAsOne());
+    EXPECT_LT(relativeError(), kTolerance);
+}
+
+TEST_F(CrossoverPairTest, TheSingleTapMayLieAnywhereOrBeAbsent) {
+    struct Case {
+        int length, centreTap;
+        double centre;
+        bool asOne;
+    };
+    // An even length with the tap off the centre pins the tap's sample
+    // offset; without the tap the high-pass is the low-pass negated.
+    const Case cases[] = {{10, 3, 0.75, true}, {41, -1, 0.0, true}, {37, 0, 1.0, true}, {41, 40, -2.0, true}};
+    for (const Case& c : cases) {
+        vxCrossoverPair pair;
+        ASSERT_TRUE(pair.configure(kMaxFrames, kMaxDelay));
+        Stages tested, reference;
+        const Pair taps = complementaryPair(c.length, c.centreTap, c.centre);
+        tested.load(taps);
+        reference.load(taps);
+        tested.start();
+        reference.start();
+        float worst = 0.0f, peak = 0.0f;
+        for (int b = 0; b < 6; ++b) {
+            const int frames = b % 2 == 0 ? 200 : 2;
+            std::vector<float> low(frames), high(frames), out(frames), t(frames), e(frames), r(frames);
+            for (int i = 0; i < frames; ++i) {
+                low[i] = noise_(random_);
+                high[i] = noise_(random_);
+            }
+            pair.process(tested.lowPass, tested.highPass, low.data(), high.data(), out.data(), t.data(), frames);
+            float* lowIn = low.data();
+            float* highIn = high.data();
+            float* ep = e.data();
+            float* rp = r.data();
+            reference.lowPass.process(&lowIn, &ep, frames);
+            reference.highPass.process(&highIn, &rp, frames);
+            for (int i = 0; i < frames; ++i) {
+                peak = std::max(peak, std::fabs(e[i] + r[i]));
+                worst = std::max(worst, std::fabs(out[i] - (e[i] + r[i])));
+            }
+        }
+        EXPECT_EQ(pair.ranAsOne(), c.asOne) << c.length << " taps, tap " << c.centreTap;
+        EXPECT_LT(worst / peak, kTolerance) << c.length << " taps, tap " << c.centreTap;
+    }
+}
+
+TEST_F(CrossoverPairTest, APairThatIsNotComplementaryRunsApart) {
+    Pair pair = complementaryPair(41, 20);
+    pair.highPass[3] = std::nextafter(pair.highPass[3], 1.0f);
+    load(pair);
+    start();
+    for (int b = 0; b < 4; ++b) run(256);
+    EXPECT_FALSE(pair_.ranAsOne());
+    EXPECT_EQ(relativeError(), 0.0f);
+}
+
+}  // namespace
