@@ -295,6 +295,8 @@ int AlsaAudioDriver::start() {
   index_ = 0;
   time_ = TimeInfo{};
   time_.sampleRate = rate_;
+  pacer_.reset();
+  paced_.store(false);
   if (!prime()) return kDriverHardwareMalfunction;
   running_.store(true);
   thread_ = std::thread([this] { run(); });
@@ -304,7 +306,7 @@ int AlsaAudioDriver::start() {
 int AlsaAudioDriver::stop() {
   if (!thread_.joinable()) return kDriverOk;
   running_.store(false);
-  thread_.join();  // the thread waits at most kWaitMs for a period before it sees running_
+  thread_.join();  // the thread waits at most kWaitMs (or one paced period) before it sees running_
   for (snd_pcm_t* pcm : {capture_, playback_})
     if (pcm) snd_pcm_drop(pcm);
   return kDriverOk;
@@ -325,6 +327,9 @@ bool AlsaAudioDriver::prime() {
     for (int p = 0; p < config_.periods; ++p)
       if (snd_pcm_writei(playback_, playbackFrames_.data(), snd_pcm_uframes_t(bufferSize_)) < 0) return false;
   }
+  // Taken before the start, so the stream's clock can only seem behind.
+  streamStartNs_ = monotonicNs();
+  streamFrames_ = 0;
   if (capture_ && snd_pcm_start(capture_) < 0) return false;
   if (playback_ && !linked_ && snd_pcm_state(playback_) != SND_PCM_STATE_RUNNING && snd_pcm_start(playback_) < 0)
     return false;
@@ -368,6 +373,7 @@ void AlsaAudioDriver::run() {
     pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);  // refused without the right: keep going
   }
   while (running_.load(std::memory_order_relaxed)) {
+    if (pacer_) awaitPacedPeriod();
     if (capture_) {
       if (injectXrun_.exchange(false)) {
         recover(-EPIPE);
@@ -401,6 +407,33 @@ void AlsaAudioDriver::run() {
     time_.samplePosition += bufferSize_;
     index_ ^= 1;
     periods_.fetch_add(1, std::memory_order_relaxed);
+    periodDone();
+  }
+}
+
+// The slots that passed while the thread was late are skipped, not caught up
+// in a burst; the sample position moves on with the clock.
+void AlsaAudioDriver::awaitPacedPeriod() {
+  sleepUntilNs(pacer_->dueNs());
+  const std::int64_t skipped = pacer_->arrive(monotonicNs());
+  time_.samplePosition += skipped * bufferSize_;
+  latePeriods_.fetch_add(skipped, std::memory_order_relaxed);
+}
+
+// A device that blocks keeps the stream within its ring of the time since
+// the start and is never paced; one that got further ahead returns at once
+// and would spin the thread, so the monotonic clock takes over.
+void AlsaAudioDriver::periodDone() {
+  streamFrames_ += bufferSize_;
+  if (pacer_) {
+    pacer_->delivered();
+    return;
+  }
+  const std::int64_t now = monotonicNs();
+  const std::int64_t ringFrames = std::int64_t(bufferSize_) * config_.periods;
+  if (runsAheadOfClock(streamFrames_, now - streamStartNs_, rate_, ringFrames + bufferSize_)) {
+    pacer_.emplace(now, rate_, int(bufferSize_));
+    paced_.store(true);
   }
 }
 

@@ -4,15 +4,20 @@
 // S32_LE). Its own thread (SCHED_FIFO when the system allows it) reads a
 // period, runs the host's switch and writes the period back; an xrun is
 // recovered (snd_pcm_recover, then the stream restarts) and counted.
+// A device that does not pace the stream itself (the "null" PCM returns
+// every read and write at once) is found by its running ahead of the time
+// since the start; from then on a PeriodPacer sets the pace.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/audio_driver.h"
+#include "audio/period_pacer.h"
 
 typedef struct _snd_pcm snd_pcm_t;
 
@@ -62,6 +67,11 @@ class AlsaAudioDriver final : public AudioDriver {
   void injectXrun() { injectXrun_.store(true); }
   std::int64_t xruns() const { return xruns_.load(); }
   std::int64_t periodsDone() const { return periods_.load(); }
+  // Whether the running stream is paced by the monotonic clock because the
+  // device returned periods faster than real time.
+  bool pacedToClock() const { return paced_.load(); }
+  // Periods the paced clock skipped because the thread woke after their slot.
+  std::int64_t latePeriods() const { return latePeriods_.load(); }
   SampleType sampleType() const { return type_; }
 
  private:
@@ -79,6 +89,8 @@ class AlsaAudioDriver final : public AudioDriver {
   void recover(int error);
   void readPeriod();
   void writePeriod();
+  void awaitPacedPeriod();
+  void periodDone();
 
   AlsaDriverConfig config_;
   snd_pcm_t* capture_ = nullptr;
@@ -101,12 +113,18 @@ class AlsaAudioDriver final : public AudioDriver {
   bool useTimeInfo_ = false;
   TimeInfo time_;
   long index_ = 0;
+  // Since the streams last started: when, and the frames moved since.
+  std::int64_t streamStartNs_ = 0;
+  std::int64_t streamFrames_ = 0;
+  std::optional<PeriodPacer> pacer_;  // only for a device that runs free
 
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> injectXrun_{false};
   std::atomic<std::int64_t> xruns_{0};
   std::atomic<std::int64_t> periods_{0};
+  std::atomic<bool> paced_{false};
+  std::atomic<std::int64_t> latePeriods_{0};
 };
 
 }  // namespace orvelan::audio

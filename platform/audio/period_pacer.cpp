@@ -1,6 +1,9 @@
 #include "audio/period_pacer.h"
 
+#include <time.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 namespace orvelan::audio {
@@ -37,6 +40,17 @@ void PeriodPacer::changeRate(double rate) {
   baseNs_ = dueNs();
   basePosition_ = position_;
   rate_ = rate;
+}
+
+void sleepUntilNs(std::int64_t ns) {
+  const timespec due{time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+  }
+}
+
+bool runsAheadOfClock(std::int64_t frames, std::int64_t elapsedNs, double rate, std::int64_t allowedFrames) {
+  const long double due = (long double)std::max<std::int64_t>(0, elapsedNs) * (long double)rate / 1e9L;
+  return (long double)frames > due * 1.001L + (long double)allowedFrames;
 }
 
 }  // namespace orvelan::audio

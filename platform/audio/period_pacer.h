@@ -3,7 +3,8 @@
 // period that wakes up after the next one is already due has missed its
 // slot: the missed periods are skipped (and counted late) instead of being
 // delivered in a burst, and the clock carries on with the period now due.
-// Pure arithmetic on nanosecond times, so it can be tested without waiting.
+// Pure arithmetic on nanosecond times, so it can be tested without waiting;
+// the drivers wait for dueNs() with sleepUntilNs.
 #pragma once
 
 #include <cstdint>
@@ -49,5 +50,17 @@ class PeriodPacer {
   int frames_;
   ClockStats stats_;
 };
+
+// Sleeps until CLOCK_MONOTONIC reads ns. The time is absolute, so a late
+// wake-up never shifts the periods after it.
+void sleepUntilNs(std::int64_t ns);
+
+// Whether a stream that has moved `frames` in the elapsedNs since it was
+// started runs ahead of its sample clock: by more than allowedFrames plus a
+// thousandth of the frames due, which is far beyond any crystal's error. A
+// device that paces the stream (a read returns frames it has captured, a
+// write returns once it has room) is never ahead, however late the thread
+// runs; one that returns at once is ahead within a few periods.
+bool runsAheadOfClock(std::int64_t frames, std::int64_t elapsedNs, double rate, std::int64_t allowedFrames);
 
 }  // namespace orvelan::audio

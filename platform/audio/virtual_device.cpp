@@ -26,12 +26,6 @@ std::int64_t monotonicNs() {
   return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-void sleepUntil(std::int64_t ns) {
-  const timespec due{time_t(ns / 1'000'000'000), long(ns % 1'000'000'000)};
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
-  }
-}
-
 void copyName(char* out, int size, const std::string& name) {
   std::memset(out, 0, std::size_t(size));
   std::strncpy(out, name.c_str(), std::size_t(size - 1));
@@ -329,7 +323,7 @@ void VirtualAudioDevice::runClock() {
   double rate = rate_.load();
   PeriodPacer pacer(monotonicNs(), rate, int(bufferSize_));
   while (running_.load()) {
-    sleepUntil(pacer.dueNs());
+    sleepUntilNs(pacer.dueNs());
     pacer.arrive(monotonicNs());
     position_.store(pacer.position());
     deliverPeriod();

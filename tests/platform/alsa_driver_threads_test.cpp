@@ -1,13 +1,16 @@
 // The ALSA backend where no sound card is needed: the sample-type mapping,
 // and open, configure, stream, an injected xrun recovered, and close on the
-// "null" PCM, which takes any format and channel count.
+// "null" PCM, which takes any format and channel count and returns every
+// read and write at once, so the driver has to pace it itself.
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include <chrono>
 #include <thread>
 
 #include "audio/alsa_driver.h"
+#include "audio/driver_support.h"
 #include "recording_host.h"
 
 namespace orvelan::audio {
@@ -119,6 +122,48 @@ TEST_F(AlsaNullDevice, StreamsRecoversFromAnInjectedXrunAndCloses) {
   }
   EXPECT_EQ(host().mostInside.load(), 1);
   EXPECT_EQ(driver->disposeBuffers(), kDriverOk);
+}
+
+std::int64_t processCpuNs() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+TEST_F(AlsaNullDevice, ADeviceThatReturnsAtOnceRunsAtTheSampleClock) {
+  for (const bool capture : {true, false}) {
+    SCOPED_TRACE(capture ? "capture and playback" : "playback only");
+    host().reset();
+    AlsaDriverConfig config;
+    config.inputs = capture ? 2 : -1;
+    config.outputs = 2;
+    auto driver = opened(config);
+    ASSERT_TRUE(driver);
+    constexpr long kFrames = 256;
+    std::vector<BufferInfo> infos = {{0, 0, {}}, {0, 1, {}}};
+    const DriverCallbacks callbacks = recordingCallbacks(true);
+    ASSERT_EQ(driver->createBuffers(infos.data(), 2, kFrames, &callbacks), kDriverOk);
+
+    const std::int64_t wallStart = monotonicNs();
+    const std::int64_t cpuStart = processCpuNs();
+    ASSERT_EQ(driver->start(), kDriverOk);
+    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(driver->stop(), kDriverOk);
+    const double wallNs = double(monotonicNs() - wallStart);
+    const double cpuNs = double(processCpuNs() - cpuStart);
+
+    EXPECT_TRUE(driver->pacedToClock());
+    const double due = wallNs * 48000.0 / 1e9 / double(kFrames);  // periods of the sample clock
+    const auto periods = driver->periodsDone();
+    const auto late = driver->latePeriods();
+    EXPECT_LE(double(periods), 1.5 * due + 8) << "spinning ahead of the clock";
+    EXPECT_GE(double(periods + late), 0.5 * due);
+    EXPECT_LT(cpuNs, 0.25 * wallNs) << "the thread waits instead of spinning";
+    // Skipped slots move the position on: the stream keeps to the clock.
+    EXPECT_EQ(host().lastSamplePosition.load(), (periods + late - 1) * kFrames);
+    EXPECT_EQ(host().switches.load(), periods);
+    EXPECT_EQ(driver->disposeBuffers(), kDriverOk);
+  }
 }
 
 }  // namespace

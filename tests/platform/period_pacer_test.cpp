@@ -1,6 +1,7 @@
 // The paced clock's schedule: exact due times from the frame position, late
 // wake-ups skipped instead of delivered in a burst, lateness recorded, and a
-// rate change that keeps the time already run.
+// rate change that keeps the time already run; and the test that tells a
+// device pacing its stream from one that returns at once.
 #include "audio/period_pacer.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,30 @@ TEST(PeriodPacer, RateChangeTakesEffectFromTheNextPeriod) {
   pacer.delivered();
   EXPECT_EQ(pacer.dueNs(), kStart + 30'000'000);  // then 20 ms periods
   EXPECT_EQ(pacer.position(), 960);
+}
+
+TEST(RunsAheadOfClock, OnlyAStreamFasterThanRealTimeIsAhead) {
+  // 256-frame periods at 48 kHz with a ring of two: 768 frames allowed.
+  constexpr double kRate = 48000.0;
+  constexpr std::int64_t kAllowed = 3 * 256;
+  constexpr std::int64_t kHour = 3600LL * 1'000'000'000;
+  struct Case {
+    const char* what;
+    std::int64_t frames;
+    std::int64_t elapsedNs;
+    bool ahead;
+  };
+  const Case cases[] = {
+      {"a card keeping time", 48000, 1'000'000'000, false},
+      {"a full ring at the first period", kAllowed, 0, false},
+      {"one frame beyond the ring at once", kAllowed + 1, 0, true},
+      {"a thread far behind its card", 256, 2'000'000'000, false},
+      {"a crystal 200 ppm fast for 12 hours", std::int64_t(48000 * 43200 * 1.0002), 12 * kHour, false},
+      {"four periods in 50 us", 4 * 256, 50'000, true},
+      {"a device 1% fast for 10 s", 480000 + 4800, 10'000'000'000, true},
+      {"a clock read before the start", 512, -1000, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(runsAheadOfClock(c.frames, c.elapsedNs, kRate, kAllowed), c.ahead) << c.what;
 }
 
 }  // namespace
