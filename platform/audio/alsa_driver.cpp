@@ -224,6 +224,7 @@ int AlsaAudioDriver::configure(snd_pcm_t* pcm, int channels, long period) {
       snd_pcm_hw_params_set_buffer_size_near(pcm, params.get(), &bufferFrames) < 0 ||
       snd_pcm_hw_params(pcm, params.get()) < 0)
     return kDriverInvalidMode;
+  ringFrames_ = std::max(ringFrames_, std::int64_t(bufferFrames));  // the ring the device chose, maybe larger
 
   snd_pcm_sw_params_t* sw = nullptr;
   snd_pcm_sw_params_malloc(&sw);
@@ -249,6 +250,7 @@ int AlsaAudioDriver::createBuffers(BufferInfo* infos, long numChannels, long buf
       if (bool(infos[j].isInput) == bool(infos[i].isInput) && infos[j].channelNum == infos[i].channelNum)
         return kDriverInvalidParameter;
   }
+  ringFrames_ = 0;
   if ((capture_ && configure(capture_, inputs_, bufferSize) != kDriverOk) ||
       (playback_ && configure(playback_, outputs_, bufferSize) != kDriverOk))
     return kDriverInvalidMode;
@@ -421,8 +423,10 @@ void AlsaAudioDriver::awaitPacedPeriod() {
 }
 
 // A device that blocks keeps the stream within its ring of the time since
-// the start and is never paced; one that got further ahead returns at once
-// and would spin the thread, so the monotonic clock takes over.
+// the start and is never paced (two periods of slack on top: one is the
+// period counted across an xrun's restart). One that got further ahead
+// returns at once and would spin the thread, so the monotonic clock takes
+// over.
 void AlsaAudioDriver::periodDone() {
   streamFrames_ += bufferSize_;
   if (pacer_) {
@@ -430,8 +434,7 @@ void AlsaAudioDriver::periodDone() {
     return;
   }
   const std::int64_t now = monotonicNs();
-  const std::int64_t ringFrames = std::int64_t(bufferSize_) * config_.periods;
-  if (runsAheadOfClock(streamFrames_, now - streamStartNs_, rate_, ringFrames + bufferSize_)) {
+  if (runsAheadOfClock(streamFrames_, now - streamStartNs_, rate_, ringFrames_ + 2 * std::int64_t(bufferSize_))) {
     pacer_.emplace(now, rate_, int(bufferSize_));
     paced_.store(true);
   }

@@ -109,6 +109,7 @@ class AlsaAudioDriver final : public AudioDriver {
   std::vector<std::uint8_t> captureFrames_;   // one interleaved period
   std::vector<std::uint8_t> playbackFrames_;  // one interleaved period
   long bufferSize_ = 0;
+  std::int64_t ringFrames_ = 0;  // the larger of the two devices' rings
   DriverCallbacks callbacks_;
   bool useTimeInfo_ = false;
   TimeInfo time_;
