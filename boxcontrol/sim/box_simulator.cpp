@@ -25,9 +25,19 @@ BoxSimulator::BoxSimulator(platform::midi::virtual_midi_bus& bus, const std::str
     memory_[kCalibrationHeaderBytes] = kCalibrationVersion;
     setCalibration({});
     endpoint_ = bus_.add_device(name, this);
+    later_ = std::thread([this] { sendLater(); });
 }
 
-BoxSimulator::~BoxSimulator() { bus_.remove_device(endpoint_); }
+BoxSimulator::~BoxSimulator()
+{
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    laterChanged_.notify_all();
+    later_.join();
+    bus_.remove_device(endpoint_);
+}
 
 void BoxSimulator::setAnswer(std::uint32_t cmd, const std::string& payload)
 {
@@ -60,6 +70,67 @@ void BoxSimulator::releaseHeldReplies()
         held.swap(held_);
     }
     for (const auto& frame : held) endpoint_->emit(frame);
+}
+
+void BoxSimulator::setReplyDelay(std::chrono::milliseconds delay)
+{
+    std::lock_guard lock(mutex_);
+    replyDelay_ = delay;
+}
+
+void BoxSimulator::setClockBursts(int clocks, int answers)
+{
+    std::lock_guard lock(mutex_);
+    burstClocks_ = clocks;
+    burstAnswers_ = answers;
+}
+
+void BoxSimulator::startNoise(std::vector<std::uint8_t> bytes, std::chrono::milliseconds period)
+{
+    {
+        std::lock_guard lock(mutex_);
+        noise_ = std::move(bytes);
+        noisePeriod_ = std::max(period, std::chrono::milliseconds(1));
+        nextNoise_ = std::chrono::steady_clock::now();
+    }
+    laterChanged_.notify_all();
+}
+
+void BoxSimulator::stopNoise()
+{
+    std::lock_guard lock(mutex_);
+    noise_.clear();
+}
+
+void BoxSimulator::sendLater()
+{
+    using clock = std::chrono::steady_clock;
+    std::unique_lock lock(mutex_);
+    while (!quit_) {
+        const auto now = clock::now();
+        std::vector<std::vector<std::uint8_t>> out;
+        while (!due_.empty() && due_.begin()->first <= now) {
+            out.push_back(std::move(due_.begin()->second));
+            due_.erase(due_.begin());
+        }
+        if (!noise_.empty() && nextNoise_ <= now) {
+            out.push_back(noise_);
+            nextNoise_ = std::max(nextNoise_ + noisePeriod_, now);
+        }
+        if (!out.empty()) {
+            lock.unlock();
+            for (const auto& bytes : out) endpoint_->emit(bytes);
+            lock.lock();
+            continue;
+        }
+        auto wake = clock::time_point::max();
+        if (!due_.empty()) wake = due_.begin()->first;
+        if (!noise_.empty()) wake = std::min(wake, nextNoise_);
+        if (wake == clock::time_point::max())
+            laterChanged_.wait(lock);
+        else
+            laterChanged_.wait_until(lock, wake);
+    }
 }
 
 void BoxSimulator::sendUnsolicited(std::uint32_t cmd, const std::string& payload)
@@ -143,14 +214,11 @@ void BoxSimulator::answer(const Command& request)
 void BoxSimulator::reply(const Command& request, ZorbFrameType type, const std::string& payload)
 {
     std::vector<std::uint8_t> frame(kZorbFrameSize);
-    zorb_frame_build(frame.data(), request.target, 0, type, request.seq, request.cmd, payload.data(),
+    std::unique_lock lock(mutex_);
+    const std::uint32_t cmd = fault_ == Fault::wrongCommand ? request.cmd ^ kWrongCommandBits : request.cmd;
+    zorb_frame_build(frame.data(), request.target, 0, type, request.seq, cmd, payload.data(),
                      static_cast<std::uint8_t>(payload.size()));
-    Fault fault;
-    {
-        std::lock_guard lock(mutex_);
-        fault = fault_;
-    }
-    switch (fault) {
+    switch (fault_) {
     case Fault::badTag: frame[4] = 'Q'; break;
     case Fault::lowerCaseHex: frame[27] = 'a'; break;  // in the command field
     case Fault::lengthAbove64:
@@ -158,13 +226,20 @@ void BoxSimulator::reply(const Command& request, ZorbFrameType type, const std::
         frame[37] = '1';
         break;
     case Fault::byte103NotZero: frame[103] = 0x01; break;
-    case Fault::holdReplies: {
-        std::lock_guard lock(mutex_);
-        held_.push_back(std::move(frame));
-        return;
-    }
+    case Fault::holdReplies: held_.push_back(std::move(frame)); return;
     default: break;
     }
+    if (burstAnswers_ > 0) {
+        --burstAnswers_;
+        frame.insert(frame.begin(), static_cast<std::size_t>(burstClocks_), std::uint8_t{0xF8});
+    }
+    if (replyDelay_.count() > 0) {
+        due_.emplace(std::chrono::steady_clock::now() + replyDelay_, std::move(frame));
+        lock.unlock();
+        laterChanged_.notify_all();
+        return;
+    }
+    lock.unlock();
     endpoint_->emit(frame);
 }
 
