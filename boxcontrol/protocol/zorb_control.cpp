@@ -144,7 +144,7 @@ int CZorbControl::sendMessage(std::uint32_t cmd, std::uint8_t target, ZorbFrameT
     if (pool_->allocate(message) != midi_ok) return zorb_no_free_message;
     if (message->set_long(frame, kZorbFrameSize, 0, 0) != midi_ok) return zorb_frame_does_not_fit;
     if (!output_ || output_->send(message) != port_ok) return zorb_send_refused;
-    pending_.push_back(seq);
+    pending_.push_back({seq, cmd});
     return zorb_ok;
 }
 
@@ -223,11 +223,13 @@ void CZorbControl::giveUpOnBox()
         pending_.clear();
     }
     idlePasses_ = 0;
+    // A calibration read under way stays open: a late page still continues it.
+    if (boxGivenUp_) return;
+    boxGivenUp_ = true;
     connectionState_ = 0;
     answer30001_ = 0;
     answer10004_ = 0;
     answer11000_ = -2;
-    calibration_.reading = false;
     statusKnown_ = true;
     if (callbacks_.connectionProblems) callbacks_.connectionProblems();
 }
@@ -252,27 +254,22 @@ void CZorbControl::run()
 
     while (!stopRequested()) {
         input_->read(received_);
-        if (received_.empty()) {
+        // Only an answer shows the box is there: anything else that comes (an
+        // interface's active sensing or clocks, stray messages) still leaves
+        // the pass idle, and an idle pass always waits, so the time-out stays
+        // some ten idle periods however busy the port is.
+        const bool answered = takeReceived();
+        if (!answered) {
             std::unique_lock lock(stopMutex_);
             wake_.wait_for(lock, idlePeriod_, [this] { return stop_; });
         }
-        for (const auto& m : received_) parser_->parse(m->data(), m->size(), parsed_);
-        received_.clear();
-
-        if (!parsed_.empty()) idlePasses_ = 0;
-        for (const auto& m : parsed_) {
-            const auto size = static_cast<std::size_t>(m->size());
-            if (zorb_frame_check_header(m->data(), size) == 0 && zorb_frame_check(m->data(), size) == 0)
-                handleFrame(m->data());
-        }
-        parsed_.clear();
 
         bool waiting;
         {
             std::lock_guard lock(sendMutex_);
             waiting = !pending_.empty();
         }
-        if (!waiting) {
+        if (!waiting || answered) {
             idlePasses_ = 0;
         } else if (++idlePasses_ > kMaxIdlePasses) {
             giveUpOnBox();
@@ -280,13 +277,45 @@ void CZorbControl::run()
     }
 }
 
-void CZorbControl::handleFrame(const std::uint8_t* frame)
+bool CZorbControl::takeReceived()
 {
-    handleMessage(zorb_frame_cmd(frame), frame);
+    // The port's messages and the parser's share one pool: each received
+    // message goes back before its bytes are parsed again, and each parsed
+    // one once it is handled, so a burst that nearly fills the pool (clocks
+    // before every answer) still leaves room for the frames among it.
+    bool answered = false;
+    std::uint8_t bytes[kPoolMessageSize];
+    for (auto& m : received_) {
+        const int n = std::min(m->size(), kPoolMessageSize);
+        std::copy_n(m->data(), n, bytes);
+        m.reset();
+        parser_->parse(bytes, n, parsed_);
+        for (auto& frame : parsed_) {
+            const auto size = static_cast<std::size_t>(frame->size());
+            if (zorb_frame_check_header(frame->data(), size) == 0 && zorb_frame_check(frame->data(), size) == 0 &&
+                handleFrame(frame->data()))
+                answered = true;
+            frame.reset();
+        }
+        parsed_.clear();
+    }
+    received_.clear();
+    return answered;
+}
+
+bool CZorbControl::handleFrame(const std::uint8_t* frame)
+{
+    const std::uint32_t cmd = zorb_frame_cmd(frame);
+    handleMessage(cmd, frame);
+    // Only the number and the command together answer a request: a frame that
+    // carries a request's number under another command leaves it pending.
     const std::uint32_t seq = zorb_frame_seq(frame);
     std::lock_guard lock(sendMutex_);
-    const auto at = std::find(pending_.begin(), pending_.end(), seq);
-    if (at != pending_.end()) pending_.erase(at);
+    const auto at = std::find_if(pending_.begin(), pending_.end(),
+                                 [&](const PendingRequest& p) { return p.seq == seq && p.cmd == cmd; });
+    if (at == pending_.end()) return false;
+    pending_.erase(at);
+    return true;
 }
 
 void CZorbControl::handleMessage(std::uint32_t cmd, const std::uint8_t* frame)

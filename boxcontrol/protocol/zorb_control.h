@@ -72,8 +72,8 @@ public:
     };
 
     // transport: where the box's ports are looked for. idlePeriod: how long
-    // the thread sleeps when nothing came (the box counts as silent after
-    // more than 10 such passes with requests pending).
+    // the thread sleeps after a pass that brought no answer (the box counts
+    // as silent after more than 10 such passes with requests pending).
     CZorbControl(std::shared_ptr<platform::midi::midi_transport> transport, Callbacks callbacks,
                  std::chrono::milliseconds idlePeriod = std::chrono::milliseconds(200));
     ~CZorbControl();
@@ -111,14 +111,20 @@ private:
     int sendRequest(std::uint32_t cmd, std::uint8_t target);
     int sendValue(std::uint32_t cmd, std::uint8_t target, std::uint32_t value);
     int sendBytes(std::uint32_t cmd, std::uint8_t target, const std::vector<int>& values);
-    void handleFrame(const std::uint8_t* frame);
+    // Parses what the input port delivered and handles the box's frames;
+    // true when one of them answered a pending request.
+    bool takeReceived();
+    // True when the frame answered a pending request.
+    bool handleFrame(const std::uint8_t* frame);
     void handleMessage(std::uint32_t cmd, const std::uint8_t* frame);
     void handleCalibrationPage(int offset, const std::uint8_t* payload, int len);
     void requestNextPage();
     void finishCalibration(bool decoded);
     int parseCalibration();
-    // The box is taken as silent: nothing pending, answers 0/0/-2, status
-    // known, connectionProblems.
+    // Requests went unanswered too long: nothing is pending any more. The
+    // first time the box is taken as silent: answers 0/0/-2, status known,
+    // connectionProblems. A box that was given up on and then answers late
+    // keeps its late answers, and is not reported again.
     void giveUpOnBox();
     void updateStatusKnown();
     bool stopRequested();
@@ -144,8 +150,14 @@ private:
     std::mutex stopMutex_;
     std::condition_variable wake_;
     bool stop_ = false;  // guarded by stopMutex_
+    bool boxGivenUp_ = false;  // control thread only
     std::uint32_t sequence_ = 0;
-    std::vector<std::uint32_t> pending_;
+    // A request is answered by a frame with its sequence number and command.
+    struct PendingRequest {
+        std::uint32_t seq;
+        std::uint32_t cmd;
+    };
+    std::vector<PendingRequest> pending_;
 
     midi::midi_msg_pool_ptr pool_;
     midi::midi_msg_parser_ptr parser_;

@@ -55,9 +55,9 @@ protected:
         return std::make_unique<CZorbControl>(on ? on : bus, callbacks, idle);
     }
 
-    void start()
+    void start(std::chrono::milliseconds idle = 20ms)
     {
-        control = make_control();
+        control = make_control(idle);
         control->startControl();
     }
 
@@ -71,6 +71,20 @@ protected:
     {
         std::lock_guard lock(mutex);
         return confirmations;
+    }
+
+    // The time-out took the box as silent and reported it, and after `more`
+    // it still has been reported once only.
+    void expect_given_up_once(std::chrono::milliseconds more)
+    {
+        ASSERT_TRUE(eventually([&] { return problems == 1; }));
+        EXPECT_EQ(control->connectionState(), 0);
+        EXPECT_EQ(control->answer10004(), 0);
+        EXPECT_EQ(control->answer30001(), 0);
+        EXPECT_EQ(control->answer11000(), -2);
+        EXPECT_TRUE(control->statusKnown());
+        std::this_thread::sleep_for(more);
+        EXPECT_EQ(problems, 1) << "nothing pending any more: no second report";
     }
 
     int count_commands(std::uint32_t mask, std::uint32_t value)
@@ -206,14 +220,8 @@ TEST_F(ZorbControlSession, SilenceGivesUpOnceAndALateReplyIsStillHandled)
 {
     box.setFault(Fault::holdReplies);
     start();
-    ASSERT_TRUE(eventually([&] { return problems == 1; }));
-    EXPECT_EQ(control->connectionState(), 0);
-    EXPECT_EQ(control->answer10004(), 0);
-    EXPECT_EQ(control->answer30001(), 0);
-    EXPECT_EQ(control->answer11000(), -2);
-    EXPECT_TRUE(control->statusKnown());
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(problems, 1) << "nothing pending any more: no second report";
+    expect_given_up_once(100ms);
+    ASSERT_FALSE(HasFatalFailure());
 
     box.setFault(Fault::none);
     box.releaseHeldReplies();
@@ -306,6 +314,87 @@ TEST_F(ZorbControlSession, RepeatedPagesAndASecondReadKeepExactly32Values)
     ASSERT_EQ(control->getCalibration(values, 64), 0);
     EXPECT_FLOAT_EQ(values[0], 2.0f);
     EXPECT_EQ(values[32], -1.0f) << "the second read replaced the first";
+}
+
+// Whatever else arrives, only answers to what was asked keep the box from
+// counting as silent: traffic faster than the idle period must not hold the
+// time-out off, and the time-out is reported once.
+TEST_F(ZorbControlSession, TrafficThatAnswersNothingStillTimesOut)
+{
+    std::vector<std::uint8_t> unsolicited(kZorbFrameSize);
+    zorb_frame_build(unsolicited.data(), 1, 0, zorb_alert, 0, 0x20000, "1", 1);
+    const std::pair<const char*, std::vector<std::uint8_t>> noises[] = {
+        {"active sensing", {0xFE}},
+        {"timing clocks", {0xF8, 0xF8, 0xF8}},
+        {"channel messages and a foreign sysex", {0x90, 0x3C, 0x40, 0xF0, 0x01, 0xF7, 0xB0, 0x07, 0x7F}},
+        {"a frame nobody asked for", unsolicited},
+    };
+    box.setFault(Fault::silent);
+    for (const auto& [what, noise] : noises) {
+        SCOPED_TRACE(what);
+        problems = 0;
+        box.startNoise(noise, 3ms);
+        start(15ms);
+        expect_given_up_once(300ms);  // 20 idle periods more of the same traffic
+        ASSERT_FALSE(HasFatalFailure());
+        control.reset();
+        box.stopNoise();
+    }
+    EXPECT_TRUE(confirmations_seen().empty());
+}
+
+TEST_F(ZorbControlSession, AReplyUnderAnotherCommandIdAnswersNothing)
+{
+    box.setFault(Fault::wrongCommand);
+    start();
+    expect_given_up_once(200ms);
+    EXPECT_EQ(box.commandIds(), (std::vector<std::uint32_t>{0x10004, 0x30001}));
+    EXPECT_TRUE(confirmations_seen().empty());
+}
+
+// Both start-up answers behind 30 timing clocks each: 62 messages wait in
+// the input port at once, near the whole 64-message pool.
+TEST_F(ZorbControlSession, ClockBurstsBeforeTheStartUpAnswersLoseNothing)
+{
+    box.setCalibration(test_values());
+    box.setClockBursts(30, 2);
+    start();
+    ASSERT_TRUE(eventually([&] { return confirmed(0x80000, 1); }));
+    EXPECT_EQ(confirmations_seen(),
+              (std::vector<Confirmation>{{0x10004, 1}, {0x30001, 1}, {0x11000, 3}, {0x80000, 1}}));
+    float values[32];
+    ASSERT_EQ(control->getCalibration(values, 32), 0);
+    EXPECT_FLOAT_EQ(values[0], 1.0f);
+    EXPECT_NEAR(values[1], 15.999756f, 1e-6);
+    for (int i = 2; i < 32; ++i) EXPECT_FLOAT_EQ(values[i], i / 16.0f) << i;
+    EXPECT_EQ(problems, 0);
+}
+
+// Every answer comes 16 idle periods after its question: the start-up times
+// out first, then each late answer is handled as it comes, the calibration
+// read goes on page by page across the time-outs, and the box is reported
+// once.
+TEST_F(ZorbControlSession, ABoxSlowerThanTheTimeOutStillDeliversItsCalibration)
+{
+    constexpr auto idle = 10ms;
+    box.setCalibration(test_values());
+    box.setReplyDelay(16 * idle);
+    start(idle);
+    ASSERT_TRUE(eventually([&] { return problems == 1; }));
+    EXPECT_TRUE(control->statusKnown());
+    ASSERT_TRUE(eventually([&] { return confirmed(0x80000, 1); }, 10s));
+    EXPECT_EQ(confirmations_seen(),
+              (std::vector<Confirmation>{{0x10004, 1}, {0x30001, 1}, {0x11000, 3}, {0x80000, 1}}));
+    EXPECT_EQ(control->answer10004(), 1);
+    EXPECT_EQ(control->answer30001(), 1);
+    EXPECT_EQ(control->answer11000(), 3);
+    float values[32];
+    ASSERT_EQ(control->getCalibration(values, 32), 0);
+    EXPECT_FLOAT_EQ(values[0], 1.0f);
+    EXPECT_NEAR(values[1], 15.999756f, 1e-6);
+    for (int i = 2; i < 32; ++i) EXPECT_FLOAT_EQ(values[i], i / 16.0f) << i;
+    EXPECT_EQ(count_commands(0xFFFF0000u, 0x80000), 3);
+    EXPECT_EQ(problems, 1);
 }
 
 TEST_F(ZorbControlSession, StopsWithinItsWakeUpTime)
