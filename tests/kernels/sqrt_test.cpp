@@ -23,12 +23,13 @@ namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// Largest distance of a Newton-refined element from the exactly rounded root.
-// The estimate is only guaranteed to 1.5·2^-12 relative; one step leaves up
-// to 1.5·(1.5·2^-12)² ≈ 3.4·2^-24 relative, at most 3.4 ulp, plus the final
-// rounding. Over every positive input the development machine's estimate
-// gives 3; another processor's may give 4.
-constexpr std::int64_t kSqrtBlockUlp = 4;
+// Largest distance of a Newton-refined element from the exactly rounded root,
+// for any estimate within the architecture's 1.5·2^-12 relative: the step
+// leaves -1.5·e² (up to 3.375·2^-24) and its roundings up to 1.75·2^-24 more.
+// Trying every such estimate for every input of [1, 4) reaches 5; the
+// development machine's estimate gives 3, so tests must not expect more of
+// a block than this bound.
+constexpr std::int64_t kSqrtBlockUlp = 5;
 
 float sqrtReference(float x) { return static_cast<float>(std::sqrt(static_cast<double>(x))); }
 
@@ -129,7 +130,7 @@ TEST_P(SqrtTest, SpecialValuesGiveTheirResultAndWarningWherever) {
         bool exactBlock = true;  // sends its Newton block to the exact root
     };
     const Row rows[] = {
-        {0x40800000u, 0x40000000u, 0x40000000u, dspStsNoErr, false},  // 4 -> 2
+        {0x40800000u, 0x40000000u, 0x40000000u, dspStsNoErr, false},  // 4 -> 2 (in a block: near 2)
         {0xC0800000u, 0xFFC00000u, 0xFFC00000u, dspStsSqrtNegArg},  // -4
         {0x80000001u, 0xFFC00000u, 0xFFC00000u, dspStsSqrtNegArg},  // negative subnormal
         {0xFF800000u, 0xFFC00000u, 0xFFC00000u, dspStsSqrtNegArg},  // -inf
@@ -154,9 +155,15 @@ TEST_P(SqrtTest, SpecialValuesGiveTheirResultAndWarningWherever) {
                 SCOPED_TRACE(testing::Message()
                              << "input " << hexBits(row.input) << " at " << at << " offset " << offset);
                 ASSERT_EQ(out.status, row.status);
-                ASSERT_EQ(hexBits(bitsOf(out.values[index])), hexBits(want));
-                // The whole block holding the special value takes the exact root.
                 const std::vector<int> blockOf = newtonBlocks(v, offset, x.size());
+                // An ordinary value in a Newton block gets the processor's
+                // estimate refined, not exact bits.
+                if (!row.exactBlock && blockOf[index] >= 0) {
+                    ASSERT_TRUE(elementWithinClass(v, true, x[index], out.values[index]));
+                } else {
+                    ASSERT_EQ(hexBits(bitsOf(out.values[index])), hexBits(want));
+                }
+                // The whole block holding the special value takes the exact root.
                 for (std::size_t i = 0; i < x.size(); ++i) {
                     if (i == index) continue;
                     if (row.exactBlock && blockOf[i] >= 0 && blockOf[i] == blockOf[index]) {
