@@ -212,8 +212,11 @@ TEST_P(ArithRealTest, AddProductWithOverlapGivesTheAscendingLoop) {
 // --- Division ----------------------------------------------------------------
 
 // Quotient bound of the SSE variants (reciprocal estimate plus one series
-// step, all in single precision) for divisors and dividends of ordinary size.
-constexpr std::int64_t kSseDivisionUlps = 3;
+// step, all in single precision) for divisors and dividends of ordinary size,
+// whatever estimate within the architecture's 1.5·2^-12 the processor gives:
+// 1/b is met within 2.5·2^-24 and two more roundings follow. The development
+// machine's estimate stays within 3.
+constexpr std::int64_t kSseDivisionUlps = 4;
 
 TEST_P(ArithRealTest, SubAndDivTakeTheFirstSourceAsSubtrahendAndDivisor) {
     const Dsp32f x[1] = {2.0f}, y[1] = {8.0f};

@@ -23,10 +23,13 @@ namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// Largest distance from the exactly rounded result (measured over every
-// input on the development machine: 4, 5 and 1).
+// Largest distance from the exactly rounded result, over every input: 4 for
+// the SIMD logarithm and 1 for n0's exponential groups, which use exact
+// instructions. The SIMD exponential's groups refine a reciprocal estimate:
+// 6 for any estimate within the architecture's 1.5·2^-12, though the
+// development machine's gives 5.
 constexpr std::int64_t kLnSimdUlp = 4;
-constexpr std::int64_t kExpSimdGroupUlp = 5;
+constexpr std::int64_t kExpSimdGroupUlp = 6;
 constexpr std::int64_t kExpGenericGroupUlp = 1;
 
 float lnReference(float x) { return static_cast<float>(std::log(static_cast<double>(x))); }
@@ -456,7 +459,7 @@ TEST_P(ExpTest, LimitsOfEachPath) {
     EXPECT_EQ(runExp(v, std::vector<float>(9, floatFromBits(0xFFC00000u))).status, dspStsNoErr);
 }
 
-// SIMD: groups of four within 5 ulp, the last len mod 4 elements exactly
+// SIMD: groups of four within 6 ulp, the last len mod 4 elements exactly
 // rounded, all SIMD variants bit for bit alike. n0: exactly rounded below 4
 // elements; from 4 on, the rational path within 1 ulp, except the fewer than
 // four computable elements nearest the start, which are exactly rounded.

@@ -10,12 +10,14 @@
 //     exactly and the sum in double, rounded once, so it may differ in the
 //     last bit (more where the two products cancel).
 //   Div_32fc: n0 divides in double and rounds each part once. n1..n4 agree
-//     bit for bit and work in single precision: |a|^2 and both numerators
+//     bit for bit on any one processor and work in single precision: |a|^2
+//     (within 2 * 2^-24) and both numerators (within 2 * 2^-24 * |a||b|)
 //     rounded, 1/|a|^2 from the reciprocal estimate (|e| <= 1.5 * 2^-12) and
-//     one Newton step, which leaves e^2 (at most 2.25 * 2^-24) and two
-//     roundings. Each part is within about 6 ulp of the exact quotient where
-//     the numerator's products do not cancel, and |a|^2 below the single
-//     range counts as a zero divisor.
+//     one Newton step, which with its roundings lands between -4.74 and
+//     +2.5 * 2^-24 of the reciprocal for every estimate within the bound, and
+//     the final product rounded: each part within 10 * 2^-24 * |b| / |a| of
+//     the exact quotient, which is a few ulp where the numerator's products
+//     do not cancel. |a|^2 below the single range counts as a zero divisor.
 #pragma once
 
 #include "dsp_dispatch.h"

@@ -10,12 +10,15 @@
 //   AddProduct: identical across n1..n4, which round the product before the
 //     addition; n0 adds the exact product and rounds once, so it may differ
 //     in the last bit.
-//   Div: n0 gives the exactly rounded quotient. n1..n4 agree bit for bit; they
-//     multiply by the reciprocal estimate r (relative error |e| <= 1.5 * 2^-12
-//     on every processor with SSE) and correct it by 1 + e + e^2. What is
-//     left is e^3 (below 2^-34) and four roundings of at most 2^-24 each, plus
-//     the final one: within 5 ulp of the exact quotient (3 on the
-//     development machine, the bound the tests hold there).
+//   Div: n0 gives the exactly rounded quotient. n1..n4 agree bit for bit on
+//     any one processor; they multiply by the reciprocal estimate r (relative
+//     error |e| <= 1.5 * 2^-12 on every processor with SSE) and correct it by
+//     1 + e + e^2. What is left of the estimate is e^3 (below 2^-34); the
+//     roundings of b * r and of the series leave r * (1 + e + e^2) within
+//     2.5 * 2^-24 of 1/b (the largest over every divisor mantissa and every
+//     estimate within the bound), and a * r and the product add one rounding
+//     each: within 4 ulp of the exact quotient for operands whose quotient
+//     and reciprocal are normal (3 with the development machine's estimate).
 #pragma once
 
 #include "dsp_dispatch.h"
