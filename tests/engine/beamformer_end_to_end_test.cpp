@@ -374,6 +374,67 @@ TEST(EndToEnd, PatternChangesAreClickFreeAndSettle) {
     }
 }
 
+TEST(EndToEnd, SwitchingABeamOffAndOnIsClickFree) {
+    // Two alike beams hear a 1 kHz wave 30 degrees off their axis; one is
+    // switched off while it sounds and later on again. Around both switches
+    // no sample of it may step further than the steady sine's steepest slope
+    // allows (with a margin for the fade's own slope, 1 / frames of the
+    // level); once the fade-out block and the stages' latency have passed it
+    // is exactly silent and idle, and some blocks after switching on it
+    // sounds like its twin that ran all along.
+    constexpr double kHz = 1000.0;
+    const Direction source = orvelan::testing::offsetDirection(kLook, 30.0, 0.0);
+    struct Case {
+        int frames;
+        Beam beam;
+    };
+    const Case cases[] = {{256, {9, 0}}, {64, {9, 0}}, {256, {4, 2}}, {1024, {4, 2}}};
+    for (const Case& c : cases) {
+        const int offAt = 10240 / c.frames, onAt = 20480 / c.frames, blocks = 30720 / c.frames;
+        const auto capsules = sineAtCapsules(source, kHz, blocks * c.frames);
+        Beamformer beamformer({c.beam, c.beam}, kLook, c.frames);
+        const int latency = beamformer.block.chain().latency();
+        const int drained = offAt + 1 + (latency + c.frames - 1) / c.frames;  // the last block that may sound
+        std::vector<double> switched, twin;
+        std::vector<std::vector<double>> block(32, std::vector<double>(c.frames));
+        for (int k = 0; k < blocks; ++k) {
+            if (k == offAt || k == onAt) {
+                ASSERT_EQ(beamformer.block.setBeamEnabled(0, k == onAt), 0);
+            }
+            for (int ch = 0; ch < 32; ++ch)
+                std::copy_n(capsules[ch].begin() + k * c.frames, c.frames, block[ch].begin());
+            const auto y = beamformer.run(block);
+            switched.insert(switched.end(), y[0].begin(), y[0].end());
+            twin.insert(twin.end(), y[1].begin(), y[1].end());
+            if (k > drained && k < onAt) {
+                EXPECT_TRUE(beamformer.block.chain().beamIdle(0)) << c.frames << " frames, block " << k;
+            }
+        }
+        const int window = 441 * 4;  // whole periods of 1 kHz
+        const double level = amplitude(twin, kHz, offAt * c.frames - window, window);
+        const double steepest = 2.0 * std::sin(kPi * kHz / kRate) * level;
+        auto worstStep = [&](int from, int to) {
+            double worst = 0;
+            for (int i = from; i < to; ++i) worst = std::max(worst, std::abs(switched[i] - switched[i - 1]));
+            return worst;
+        };
+        const double off = worstStep(offAt * c.frames - window, onAt * c.frames);
+        const double on = worstStep(onAt * c.frames, blocks * c.frames);
+        EXPECT_LE(off, 1.2 * steepest) << c.frames << " frames, switching off";
+        EXPECT_LE(on, 1.2 * steepest) << c.frames << " frames, switching on";
+        double silent = 0;
+        for (int i = (offAt + 1) * c.frames + latency; i < onAt * c.frames; ++i)
+            silent = std::max(silent, std::abs(switched[i]));
+        EXPECT_EQ(silent, 0.0) << c.frames << " frames";
+        double difference = 0;
+        for (int i = blocks * c.frames - window; i < blocks * c.frames; ++i)
+            difference = std::max(difference, std::abs(switched[i] - twin[i]));
+        EXPECT_LE(difference, 1e-4 * level) << c.frames << " frames";
+        std::printf("%d frames, pattern %d/%d: level %.3f, steepest step off %.4f, on %.4f of the sine's %.4f\n",
+                    c.frames, c.beam.pattern, c.beam.variant, level, off, on, steepest);
+    }
+}
+
 TEST(EndToEnd, ChainModes) {
     // A "card1" beam at 500 Hz and 8 kHz, on axis and (mode 0) its
     // components: which bands each mode forms.

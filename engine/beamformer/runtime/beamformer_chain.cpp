@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "beamformer/runtime/block_fade.h"
+
 namespace {
 
 constexpr int kBadBeam = 11;
@@ -200,12 +202,20 @@ bool CRosphere::beamEnabled(int beam) const {
     return isBeam(beam) && beams_[beam].enabled.load(std::memory_order_relaxed);
 }
 
+bool CRosphere::beamIdle(int beam) const {
+    return isBeam(beam) && beams_[beam].phase == Beam::Phase::kOff && beams_[beam].idleSamples >= drainSamples_;
+}
+
 bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
+    using Phase = Beam::Phase;
+    using orvelan::beamformer::Fade;
     float* low = beam.low.data();
     float* high = beam.high.data();
-    if (!beam.enabled.load(std::memory_order_relaxed)) {
+    const bool on = beam.enabled.load(std::memory_order_relaxed);
+    if (beam.phase == Phase::kStarting) beam.phase = on ? Phase::kOn : Phase::kOff;
+    if (!on && beam.phase == Phase::kOff) {
         if (beam.idleSamples == 0) {
-            // Switched off: the next time it is on, it starts from silence.
+            // Silent from here: the next time it is on, it starts afresh.
             beam.mbf.reset();
             beam.hfDelay.clear();
         }
@@ -217,13 +227,32 @@ bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
         dspsZero_32f(high, frames);
         return true;
     }
+    // Cutting a sounding beam, or starting one on a full-level signal, would
+    // step its output: it fades across this block instead. Both bands fade
+    // at their inputs to the crossover, where they are aligned; a fade-out
+    // ends on zero, and the stages clear from the next block on. A fade-in
+    // rises at the bands' sources, the order sums and the HF path ahead of
+    // its delay, so both reach the crossover on the same rising edge.
+    const bool fadeIn = on && beam.phase == Phase::kOff;
+    const bool fadeOut = !on;
+    if (fadeIn) {
+        beam.mbf.fadeIn();
+        beam.hf.reset();
+        beam.hfDelay.clear();
+    }
+    beam.phase = on ? Phase::kOn : Phase::kOff;
     beam.idleSamples = 0;
     beam.mbf.process(componentPointers_, spectra_, low, frames);
     if (mode == kBothBands || mode == kHighBandOnly) {
         beam.hf.process(in, &high, frames);
+        if (fadeIn) orvelan::beamformer::fadeAcrossBlock(high, frames, Fade::kIn);
         beam.hfDelay.delayProcess(high, high, frames);
     } else {
         dspsZero_32f(high, frames);
+    }
+    if (fadeOut) {
+        orvelan::beamformer::fadeAcrossBlock(low, frames, Fade::kOut);
+        orvelan::beamformer::fadeAcrossBlock(high, frames, Fade::kOut);
     }
     return true;
 }
@@ -290,6 +319,7 @@ vxResult CRosphere::start() {
         Beam& beam = beams_[b];
         for (vxAudioClass* stage : beam.stages())
             if (const vxResult r = stage->start()) return r;
+        beam.phase = Beam::Phase::kStarting;
     }
     return vxAudioClass::start();
 }
@@ -304,6 +334,7 @@ vxResult CRosphere::stop() {
         beam.crossover.reset();
         beam.hfDelay.clear();
         beam.outputDelay.clear();
+        beam.phase = Beam::Phase::kStarting;
         beam.idleSamples = 0;
     }
     return r;

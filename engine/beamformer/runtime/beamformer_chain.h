@@ -99,12 +99,19 @@ public:
     int mode() const { return mode_.load(std::memory_order_relaxed); }
     void setEqEnabled(bool on) { eqEnabled_.store(on, std::memory_order_relaxed); }
     bool eqEnabled() const { return eqEnabled_.load(std::memory_order_relaxed); }
-    // 0, or 11 for a beam outside the chain. A beam switched off forms
-    // nothing; its modal beamformer and HF delay are cleared on the audio
-    // thread, and what its crossover, equaliser and output delay still hold
-    // drains out, after which it costs nothing but a zeroed output.
+    // 0, or 11 for a beam outside the chain. A beam switched off while it
+    // sounds is faded out across the next block; then it forms nothing, its
+    // modal beamformer and HF delay are cleared on the audio thread, and
+    // what its crossover, equaliser and output delay still hold drains out,
+    // after which it costs nothing but a zeroed output. A beam switched on
+    // starts from silence, its inputs faded in across the next block. (At
+    // the first block after `configure` or `start` there is nothing to fade:
+    // the beams begin as they are set.)
     int setBeamEnabled(int beam, bool on);
     bool beamEnabled(int beam) const;
+    // The audio thread's view, for tests: the beam was switched off and has
+    // drained, so its blocks run none of its stages.
+    bool beamIdle(int beam) const;
 
     int beams() const { return beamCount_; }
     int componentCount() const { return componentCount_; }
@@ -131,7 +138,11 @@ private:
         int hfDelaySamples = 0;
         int outputDelaySamples = 0;
         std::atomic<bool> enabled{false};
-        // The audio thread's: samples run since the beam was switched off.
+        // The audio thread's: whether the beam sounded in the last block
+        // (kStarting: no block since the chain was configured or started),
+        // and the samples run since it was switched off.
+        enum class Phase : unsigned char { kStarting, kOn, kOff };
+        Phase phase = Phase::kStarting;
         int idleSamples = 0;
 
         std::array<vxAudioClass*, 5> stages() { return {&mbf, &hf, &lowPass, &highPass, &eq}; }

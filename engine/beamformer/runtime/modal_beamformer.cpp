@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "beamformer/runtime/block_fade.h"
 #include "beamformer/runtime/components.h"
 #include "beamformer/runtime/weighted_sum.h"
 #include "beamformer_tables.h"
@@ -268,7 +269,8 @@ vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, i
     const bool held = steady(thetaTarget, phiTarget);
     // The shared spectra serve once the order sums' whole window was formed
     // with the held look's weights: the two ways then give the same spectra.
-    const bool fromShared = held && steadySamples_ >= length && shared != nullptr && shared->spectraOffered() &&
+    const bool fromShared = held && !fadingIn_ && steadySamples_ >= length && shared != nullptr &&
+                            shared->spectraOffered() &&
                             shared->length() == length &&
                             shared->components() == (order_ + 1) * (order_ + 1);
     if (fromShared) {
@@ -288,6 +290,15 @@ vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, i
             glidePhi(phiTarget, frames);
             glidingOrderSums(components, frames);
             steadySamples_ = 0;
+        }
+        if (fadingIn_) {
+            for (int n = 0; n <= order_; ++n)
+                orvelan::beamformer::fadeAcrossBlock(convolution_.newSamples(windows_[n].data(), frames), frames,
+                                                     orvelan::beamformer::Fade::kIn);
+            // Faded samples are no held look's order sums: the shared
+            // spectra serve again once they have left the window.
+            steadySamples_ = 0;
+            fadingIn_ = false;
         }
     }
 
@@ -330,4 +341,13 @@ void CMbf::reset() {
     for (auto& window : windows_) dspsZero_32f(window.data(), window.size());
     steadySamples_ = 0;
     windowsCurrent_ = true;
+    fadingIn_ = false;
+}
+
+void CMbf::fadeIn() {
+    reset();
+    theta_.current = thetaTarget_.load(std::memory_order_relaxed);
+    phi_.current = phiTarget_.load(std::memory_order_relaxed);
+    theta_.stepsLeft = phi_.stepsLeft = 0;
+    fadingIn_ = true;
 }

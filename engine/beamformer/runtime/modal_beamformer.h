@@ -55,6 +55,11 @@ public:
     vxResult stop() override;
     // Clears the FIRs' history (the order sums' past samples).
     void reset() override;
+    // Audio thread: the beam comes back from silence. Its past is cleared,
+    // the look jumps to its targets (nothing was heard to glide from) and
+    // the next block's order sums rise from zero to full level across the
+    // block, so the FIRs start on a fade rather than a cut.
+    void fadeIn();
 
     // Modal latency L: every FIR of up to 2 trunc(L) + 1 taps is delayed to
     // trunc(L) samples. vxErrRunning, 19 for L < 0, vxErrAllocation; every
@@ -139,6 +144,7 @@ private:
     // windows hold the order sums' past (not while the shared spectra serve).
     int steadySamples_ = 0;
     bool windowsCurrent_ = true;
+    bool fadingIn_ = false;
     std::atomic<int> thetaTarget_{90};
     std::atomic<int> phiTarget_{0};
     std::atomic<float> thetaAsSet_{90.0f};
