@@ -4,6 +4,7 @@
 
 #include "blocks/highpass_taps.h"
 #include "dsp.h"
+#include "framework/finite_samples.h"
 
 namespace orvelan::io {
 
@@ -290,14 +291,19 @@ vxResult CAudioGraph::process(float** in, float** out, int frames)
     if (!buffersReady_) return vxErrNotConfigured;
     if (frames < 0 || frames > inputFormat().framesPerBuffer()) return vxErrFormat;
 
+    // The capsule signals as they enter, live (after the input gains, which
+    // only scale) or from the file, are the main input; a NaN or infinity
+    // there is silenced before anything records or filters it.
+    float** mainIn = mainInput_->channelArray();
     vxResult r;
     if (inputMode_ == kLiveInput) {
         r = run(kInputVolume, liveInputs(in), frames);
+        zeroNonFiniteInputs(frames);
         if (r == vxOK) r = run(kInputRecorder, buffers_[kInputRecorder].in->channelArray(), frames);
     } else {
         r = run(kFileReader, buffers_[kFileReader].in->channelArray(), frames);
+        zeroNonFiniteInputs(frames);
     }
-    float** mainIn = mainInput_->channelArray();
     for (int c = 0; c < numInputs_; ++c) dspsAddC_32f_I(kDenormalOffset, mainIn[c], frames);
     if (r != vxOK) return r;
 
@@ -313,6 +319,12 @@ vxResult CAudioGraph::process(float** in, float** out, int frames)
 
     writeDeviceOutputs(out, frames);
     return monitorEnabled() ? runMonitor(out, frames) : vxOK;
+}
+
+void CAudioGraph::zeroNonFiniteInputs(int frames)
+{
+    float** mainIn = mainInput_->channelArray();
+    for (int c = 0; c < numInputs_; ++c) vxZeroNonFinite(mainIn[c], frames);
 }
 
 void CAudioGraph::writeDeviceOutputs(float** out, int frames)

@@ -8,6 +8,8 @@
 // Blocks hand signals on through shared channel pointers (vxAudioBuffer);
 // the only copies of a cycle are the small offset that keeps denormals out
 // of the filters, the copy to the device outputs and the monitor overwrite.
+// Before the offset, a NaN or infinity among the capsule samples becomes 0,
+// so one bad sample from a device or a file cannot stay in the filters.
 //
 // Threads: `process` runs on the device's callback thread, everything else
 // on the control thread. Reconfiguration (setup, input and processing mode,
@@ -159,6 +161,8 @@ private:
     vxResult run(int k, float** in, int frames);
     // The caller's live inputs, padded with silence up to numInputs.
     float** liveInputs(float** in);
+    // NaNs and infinities among the main input's samples become 0.
+    void zeroNonFiniteInputs(int frames);
     void writeDeviceOutputs(float** out, int frames);
     vxResult runMonitor(float** out, int frames);
 

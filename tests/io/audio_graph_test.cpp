@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -356,6 +358,93 @@ TEST(AudioGraph, HighpassChoicesAreThreeDecibelsDownAtTheirCorner)
         EXPECT_NEAR(atCorner, -3.0, 0.1);
         const double at1k = 20 * std::log10(steadyPeak(choice, 1000.0) / steadyPeak(0, 1000.0));
         EXPECT_NEAR(at1k, 0.0, 0.05);
+    }
+}
+
+// One NaN or infinity in one capsule's sample, live or in the played file,
+// becomes silence where it enters: every beam, the high-pass after them,
+// the monitor and the meters stay finite, and the chain runs exactly as
+// though the sample had been 0 (so, once the filters' memory has passed, as
+// though it had never been bad).
+TEST(AudioGraph, ANonFiniteInputSampleIsSilencedWhereItEnters)
+{
+    constexpr int kBlocks = 48;
+    constexpr int kBadCapsule = 5, kBadSample = 10 * kChainFrames + 100;
+    constexpr int kBeams = 18, kMonitorOutput = 23;
+    // A 1 kHz tone, each capsule a little later than the one before.
+    std::vector<std::vector<float>> clean(32, std::vector<float>(kBlocks * kChainFrames));
+    for (int c = 0; c < 32; ++c)
+        for (std::size_t i = 0; i < clean[c].size(); ++i)
+            clean[c][i] = float(0.5 * std::sin(2 * std::numbers::pi * 1000.0 * double(i) / kChainRate + 0.02 * c));
+
+    struct Run {
+        std::vector<std::vector<float>> outputs;  // every device output, all blocks
+        bool metersFinite = true;
+    };
+    const auto run = [](const std::vector<std::vector<float>>& capsules, bool fromFile) {
+        ScratchDir dir;
+        Chain chain(32, 24);
+        CAudioGraph& g = chain.graph;
+        EXPECT_EQ(chain.result, vxOK);
+        EXPECT_EQ(g.setInputSource(fromFile ? CAudioGraph::kFileInput : CAudioGraph::kLiveInput), vxOK);
+        EXPECT_EQ(g.setNumBeams(kBeams), vxOK);
+        EXPECT_EQ(g.setHighpass(1), vxOK);
+        g.setMonitorSource(CAudioGraph::kMonitorMainInput, kBadCapsule);
+        const int monitor[] = {kMonitorOutput};
+        EXPECT_EQ(g.setMonitorOutputs(monitor, 1), vxOK);
+        g.setMonitorEnabled(true);
+        if (fromFile) {
+            writeFloatWave(dir.path("take.wav"), capsules, int(kChainRate));
+            EXPECT_EQ(g.openInputFile(dir.path("take.wav").c_str()), 0);
+            EXPECT_EQ(g.fileReader().startStreaming(false), 0);
+        }
+        EXPECT_EQ(g.start(), vxOK);
+        Run r;
+        r.outputs.assign(24, {});
+        for (int b = 0; b < kBlocks; ++b) {
+            if (fromFile) g.fileReader().checkQueue();
+            else chain.in.fill([&](int c, int i) { return capsules[c][b * kChainFrames + i]; });
+            EXPECT_EQ(chain.cycle(), vxOK);
+            for (int o = 0; o < 24; ++o) r.outputs[o].insert(r.outputs[o].end(), chain.out[o].begin(), chain.out[o].end());
+            float peaks[32], levels[32];
+            for (CMaxValue* meter : {&g.inputMeter(), &g.outputMeter()}) {
+                meter->readLevels(peaks, levels, 18);
+                for (int c = 0; c < 18; ++c) r.metersFinite = r.metersFinite && std::isfinite(peaks[c]) && std::isfinite(levels[c]);
+            }
+        }
+        if (fromFile) g.fileReader().stopStreaming();
+        EXPECT_EQ(g.stop(), vxOK);
+        return r;
+    };
+
+    for (const bool fromFile : {false, true}) {
+        std::vector<std::vector<float>> zeroed = clean;
+        zeroed[kBadCapsule][kBadSample] = 0.0f;
+        const Run reference = run(zeroed, fromFile), untouched = run(clean, fromFile);
+        for (const float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                                -std::numeric_limits<float>::infinity()}) {
+            SCOPED_TRACE(::testing::Message() << (fromFile ? "file input, " : "live input, ") << bad);
+            std::vector<std::vector<float>> capsules = clean;
+            capsules[kBadCapsule][kBadSample] = bad;
+            const Run r = run(capsules, fromFile);
+            EXPECT_TRUE(r.metersFinite);
+            for (int o = 0; o < 24; ++o)
+                for (std::size_t i = 0; i < r.outputs[o].size(); ++i) {
+                    ASSERT_TRUE(std::isfinite(r.outputs[o][i])) << "output " << o << ", sample " << i;
+                    ASSERT_EQ(r.outputs[o][i], reference.outputs[o][i]) << "output " << o << ", sample " << i;
+                }
+            // The zeroed sample's trace has died away in the filters.
+            const std::size_t settled = std::size_t(kBlocks - 4) * kChainFrames;
+            float peak = 0, worst = 0;
+            for (int o = 0; o < kBeams; ++o)
+                for (std::size_t i = settled; i < r.outputs[o].size(); ++i) {
+                    peak = std::max(peak, std::abs(untouched.outputs[o][i]));
+                    worst = std::max(worst, std::abs(r.outputs[o][i] - untouched.outputs[o][i]));
+                }
+            EXPECT_GT(peak, 0.1f);
+            EXPECT_LE(worst, 1e-6f * peak);
+            std::printf("%s: %.3g of the beams' peak %.3f\n", fromFile ? "file" : "live", worst / peak, peak);
+        }
     }
 }
 
