@@ -12,7 +12,7 @@
 #include "allocation_counter.h"
 #include "asio/asio_host.h"
 #include "asio/host_state.h"
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 
 namespace {
 

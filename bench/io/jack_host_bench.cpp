@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "asio/asio_host.h"
-#include "audio/jack_driver.h"
+#include "audio/backends/jack/jack_driver.h"
 #include "jack_server.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 
 namespace {
 

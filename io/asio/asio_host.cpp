@@ -7,7 +7,7 @@
 
 #include "asio/host_state.h"
 #include "asio/resampler_taps.h"
-#include "audio/builtin_drivers.h"
+#include "audio/backends/builtin_drivers.h"
 
 namespace orvelan::io {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "audio_buffer.h"
+#include "wavefile/buffer_ring.h"
 #include "buffer_thread.h"
 #include "framework/audio_class.h"
 #include "wave_file.h"

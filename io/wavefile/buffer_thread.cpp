@@ -1,6 +1,6 @@
 #include "buffer_thread.h"
 
-#include "audio_buffer.h"
+#include "wavefile/buffer_ring.h"
 #include "wave_file.h"
 
 namespace orvelan::io {

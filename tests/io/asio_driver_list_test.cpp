@@ -11,7 +11,7 @@
 
 #include "asio/driver_info.h"
 #include "asio/driver_list.h"
-#include "audio/builtin_drivers.h"
+#include "audio/backends/builtin_drivers.h"
 
 namespace orvelan::io {
 namespace {

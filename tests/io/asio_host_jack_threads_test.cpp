@@ -13,7 +13,7 @@
 
 #include "asio/asio_host.h"
 #include "asio/driver_info.h"
-#include "audio/jack_driver.h"
+#include "audio/backends/jack/jack_driver.h"
 #include "framework/audio_class.h"
 #include "jack_server.h"
 #include "recording_host.h"

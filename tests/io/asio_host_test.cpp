@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "asio/driver_info.h"
-#include "audio/builtin_drivers.h"
-#include "audio/virtual_device.h"
+#include "audio/backends/builtin_drivers.h"
+#include "audio/backends/virtual/virtual_device.h"
 #include "framework/audio_class.h"
 
 namespace orvelan::io {

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "asio/asio_host.h"
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 #include "framework/audio_class.h"
 
 namespace orvelan::io {

@@ -15,7 +15,7 @@
 #include "asio/asio_host.h"
 #include "beam_response.h"
 #include "beamformer/tables/beamformer_tables.h"
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 #include "chain_fixtures.h"
 #include "wave_fixtures.h"
 

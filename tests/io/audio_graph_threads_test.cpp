@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "asio/asio_host.h"
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 #include "chain_fixtures.h"
 #include "wave_fixtures.h"
 

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "audio/alsa_driver.h"
+#include "audio/backends/alsa/alsa_driver.h"
 #include "audio/driver_support.h"
 #include "recording_host.h"
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "audio/builtin_drivers.h"
+#include "audio/backends/builtin_drivers.h"
 
 namespace orvelan::audio {
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/jack_driver.h"
+#include "audio/backends/jack/jack_driver.h"
 #include "jack_server.h"
 #include "recording_host.h"
 

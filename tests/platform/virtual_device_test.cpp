@@ -1,7 +1,7 @@
 // The virtual device on its manual clock, against the driver interface:
 // states, channels, rates and sizes; what its inputs carry in every sample
 // type; captured outputs; and every fault it can be told to show.
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

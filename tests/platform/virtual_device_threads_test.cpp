@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 #include "recording_host.h"
 
 namespace orvelan::audio {

@@ -33,10 +33,10 @@
 
 #include "beamformer/runtime/crossover_pair.h"
 #include "beamformer/runtime/decomposition.h"
-#include "beamformer/runtime/delay_line.h"
+#include "dsp/delay_line.h"
 #include "beamformer/runtime/hf_path.h"
 #include "beamformer/runtime/modal_beamformer.h"
-#include "beamformer/runtime/shadow_filter.h"
+#include "dsp/shadow_filter.h"
 #include "framework/audio_class.h"
 #include "framework/kernel_array.h"
 

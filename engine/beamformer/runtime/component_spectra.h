@@ -15,7 +15,7 @@
 // audio thread. Nothing allocates after `configure`.
 #pragma once
 
-#include "beamformer/runtime/overlap_save.h"
+#include "dsp/overlap_save.h"
 #include "framework/kernel_array.h"
 
 class vxComponentSpectra {

@@ -25,7 +25,7 @@
 // allocates after `configure`.
 #pragma once
 
-#include "beamformer/runtime/shadow_filter.h"
+#include "dsp/shadow_filter.h"
 #include "framework/kernel_array.h"
 
 class vxCrossoverPair {

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "beamformer/runtime/components.h"
-#include "beamformer/runtime/weighted_sum.h"
+#include "dsp/weighted_sum.h"
 
 namespace {
 constexpr int kNotOrderThree = 101;

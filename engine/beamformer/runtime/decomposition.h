@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "beamformer/runtime/delay_line.h"
+#include "dsp/delay_line.h"
 #include "beamformer/runtime/radial_cascades.h"
 #include "dsp.h"
 #include "framework/audio_class.h"

@@ -6,7 +6,7 @@
 
 #include "beamformer/runtime/block_fade.h"
 #include "beamformer/runtime/components.h"
-#include "beamformer/runtime/weighted_sum.h"
+#include "dsp/weighted_sum.h"
 #include "beamformer_tables.h"
 
 namespace {

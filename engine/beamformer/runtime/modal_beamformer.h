@@ -18,10 +18,10 @@
 
 #include <atomic>
 
-#include "beamformer/runtime/bank_slots.h"
+#include "dsp/bank_slots.h"
 #include "beamformer/runtime/component_spectra.h"
-#include "beamformer/runtime/crossfade.h"
-#include "beamformer/runtime/overlap_save.h"
+#include "dsp/crossfade.h"
+#include "dsp/overlap_save.h"
 #include "dsp.h"
 #include "framework/audio_class.h"
 #include "framework/kernel_array.h"

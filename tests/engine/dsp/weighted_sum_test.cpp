@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "beamformer/runtime/weighted_sum.h"
+#include "dsp/weighted_sum.h"
 #include "channel_set.h"
 #include "dsp.h"
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "beamformer/runtime/delay_line.h"
-#include "beamformer/runtime/shadow_filter.h"
+#include "dsp/delay_line.h"
+#include "dsp/shadow_filter.h"
 
 namespace {
 

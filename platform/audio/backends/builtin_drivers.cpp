@@ -1,11 +1,11 @@
-#include "audio/builtin_drivers.h"
+#include "audio/backends/builtin_drivers.h"
 
 #include <charconv>
 #include <cstdlib>
 #include <sstream>
 
-#include "audio/alsa_driver.h"
-#include "audio/jack_driver.h"
+#include "audio/backends/alsa/alsa_driver.h"
+#include "audio/backends/jack/jack_driver.h"
 
 namespace orvelan::audio {
 

@@ -1,4 +1,4 @@
-#include "beamformer/runtime/shadow_filter.h"
+#include "dsp/shadow_filter.h"
 
 namespace {
 constexpr int kNotConfigured = 101;

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "audio_buffer.h"
+#include "wavefile/buffer_ring.h"
 #include "buffer_thread.h"
 #include "wave_file.h"
 #include "wave_fixtures.h"

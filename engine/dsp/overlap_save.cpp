@@ -1,4 +1,4 @@
-#include "beamformer/runtime/overlap_save.h"
+#include "dsp/overlap_save.h"
 
 #include <emmintrin.h>
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "beamformer/runtime/delay_line.h"
+#include "dsp/delay_line.h"
 
 namespace {
 

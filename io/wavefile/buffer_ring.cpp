@@ -1,4 +1,4 @@
-#include "audio_buffer.h"
+#include "wavefile/buffer_ring.h"
 
 #include <cstring>
 

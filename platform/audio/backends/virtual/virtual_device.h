@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "audio/audio_driver.h"
-#include "audio/input_source.h"
+#include "audio/backends/virtual/input_source.h"
 #include "audio/period_pacer.h"
 
 namespace orvelan::audio {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "audio_buffer.h"
+#include "wavefile/buffer_ring.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "audio/wav_input.h"
+#include "audio/backends/virtual/wav_input.h"
 
 #include <cstdint>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "beamformer/runtime/weighted_sum.h"
+#include "dsp/weighted_sum.h"
 
 #include <emmintrin.h>
 

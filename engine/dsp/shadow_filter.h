@@ -14,9 +14,9 @@
 // waiting. Nothing allocates after `setMaxDelay`.
 #pragma once
 
-#include "beamformer/runtime/bank_slots.h"
-#include "beamformer/runtime/crossfade.h"
-#include "beamformer/runtime/delay_line.h"
+#include "dsp/bank_slots.h"
+#include "dsp/crossfade.h"
+#include "dsp/delay_line.h"
 #include "dsp.h"
 #include "framework/audio_class.h"
 #include "framework/kernel_array.h"

@@ -1,4 +1,4 @@
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 
 #include <pthread.h>
 #include <sched.h>

@@ -1,4 +1,4 @@
-#include "audio/input_source.h"
+#include "audio/backends/virtual/input_source.h"
 
 #include <algorithm>
 #include <cmath>

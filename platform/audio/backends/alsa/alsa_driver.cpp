@@ -1,4 +1,4 @@
-#include "audio/alsa_driver.h"
+#include "audio/backends/alsa/alsa_driver.h"
 
 #include <alsa/asoundlib.h>
 #include <pthread.h>

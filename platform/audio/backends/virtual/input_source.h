@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "audio/wav_input.h"
+#include "audio/backends/virtual/wav_input.h"
 
 namespace orvelan::audio {
 

@@ -7,7 +7,7 @@
 #include <numbers>
 #include <vector>
 
-#include "beamformer/runtime/shadow_filter.h"
+#include "dsp/shadow_filter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "audio/jack_driver.h"
+#include "audio/backends/jack/jack_driver.h"
 
 #include <jack/jack.h>
 

@@ -1,4 +1,4 @@
-#include "beamformer/runtime/delay_line.h"
+#include "dsp/delay_line.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "beamformer/runtime/crossfade.h"
+#include "dsp/crossfade.h"
 
 #include <algorithm>
 

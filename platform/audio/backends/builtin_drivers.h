@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "audio/driver_catalog.h"
-#include "audio/virtual_device.h"
+#include "audio/backends/virtual/virtual_device.h"
 
 namespace orvelan::audio {
 

@@ -1,4 +1,4 @@
-#include "beamformer/runtime/bank_slots.h"
+#include "dsp/bank_slots.h"
 
 namespace {
 int bit(int bank) { return 1 << bank; }
