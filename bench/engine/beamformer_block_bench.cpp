@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "allocation_counter.h"
-#include "noise_channels.h"
+#include "support/allocation_counter.h"
+#include "support/noise_channels.h"
 #include "beamformer/runtime/beamformer_block.h"
 
 namespace {

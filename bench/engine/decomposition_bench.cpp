@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "allocation_counter.h"
-#include "noise_channels.h"
+#include "support/allocation_counter.h"
+#include "support/noise_channels.h"
 #include "beamformer/runtime/decomposition.h"
-#include "beamformer_tables.h"
+#include "beamformer/tables/beamformer_tables.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "allocation_counter.h"
+#include "support/allocation_counter.h"
 #include "blocks/filter_stage_bq.h"
 #include "blocks/highpass_taps.h"
 #include "blocks/max_value.h"

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "allocation_counter.h"
-#include "noise_channels.h"
+#include "support/allocation_counter.h"
+#include "support/noise_channels.h"
 #include "beamformer/runtime/hf_path.h"
 
 namespace {

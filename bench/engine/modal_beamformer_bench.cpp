@@ -12,11 +12,11 @@
 #include <memory>
 #include <vector>
 
-#include "allocation_counter.h"
-#include "noise_channels.h"
+#include "support/allocation_counter.h"
+#include "support/noise_channels.h"
 #include "beamformer/runtime/component_spectra.h"
 #include "beamformer/runtime/modal_beamformer.h"
-#include "beamformer_tables.h"
+#include "beamformer/tables/beamformer_tables.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "allocation_counter.h"
+#include "support/allocation_counter.h"
 #include "chain/audio_graph.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "allocation_counter.h"
+#include "support/allocation_counter.h"
 #include "asio/asio_host.h"
 #include "asio/host_state.h"
 #include "audio/backends/virtual/virtual_device.h"

@@ -25,9 +25,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "allocation_counter.h"
+#include "support/allocation_counter.h"
 #include "audio/period_pacer.h"
-#include "audio_file.h"
+#include "wavefile/audio_file.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "asio/asio_host.h"
 #include "audio/backends/jack/jack_driver.h"
-#include "jack_server.h"
+#include "support/jack_server.h"
 
 namespace {
 

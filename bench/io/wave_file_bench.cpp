@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "wave_file.h"
+#include "wavefile/wave_file.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // C allocation functions take precedence over the C library's, and forward to
 // glibc's internal entry points. operator new and new[] are replaced too, in
 // case the C++ runtime was built not to call malloc.
-#include "allocation_counter.h"
+#include "support/allocation_counter.h"
 
 #include <atomic>
 #include <cerrno>

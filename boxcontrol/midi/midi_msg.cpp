@@ -1,4 +1,4 @@
-#include "midi_msg.h"
+#include "midi/midi_msg.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "midi_msg_parser.h"
+#include "midi/midi_msg_parser.h"
 
 namespace orvelan::midi {
 

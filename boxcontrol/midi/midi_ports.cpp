@@ -1,4 +1,4 @@
-#include "midi_ports.h"
+#include "midi/midi_ports.h"
 
 namespace orvelan::midi {
 

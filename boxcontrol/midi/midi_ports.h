@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "midi/midi_transport.h"
-#include "midi_msg.h"
-#include "midi_msg_parser.h"
+#include "midi/midi_msg.h"
+#include "midi/midi_msg_parser.h"
 
 namespace orvelan::midi {
 

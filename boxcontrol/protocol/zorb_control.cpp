@@ -1,9 +1,9 @@
-#include "zorb_control.h"
+#include "protocol/zorb_control.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "zorb_calibration.h"
+#include "protocol/zorb_calibration.h"
 
 namespace orvelan::boxcontrol {
 

@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "midi_msg.h"
-#include "midi_msg_parser.h"
-#include "midi_ports.h"
-#include "zorb_frame.h"
+#include "midi/midi_msg.h"
+#include "midi/midi_msg_parser.h"
+#include "midi/midi_ports.h"
+#include "protocol/zorb_frame.h"
 
 namespace orvelan::boxcontrol {
 

@@ -1,4 +1,4 @@
-#include "zorb_frame.h"
+#include "protocol/zorb_frame.h"
 
 #include <cstring>
 

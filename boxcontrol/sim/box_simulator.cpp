@@ -1,8 +1,8 @@
-#include "box_simulator.h"
+#include "sim/box_simulator.h"
 
 #include <algorithm>
 
-#include "zorb_calibration.h"
+#include "protocol/zorb_calibration.h"
 
 namespace orvelan::boxcontrol {
 

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "midi/virtual_midi_bus.h"
-#include "midi_msg_parser.h"
-#include "zorb_frame.h"
+#include "midi/midi_msg_parser.h"
+#include "protocol/zorb_frame.h"
 
 namespace orvelan::boxcontrol {
 

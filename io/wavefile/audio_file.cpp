@@ -1,4 +1,4 @@
-#include "audio_file.h"
+#include "wavefile/audio_file.h"
 
 #include <algorithm>
 #include <cmath>

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "wavefile/buffer_ring.h"
-#include "buffer_thread.h"
+#include "wavefile/buffer_thread.h"
 #include "framework/audio_class.h"
-#include "wave_file.h"
+#include "wavefile/wave_file.h"
 
 namespace orvelan::io {
 

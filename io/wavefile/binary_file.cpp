@@ -1,4 +1,4 @@
-#include "binary_file.h"
+#include "wavefile/binary_file.h"
 
 #include <cerrno>
 #include <fcntl.h>

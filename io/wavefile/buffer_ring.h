@@ -24,7 +24,7 @@
 #include <semaphore>
 #include <vector>
 
-#include "index_queue.h"
+#include "wavefile/index_queue.h"
 
 namespace orvelan::io {
 

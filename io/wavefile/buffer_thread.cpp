@@ -1,7 +1,7 @@
-#include "buffer_thread.h"
+#include "wavefile/buffer_thread.h"
 
 #include "wavefile/buffer_ring.h"
-#include "wave_file.h"
+#include "wavefile/wave_file.h"
 
 namespace orvelan::io {
 

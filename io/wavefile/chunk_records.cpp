@@ -1,11 +1,11 @@
-#include "chunk_records.h"
+#include "wavefile/chunk_records.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 
-#include "byte_order.h"
+#include "wavefile/byte_order.h"
 
 namespace orvelan::io {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "wave_result.h"
+#include "wavefile/wave_result.h"
 
 namespace orvelan::io {
 

@@ -1,4 +1,4 @@
-#include "wave_file.h"
+#include "wavefile/wave_file.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "byte_order.h"
+#include "wavefile/byte_order.h"
 #include "dsp.h"
 
 namespace orvelan::io {

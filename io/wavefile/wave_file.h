@@ -19,9 +19,9 @@
 #include <memory>
 #include <string>
 
-#include "binary_file.h"
-#include "chunk_records.h"
-#include "wave_result.h"
+#include "wavefile/binary_file.h"
+#include "wavefile/chunk_records.h"
+#include "wavefile/wave_result.h"
 
 namespace orvelan::io {
 

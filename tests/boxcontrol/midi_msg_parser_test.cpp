@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "midi_msg_parser.h"
-#include "zorb_frame.h"
+#include "midi/midi_msg_parser.h"
+#include "protocol/zorb_frame.h"
 
 namespace {
 

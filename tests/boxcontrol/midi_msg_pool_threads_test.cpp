@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "midi_msg.h"
+#include "midi/midi_msg.h"
 
 namespace {
 

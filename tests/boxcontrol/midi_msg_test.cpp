@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "midi_msg.h"
+#include "midi/midi_msg.h"
 
 namespace {
 

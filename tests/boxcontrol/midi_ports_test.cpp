@@ -7,8 +7,8 @@
 #include <mutex>
 
 #include "midi/virtual_midi_bus.h"
-#include "midi_ports.h"
-#include "zorb_frame.h"
+#include "midi/midi_ports.h"
+#include "protocol/zorb_frame.h"
 
 namespace {
 

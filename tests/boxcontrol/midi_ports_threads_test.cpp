@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "midi/virtual_midi_bus.h"
-#include "midi_ports.h"
+#include "midi/midi_ports.h"
 
 namespace {
 

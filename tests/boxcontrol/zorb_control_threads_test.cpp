@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "box_simulator.h"
-#include "zorb_control.h"
+#include "sim/box_simulator.h"
+#include "protocol/zorb_control.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "zorb_frame.h"
+#include "protocol/zorb_frame.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "asio/driver_info.h"
 #include "audio/backends/jack/jack_driver.h"
 #include "framework/audio_class.h"
-#include "jack_server.h"
-#include "recording_host.h"
+#include "support/jack_server.h"
+#include "support/recording_host.h"
 
 namespace orvelan::io {
 namespace {

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "asio/asio_host.h"
-#include "beam_response.h"
+#include "support/beam_response.h"
 #include "beamformer/tables/beamformer_tables.h"
 #include "audio/backends/virtual/virtual_device.h"
-#include "chain_fixtures.h"
-#include "wave_fixtures.h"
+#include "support/chain_fixtures.h"
+#include "support/wave_fixtures.h"
 
 namespace orvelan::io {
 namespace {

@@ -13,8 +13,8 @@
 #include <numbers>
 #include <vector>
 
-#include "chain_fixtures.h"
-#include "wave_fixtures.h"
+#include "support/chain_fixtures.h"
+#include "support/wave_fixtures.h"
 
 namespace orvelan::io {
 namespace {

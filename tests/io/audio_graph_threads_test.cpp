@@ -14,8 +14,8 @@
 
 #include "asio/asio_host.h"
 #include "audio/backends/virtual/virtual_device.h"
-#include "chain_fixtures.h"
-#include "wave_fixtures.h"
+#include "support/chain_fixtures.h"
+#include "support/wave_fixtures.h"
 
 namespace orvelan::io {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "wavefile/buffer_ring.h"
-#include "buffer_thread.h"
-#include "wave_file.h"
-#include "wave_fixtures.h"
+#include "wavefile/buffer_thread.h"
+#include "wavefile/wave_file.h"
+#include "support/wave_fixtures.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <cmath>
 #include <vector>
 
-#include "audio_file.h"
-#include "wave_fixtures.h"
+#include "wavefile/audio_file.h"
+#include "support/wave_fixtures.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "audio_file.h"
-#include "wave_fixtures.h"
+#include "wavefile/audio_file.h"
+#include "support/wave_fixtures.h"
 
 namespace {
 

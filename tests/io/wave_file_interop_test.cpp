@@ -7,8 +7,8 @@
 #include <cstring>
 #include <sndfile.h>
 
-#include "byte_order.h"
-#include "wave_fixtures.h"
+#include "wavefile/byte_order.h"
+#include "support/wave_fixtures.h"
 
 namespace {
 

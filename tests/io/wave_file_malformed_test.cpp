@@ -5,8 +5,8 @@
 
 #include <random>
 
-#include "byte_order.h"
-#include "wave_fixtures.h"
+#include "wavefile/byte_order.h"
+#include "support/wave_fixtures.h"
 
 namespace {
 

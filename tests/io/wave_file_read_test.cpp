@@ -3,8 +3,8 @@
 // reads that never pass the end of the data chunk.
 #include <gtest/gtest.h>
 
-#include "byte_order.h"
-#include "wave_fixtures.h"
+#include "wavefile/byte_order.h"
+#include "support/wave_fixtures.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "wave_fixtures.h"
+#include "support/wave_fixtures.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "audio/backends/alsa/alsa_driver.h"
 #include "audio/driver_support.h"
-#include "recording_host.h"
+#include "support/recording_host.h"
 
 namespace orvelan::audio {
 namespace {

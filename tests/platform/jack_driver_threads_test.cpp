@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "audio/backends/jack/jack_driver.h"
-#include "jack_server.h"
-#include "recording_host.h"
+#include "support/jack_server.h"
+#include "support/recording_host.h"
 
 namespace orvelan::audio {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "audio/sample_format.h"
-#include "recording_host.h"
+#include "support/recording_host.h"
 
 namespace orvelan::audio {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "audio/backends/virtual/virtual_device.h"
-#include "recording_host.h"
+#include "support/recording_host.h"
 
 namespace orvelan::audio {
 namespace {

@@ -1,4 +1,4 @@
-#include "array_geometry.h"
+#include "beamformer/design/array_geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@
 #include <numbers>
 #include <vector>
 
-#include "spherical_harmonics.h"
+#include "beamformer/design/spherical_harmonics.h"
 
 namespace orvelan::design {
 

@@ -1,11 +1,11 @@
-#include "beam_patterns.h"
+#include "beamformer/design/beam_patterns.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
 
-#include "small_linalg.h"
+#include "beamformer/design/small_linalg.h"
 
 namespace orvelan::design {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "spherical_harmonics.h"
+#include "beamformer/design/spherical_harmonics.h"
 
 namespace orvelan::design {
 

@@ -1,6 +1,6 @@
-#include "crossover.h"
+#include "beamformer/design/crossover.h"
 
-#include "fir_design.h"
+#include "beamformer/design/fir_design.h"
 
 namespace orvelan::design {
 

@@ -1,4 +1,4 @@
-#include "crossover_eq.h"
+#include "beamformer/design/crossover_eq.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,10 +8,10 @@
 #include <mutex>
 #include <utility>
 
-#include "array_geometry.h"
-#include "fir_design.h"
-#include "rigid_sphere.h"
-#include "triangle_correction.h"
+#include "beamformer/design/array_geometry.h"
+#include "beamformer/design/fir_design.h"
+#include "beamformer/design/rigid_sphere.h"
+#include "beamformer/design/triangle_correction.h"
 
 namespace orvelan::design {
 

@@ -5,8 +5,8 @@
 #include <complex>
 #include <vector>
 
-#include "crossover.h"
-#include "modal_design.h"
+#include "beamformer/design/crossover.h"
+#include "beamformer/design/modal_design.h"
 
 namespace orvelan::design {
 

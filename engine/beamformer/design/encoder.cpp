@@ -1,4 +1,4 @@
-#include "encoder.h"
+#include "beamformer/design/encoder.h"
 
 #include <cmath>
 #include <numbers>

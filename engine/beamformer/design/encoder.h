@@ -7,8 +7,8 @@
 // (see rigid_sphere.h), which the mode-0 radial biquads then equalise.
 #pragma once
 
-#include "array_geometry.h"
-#include "small_linalg.h"
+#include "beamformer/design/array_geometry.h"
+#include "beamformer/design/small_linalg.h"
 
 namespace orvelan::design {
 

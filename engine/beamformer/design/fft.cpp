@@ -1,4 +1,4 @@
-#include "fft.h"
+#include "beamformer/design/fft.h"
 
 #include <numbers>
 #include <stdexcept>

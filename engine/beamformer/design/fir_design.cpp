@@ -1,4 +1,4 @@
-#include "fir_design.h"
+#include "beamformer/design/fir_design.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "small_linalg.h"
+#include "beamformer/design/small_linalg.h"
 
 namespace orvelan::design {
 

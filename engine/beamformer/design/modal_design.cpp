@@ -1,15 +1,15 @@
-#include "modal_design.h"
+#include "beamformer/design/modal_design.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "array_geometry.h"
-#include "crossover.h"
-#include "encoder.h"
-#include "fir_design.h"
-#include "radial_biquads.h"
-#include "rigid_sphere.h"
+#include "beamformer/design/array_geometry.h"
+#include "beamformer/design/crossover.h"
+#include "beamformer/design/encoder.h"
+#include "beamformer/design/fir_design.h"
+#include "beamformer/design/radial_biquads.h"
+#include "beamformer/design/rigid_sphere.h"
 
 namespace orvelan::design {
 

@@ -26,8 +26,8 @@
 #include <complex>
 #include <vector>
 
-#include "beam_patterns.h"
-#include "pattern_catalogue.h"
+#include "beamformer/design/beam_patterns.h"
+#include "beamformer/design/pattern_catalogue.h"
 
 namespace orvelan::design {
 

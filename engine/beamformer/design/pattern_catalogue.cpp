@@ -1,4 +1,4 @@
-#include "pattern_catalogue.h"
+#include "beamformer/design/pattern_catalogue.h"
 
 namespace orvelan::design {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "beam_patterns.h"
+#include "beamformer/design/beam_patterns.h"
 
 namespace orvelan::design {
 

@@ -1,10 +1,10 @@
-#include "radial_biquads.h"
+#include "beamformer/design/radial_biquads.h"
 
 #include <cmath>
 #include <numbers>
 
-#include "rigid_sphere.h"
-#include "unimodal_search.h"
+#include "beamformer/design/rigid_sphere.h"
+#include "beamformer/design/unimodal_search.h"
 
 namespace orvelan::design {
 

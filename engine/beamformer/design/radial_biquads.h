@@ -9,7 +9,7 @@
 #include <array>
 #include <complex>
 
-#include "spherical_harmonics.h"
+#include "beamformer/design/spherical_harmonics.h"
 
 namespace orvelan::design {
 

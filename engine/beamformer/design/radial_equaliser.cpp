@@ -1,14 +1,14 @@
-#include "radial_equaliser.h"
+#include "beamformer/design/radial_equaliser.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "array_geometry.h"
-#include "fir_design.h"
-#include "rigid_sphere.h"
-#include "small_linalg.h"
-#include "unimodal_search.h"
+#include "beamformer/design/array_geometry.h"
+#include "beamformer/design/fir_design.h"
+#include "beamformer/design/rigid_sphere.h"
+#include "beamformer/design/small_linalg.h"
+#include "beamformer/design/unimodal_search.h"
 
 namespace orvelan::design {
 

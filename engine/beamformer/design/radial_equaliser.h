@@ -23,7 +23,7 @@
 #include <complex>
 #include <vector>
 
-#include "radial_biquads.h"
+#include "beamformer/design/radial_biquads.h"
 
 namespace orvelan::design {
 

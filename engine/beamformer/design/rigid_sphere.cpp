@@ -1,4 +1,4 @@
-#include "rigid_sphere.h"
+#include "beamformer/design/rigid_sphere.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "spherical_harmonics.h"
+#include "beamformer/design/spherical_harmonics.h"
 
 #include <algorithm>
 #include <cmath>

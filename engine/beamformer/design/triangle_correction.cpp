@@ -1,14 +1,14 @@
-#include "triangle_correction.h"
+#include "beamformer/design/triangle_correction.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "array_geometry.h"
-#include "fft.h"
-#include "fir_design.h"
-#include "modal_design.h"
-#include "rigid_sphere.h"
+#include "beamformer/design/array_geometry.h"
+#include "beamformer/design/fft.h"
+#include "beamformer/design/fir_design.h"
+#include "beamformer/design/modal_design.h"
+#include "beamformer/design/rigid_sphere.h"
 
 namespace orvelan::design {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "beamformer_tables.h"
+#include "beamformer/tables/beamformer_tables.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "beamformer_tables.h"
+#include "beamformer/tables/beamformer_tables.h"
 
 namespace {
 namespace tables = orvelan::beamformer::tables;

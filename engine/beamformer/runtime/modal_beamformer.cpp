@@ -7,7 +7,7 @@
 #include "beamformer/runtime/block_fade.h"
 #include "beamformer/runtime/components.h"
 #include "dsp/weighted_sum.h"
-#include "beamformer_tables.h"
+#include "beamformer/tables/beamformer_tables.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "beamformer_tables.h"
+#include "beamformer/tables/beamformer_tables.h"
 
 // Base of the pattern records.
 class vxPattern {

@@ -1,12 +1,12 @@
-#include "array_simulator.h"
+#include "beamformer/sim/array_simulator.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "fft.h"
-#include "fir_design.h"
-#include "rigid_sphere.h"
+#include "beamformer/design/fft.h"
+#include "beamformer/design/fir_design.h"
+#include "beamformer/design/rigid_sphere.h"
 
 namespace orvelan::sim {
 

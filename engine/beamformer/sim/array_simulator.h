@@ -7,7 +7,7 @@
 #include <complex>
 #include <vector>
 
-#include "array_geometry.h"
+#include "beamformer/design/array_geometry.h"
 
 namespace orvelan::sim {
 

@@ -11,7 +11,7 @@
 #include "blocks/filter_stage_bq.h"
 #include "blocks/max_value.h"
 #include "blocks/volume_control.h"
-#include "channel_set.h"
+#include "support/channel_set.h"
 
 namespace {
 

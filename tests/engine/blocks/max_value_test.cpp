@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "blocks/max_value.h"
-#include "channel_set.h"
+#include "support/channel_set.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "blocks/volume_control.h"
-#include "channel_set.h"
+#include "support/channel_set.h"
 
 namespace {
 

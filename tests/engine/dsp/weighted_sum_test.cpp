@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dsp/weighted_sum.h"
-#include "channel_set.h"
+#include "support/channel_set.h"
 #include "dsp.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "channel_set.h"
+#include "support/channel_set.h"
 #include "framework/audio_class.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "beam_response.h"
+#include "support/beam_response.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "fir_design.h"
-#include "radial_biquads.h"
+#include "beamformer/design/fir_design.h"
+#include "beamformer/design/radial_biquads.h"
 
 namespace orvelan::testing {
 

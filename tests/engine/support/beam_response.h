@@ -6,9 +6,9 @@
 
 #include <complex>
 
-#include "array_simulator.h"
-#include "beamformer_tables.h"
-#include "modal_design.h"
+#include "beamformer/sim/array_simulator.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "beamformer/design/modal_design.h"
 
 namespace orvelan::testing {
 

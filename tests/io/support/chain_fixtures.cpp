@@ -1,4 +1,4 @@
-#include "chain_fixtures.h"
+#include "support/chain_fixtures.h"
 
 #include <sndfile.h>
 
@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "dsp.h"
-#include "wave_fixtures.h"
+#include "support/wave_fixtures.h"
 
 namespace orvelan::io::testing {
 

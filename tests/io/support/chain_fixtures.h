@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "array_simulator.h"
+#include "beamformer/sim/array_simulator.h"
 #include "chain/audio_graph.h"
-#include "channel_set.h"
+#include "support/channel_set.h"
 
 namespace orvelan::io::testing {
 

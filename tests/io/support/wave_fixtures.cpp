@@ -1,4 +1,4 @@
-#include "wave_fixtures.h"
+#include "support/wave_fixtures.h"
 
 #include <array>
 #include <cstdio>
@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "byte_order.h"
+#include "wavefile/byte_order.h"
 
 namespace orvelan::io::testing {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "wave_file.h"
+#include "wavefile/wave_file.h"
 
 namespace orvelan::io::testing {
 

@@ -1,4 +1,4 @@
-#include "jack_server.h"
+#include "support/jack_server.h"
 
 #include <fcntl.h>
 #include <signal.h>

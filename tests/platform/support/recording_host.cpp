@@ -1,4 +1,4 @@
-#include "recording_host.h"
+#include "support/recording_host.h"
 
 namespace orvelan::audio::testing {
 

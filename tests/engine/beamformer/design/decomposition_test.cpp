@@ -5,10 +5,10 @@
 #include <cmath>
 #include <numbers>
 
-#include "array_geometry.h"
-#include "beam_response.h"
-#include "beamformer_tables.h"
-#include "radial_biquads.h"
+#include "beamformer/design/array_geometry.h"
+#include "support/beam_response.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "beamformer/design/radial_biquads.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <numbers>
 #include <vector>
 
-#include "array_geometry.h"
-#include "beam_response.h"
-#include "beamformer_tables.h"
-#include "modal_design.h"
-#include "pattern_catalogue.h"
+#include "beamformer/design/array_geometry.h"
+#include "support/beam_response.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "beamformer/design/modal_design.h"
+#include "beamformer/design/pattern_catalogue.h"
 
 namespace {
 

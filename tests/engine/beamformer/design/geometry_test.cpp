@@ -7,8 +7,8 @@
 #include <numbers>
 #include <utility>
 
-#include "array_geometry.h"
-#include "beamformer_tables.h"
+#include "beamformer/design/array_geometry.h"
+#include "beamformer/tables/beamformer_tables.h"
 
 namespace {
 

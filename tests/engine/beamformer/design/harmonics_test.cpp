@@ -5,8 +5,8 @@
 #include <numbers>
 #include <random>
 
-#include "beamformer_tables.h"
-#include "spherical_harmonics.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "beamformer/design/spherical_harmonics.h"
 
 namespace {
 

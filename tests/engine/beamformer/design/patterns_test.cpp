@@ -4,11 +4,11 @@
 
 #include <cmath>
 
-#include "beam_patterns.h"
-#include "beam_response.h"
-#include "beamformer_tables.h"
-#include "modal_design.h"
-#include "pattern_catalogue.h"
+#include "beamformer/design/beam_patterns.h"
+#include "support/beam_response.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "beamformer/design/modal_design.h"
+#include "beamformer/design/pattern_catalogue.h"
 
 namespace {
 

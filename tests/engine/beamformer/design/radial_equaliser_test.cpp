@@ -8,11 +8,11 @@
 #include <numbers>
 #include <vector>
 
-#include "array_simulator.h"
-#include "beam_response.h"
-#include "beamformer_tables.h"
-#include "fir_design.h"
-#include "radial_equaliser.h"
+#include "beamformer/sim/array_simulator.h"
+#include "support/beam_response.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "beamformer/design/fir_design.h"
+#include "beamformer/design/radial_equaliser.h"
 
 namespace {
 

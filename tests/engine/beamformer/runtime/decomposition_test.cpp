@@ -8,12 +8,12 @@
 #include <numbers>
 #include <vector>
 
-#include "array_simulator.h"
-#include "beam_response.h"
+#include "beamformer/sim/array_simulator.h"
+#include "support/beam_response.h"
 #include "beamformer/runtime/decomposition.h"
-#include "beamformer_tables.h"
-#include "channel_set.h"
-#include "spherical_harmonics.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "support/channel_set.h"
+#include "beamformer/design/spherical_harmonics.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "array_geometry.h"
-#include "array_simulator.h"
-#include "beam_response.h"
+#include "beamformer/design/array_geometry.h"
+#include "beamformer/sim/array_simulator.h"
+#include "support/beam_response.h"
 #include "beamformer/runtime/beamformer_block.h"
-#include "beamformer_tables.h"
+#include "beamformer/tables/beamformer_tables.h"
 
 namespace {
 

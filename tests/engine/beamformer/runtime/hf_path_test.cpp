@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "beamformer/runtime/hf_path.h"
-#include "beamformer_tables.h"
-#include "channel_set.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "support/channel_set.h"
 
 namespace {
 

@@ -11,16 +11,16 @@
 #include <random>
 #include <vector>
 
-#include "beam_patterns.h"
-#include "array_simulator.h"
-#include "beam_response.h"
+#include "beamformer/design/beam_patterns.h"
+#include "beamformer/sim/array_simulator.h"
+#include "support/beam_response.h"
 #include "beamformer/runtime/component_spectra.h"
 #include "beamformer/runtime/decomposition.h"
 #include "beamformer/runtime/modal_beamformer.h"
-#include "beamformer_tables.h"
-#include "channel_set.h"
-#include "fft.h"
-#include "spherical_harmonics.h"
+#include "beamformer/tables/beamformer_tables.h"
+#include "support/channel_set.h"
+#include "beamformer/design/fft.h"
+#include "beamformer/design/spherical_harmonics.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <complex>
 #include <numbers>
 
-#include "array_simulator.h"
-#include "fir_design.h"
-#include "rigid_sphere.h"
+#include "beamformer/sim/array_simulator.h"
+#include "beamformer/design/fir_design.h"
+#include "beamformer/design/rigid_sphere.h"
 
 namespace {
 
