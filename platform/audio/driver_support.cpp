@@ -22,6 +22,17 @@ bool buffersRequestUsable(const BufferInfo* infos, long numChannels, const Drive
          (numChannels == 0 || infos);
 }
 
+bool channelListValid(const BufferInfo* infos, long numChannels, int inputs, int outputs) {
+  for (long i = 0; i < numChannels; ++i) {
+    const bool isInput = infos[i].isInput != 0;
+    if (infos[i].channelNum < 0 || infos[i].channelNum >= (isInput ? inputs : outputs)) return false;
+    // The list is a few dozen entries at most, and this runs once per stream set-up.
+    for (long j = 0; j < i; ++j)
+      if ((infos[j].isInput != 0) == isInput && infos[j].channelNum == infos[i].channelNum) return false;
+  }
+  return true;
+}
+
 bool hostWantsTimeInfo(const DriverCallbacks& callbacks) {
   return callbacks.bufferSwitchTimeInfo &&
          (!callbacks.bufferSwitch ||

@@ -243,13 +243,7 @@ int AlsaAudioDriver::createBuffers(BufferInfo* infos, long numChannels, long buf
   if (!active_.empty() || running_.load()) return kDriverInvalidMode;
   if (!buffersRequestUsable(infos, numChannels, callbacks)) return kDriverInvalidParameter;
   if (bufferSize < minPeriod_ || bufferSize > maxPeriod_) return kDriverInvalidMode;
-  for (long i = 0; i < numChannels; ++i) {
-    const int count = infos[i].isInput ? inputs_ : outputs_;
-    if (infos[i].channelNum < 0 || infos[i].channelNum >= count) return kDriverInvalidParameter;
-    for (long j = 0; j < i; ++j)
-      if (bool(infos[j].isInput) == bool(infos[i].isInput) && infos[j].channelNum == infos[i].channelNum)
-        return kDriverInvalidParameter;
-  }
+  if (!channelListValid(infos, numChannels, inputs_, outputs_)) return kDriverInvalidParameter;
   ringFrames_ = 0;
   if ((capture_ && configure(capture_, inputs_, bufferSize) != kDriverOk) ||
       (playback_ && configure(playback_, outputs_, bufferSize) != kDriverOk))
@@ -257,19 +251,14 @@ int AlsaAudioDriver::createBuffers(BufferInfo* infos, long numChannels, long buf
   linked_ = capture_ && playback_ && snd_pcm_link(capture_, playback_) == 0;
 
   const std::size_t bytes = std::size_t(sampleTypeBytes(type_));
-  const std::size_t halfBytes = std::size_t(bufferSize) * bytes;
-  halves_.assign(halfBytes * 2 * std::size_t(numChannels), 0);
+  layOutBufferHalves(halves_, infos, numChannels, std::size_t(bufferSize) * bytes);
   captureFrames_.assign(std::size_t(bufferSize) * std::size_t(inputs_) * bytes, 0);
   playbackFrames_.assign(std::size_t(bufferSize) * std::size_t(outputs_) * bytes, 0);
   active_.clear();
-  for (long i = 0; i < numChannels; ++i) {
-    ActiveChannel channel{infos[i].isInput != 0, infos[i].channelNum, {}};
-    for (int half = 0; half < 2; ++half) {
-      channel.halves[half] = halves_.data() + (std::size_t(i) * 2 + std::size_t(half)) * halfBytes;
-      infos[i].buffers[half] = channel.halves[half];
-    }
-    active_.push_back(channel);
-  }
+  for (long i = 0; i < numChannels; ++i)
+    active_.push_back({infos[i].isInput != 0,
+                       infos[i].channelNum,
+                       {static_cast<std::uint8_t*>(infos[i].buffers[0]), static_cast<std::uint8_t*>(infos[i].buffers[1])}});
   bufferSize_ = bufferSize;
   callbacks_ = *callbacks;
   useTimeInfo_ = hostWantsTimeInfo(callbacks_);

@@ -173,23 +173,16 @@ int JackAudioDriver::createBuffers(BufferInfo* infos, long numChannels, long buf
   if (!active_.empty() || running_.load()) return kDriverInvalidMode;
   if (!buffersRequestUsable(infos, numChannels, callbacks)) return kDriverInvalidParameter;
   if (bufferSize != long(jack_get_buffer_size(client_))) return kDriverInvalidMode;
-  std::vector<ActiveChannel> active;
+  if (!channelListValid(infos, numChannels, int(inputPorts_.size()), int(outputPorts_.size())))
+    return kDriverInvalidParameter;
+  layOutBufferHalves(storage_, infos, numChannels, std::size_t(bufferSize));
+  active_.clear();
   for (long i = 0; i < numChannels; ++i) {
-    const auto& ports = infos[i].isInput ? inputPorts_ : outputPorts_;
-    const int channel = infos[i].channelNum;
-    if (channel < 0 || std::size_t(channel) >= ports.size()) return kDriverInvalidParameter;
-    jack_port_t* port = ports[std::size_t(channel)];
-    if (std::any_of(active.begin(), active.end(), [port](const ActiveChannel& a) { return a.port == port; }))
-      return kDriverInvalidParameter;
-    active.push_back({port, infos[i].isInput != 0, {}});
+    const bool isInput = infos[i].isInput != 0;
+    active_.push_back({(isInput ? inputPorts_ : outputPorts_)[std::size_t(infos[i].channelNum)],
+                       isInput,
+                       {static_cast<float*>(infos[i].buffers[0]), static_cast<float*>(infos[i].buffers[1])}});
   }
-  storage_.assign(std::size_t(bufferSize) * 2 * std::size_t(numChannels), 0.0f);
-  for (std::size_t i = 0; i < active.size(); ++i)
-    for (int half = 0; half < 2; ++half) {
-      active[i].halves[half] = storage_.data() + (i * 2 + std::size_t(half)) * std::size_t(bufferSize);
-      infos[i].buffers[half] = active[i].halves[half];
-    }
-  active_ = std::move(active);
   idleOutputs_.clear();
   for (jack_port_t* port : outputPorts_)
     if (std::none_of(active_.begin(), active_.end(), [port](const ActiveChannel& a) { return a.port == port; }))

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <set>
 #include <utility>
 
+#include "audio/driver_support.h"
 #include "audio/sample_format.h"
 
 namespace orvelan::audio {
@@ -19,17 +19,6 @@ namespace {
 // Set while a device delivers a period on this thread, so that stop() called
 // from inside a callback does not wait for itself.
 thread_local const VirtualAudioDevice* tDelivering = nullptr;
-
-std::int64_t monotonicNs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return std::int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-void copyName(char* out, int size, const std::string& name) {
-  std::memset(out, 0, std::size_t(size));
-  std::strncpy(out, name.c_str(), std::size_t(size - 1));
-}
 
 std::string channelName(const std::vector<std::string>& names, int channel, const char* prefix) {
   if (std::size_t(channel) < names.size() && !names[std::size_t(channel)].empty())
@@ -70,11 +59,11 @@ bool VirtualAudioDevice::init(void*) {
   return true;
 }
 
-void VirtualAudioDevice::getDriverName(char* name) { copyName(name, kDriverNameSize, config_.name); }
+void VirtualAudioDevice::getDriverName(char* name) { copyText(name, kDriverNameSize, config_.name); }
 
 long VirtualAudioDevice::getDriverVersion() { return config_.version; }
 
-void VirtualAudioDevice::getErrorMessage(char* text) { copyName(text, kErrorMessageSize, errorMessage_); }
+void VirtualAudioDevice::getErrorMessage(char* text) { copyText(text, kErrorMessageSize, errorMessage_); }
 
 int VirtualAudioDevice::getChannels(long* numInputs, long* numOutputs) {
   if (state_ == State::Created) return kDriverNotPresent;
@@ -134,7 +123,7 @@ int VirtualAudioDevice::getChannelInfo(ChannelInfo* info) {
   });
   info->channelGroup = 0;
   info->sampleType = config_.sampleType;
-  copyName(info->name, kChannelNameSize,
+  copyText(info->name, kChannelNameSize,
            info->isInput ? channelName(config_.inputNames, info->channel, "Input")
                          : channelName(config_.outputNames, info->channel, "Output"));
   return kDriverOk;
@@ -145,31 +134,18 @@ int VirtualAudioDevice::createBuffers(BufferInfo* infos, long numChannels, long 
   if (state_ == State::Created) return kDriverNotPresent;
   if (state_ != State::Initialized) return kDriverInvalidMode;
   if (config_.faults.createBuffersError != kDriverOk) return config_.faults.createBuffersError;
-  if (!callbacks || (!callbacks->bufferSwitch && !callbacks->bufferSwitchTimeInfo) || numChannels < 0 ||
-      (numChannels > 0 && !infos))
-    return kDriverInvalidParameter;
+  if (!buffersRequestUsable(infos, numChannels, callbacks)) return kDriverInvalidParameter;
   if (!validBufferSize(bufferSize)) return kDriverInvalidMode;
-  std::set<std::pair<bool, int>> seen;
-  for (long i = 0; i < numChannels; ++i) {
-    const bool isInput = infos[i].isInput != 0;
-    const int count = isInput ? config_.inputs : config_.outputs;
-    if (infos[i].channelNum < 0 || infos[i].channelNum >= count || !seen.insert({isInput, infos[i].channelNum}).second)
-      return kDriverInvalidParameter;
-  }
+  if (!channelListValid(infos, numChannels, config_.inputs, config_.outputs)) return kDriverInvalidParameter;
 
-  const std::size_t halfBytes = std::size_t(bufferSize) * std::size_t(storageBytes(config_.sampleType));
-  storage_.assign(halfBytes * 2 * std::size_t(numChannels), 0);
+  layOutBufferHalves(storage_, infos, numChannels,
+                     std::size_t(bufferSize) * std::size_t(storageBytes(config_.sampleType)));
   scratch_.assign(std::size_t(bufferSize), 0.0f);
   loopback_.assign(std::size_t(bufferSize) * std::size_t(config_.outputs), 0.0f);
   active_.clear();
-  for (long i = 0; i < numChannels; ++i) {
-    ActiveChannel channel{infos[i].isInput != 0, infos[i].channelNum, {}, nullptr, nullptr, nullptr};
-    for (int half = 0; half < 2; ++half) {
-      channel.halves[half] = storage_.data() + (std::size_t(i) * 2 + std::size_t(half)) * halfBytes;
-      infos[i].buffers[half] = channel.halves[half];
-    }
-    active_.push_back(channel);
-  }
+  for (long i = 0; i < numChannels; ++i)
+    active_.push_back(
+        {infos[i].isInput != 0, infos[i].channelNum, {infos[i].buffers[0], infos[i].buffers[1]}, nullptr, nullptr, nullptr});
   // Loopback pairs input c with output c, when both are active.
   for (ActiveChannel& output : active_) {
     if (output.isInput) continue;
@@ -179,9 +155,7 @@ int VirtualAudioDevice::createBuffers(BufferInfo* infos, long numChannels, long 
   }
   bufferSize_ = bufferSize;
   callbacks_ = *callbacks;
-  useTimeInfo_ = callbacks_.bufferSwitchTimeInfo &&
-                 (!callbacks_.bufferSwitch ||
-                  (callbacks_.message && callbacks_.message(kSupportsTimeInfo, 0, nullptr, nullptr) == 1));
+  useTimeInfo_ = hostWantsTimeInfo(callbacks_);
   state_ = State::BuffersReady;
   return kDriverOk;
 }
