@@ -400,7 +400,7 @@ long asioMessage(long selector, long value, void*, double*) {
         case audio::kLatenciesChanged:
         case audio::kSupportsTimeInfo:
         case audio::kSupportsTimeCode:
-        case 9:
+        case audio::kLastListedSelector:
           return 1;
         default:
           return 0;

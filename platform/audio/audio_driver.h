@@ -75,6 +75,10 @@ enum MessageSelector : long {
   kLatenciesChanged = 6,
   kSupportsTimeInfo = 7,   // answer 1: the driver may call bufferSwitchTimeInfo
   kSupportsTimeCode = 8,
+  // The last selector the host reports as supported. No driver of ours sends
+  // it, and sent as a message it gets the default answer 0; the host still
+  // lists it so that a driver asking finds the same set as before.
+  kLastListedSelector = 9,
 };
 
 // The host's entry points. Plain functions: the host is one module per process.

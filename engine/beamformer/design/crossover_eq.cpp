@@ -44,16 +44,16 @@ const std::vector<std::complex<double>>& hfOnAxisAcrossLooks(int hfMode, double 
 // The equaliser's target magnitude: the inverse of the beam's on-axis level,
 // centred (in dB) on the range that level takes as the look moves over an
 // HF cell; for the torus, measured on its ring with the look at a capsule.
-double onAxisLevel(const PatternSpec& spec, const ModalFilters& filters, const CrossoverPair& crossover, double hz)
+double onAxisLevel(const PatternDesign& patternDesign, const ModalFilters& filters, const CrossoverPair& crossover, double hz)
 {
-    if (spec.family == PatternFamily::Torus) return std::abs(combinedResponse(spec, filters, crossover, hz));
-    const auto d = realisedWeights(spec, filters, hz);
+    if (patternDesign.family == PatternFamily::Torus) return std::abs(combinedResponse(patternDesign, filters, crossover, hz));
+    const auto d = realisedWeights(patternDesign, filters, hz);
     std::complex<double> pattern = 0.0;
     for (int n = 0; n <= kMaxOrder; ++n) pattern += d[n];
-    const std::complex<double> low = lowBandShape(spec, hz) * pattern * firResponse(crossover.lowPass, hz);
+    const std::complex<double> low = lowBandShape(patternDesign, hz) * pattern * firResponse(crossover.lowPass, hz);
     const std::complex<double> highPass = firResponse(crossover.highPass, hz) * delayResponse(kModalLatency, hz);
     double lowest = 1e300, highest = 0.0;
-    for (const std::complex<double>& hf : hfOnAxisAcrossLooks(spec.hfMode, hz)) {
+    for (const std::complex<double>& hf : hfOnAxisAcrossLooks(patternDesign.hfMode, hz)) {
         const double level = std::abs(low + hf * highPass);
         lowest = std::min(lowest, level);
         highest = std::max(highest, level);
@@ -62,31 +62,31 @@ double onAxisLevel(const PatternSpec& spec, const ModalFilters& filters, const C
 }
 }  // namespace
 
-std::complex<double> hfPathResponse(const PatternSpec& spec, double hz)
+std::complex<double> hfPathResponse(const PatternDesign& patternDesign, double hz)
 {
-    return RadialModel::instance().hfReference(spec.hfMode, referenceAngleDegrees(spec), hz, hfOverCell(spec)) *
+    return RadialModel::instance().hfReference(patternDesign.hfMode, referenceAngleDegrees(patternDesign), hz, hfOverCell(patternDesign)) *
            delayResponse(kModalLatency, hz);
 }
 
-std::complex<double> combinedResponse(const PatternSpec& spec, const ModalFilters& filters,
+std::complex<double> combinedResponse(const PatternDesign& patternDesign, const ModalFilters& filters,
                                       const CrossoverPair& crossover, double hz)
 {
-    const auto d = realisedWeights(spec, filters, hz);
-    const double x = std::cos(referenceAngleDegrees(spec) * kPi / 180.0);
+    const auto d = realisedWeights(patternDesign, filters, hz);
+    const double x = std::cos(referenceAngleDegrees(patternDesign) * kPi / 180.0);
     std::complex<double> pattern = 0.0;
     for (int n = 0; n <= kMaxOrder; ++n) pattern += d[n] * legendre(n, x);
-    const std::complex<double> low = lowBandShape(spec, hz) * pattern;
-    return low * firResponse(crossover.lowPass, hz) + hfPathResponse(spec, hz) * firResponse(crossover.highPass, hz);
+    const std::complex<double> low = lowBandShape(patternDesign, hz) * pattern;
+    return low * firResponse(crossover.lowPass, hz) + hfPathResponse(patternDesign, hz) * firResponse(crossover.highPass, hz);
 }
 
-std::vector<double> designEq(const PatternSpec& spec, const ModalFilters& filters, const CrossoverPair& crossover)
+std::vector<double> designEq(const PatternDesign& patternDesign, const ModalFilters& filters, const CrossoverPair& crossover)
 {
     static const LeastSquaresFir fitter(kEqLength, [](double hz) { return hz >= 100.0 && hz <= 16000.0 ? 1.0 : 0.05; });
     const double limit = std::pow(10.0, kEqLimitDb / 20.0);
     const int groupDelay = (kEqLength - 1) / 2;
     return fitter.fit([&](double hz) {
         const double gain =
-            std::clamp(1.0 / onAxisLevel(spec, filters, crossover, std::max(hz, 20.0)), 1.0 / limit, limit);
+            std::clamp(1.0 / onAxisLevel(patternDesign, filters, crossover, std::max(hz, 20.0)), 1.0 / limit, limit);
         return gain * delayResponse(groupDelay, hz);
     });
 }

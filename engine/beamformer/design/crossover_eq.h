@@ -16,13 +16,13 @@ inline constexpr double kEqLimitDb = 12.0;
 // pattern's reference direction, the look direction at the centre of its
 // cell (for the torus, the capsule at the look direction hears its ring
 // from the side).
-std::complex<double> hfPathResponse(const PatternSpec& spec, double hz);
+std::complex<double> hfPathResponse(const PatternDesign& patternDesign, double hz);
 
 // Low band through the low-pass plus HF path through the high-pass, in the
 // pattern's reference direction (before the equaliser).
-std::complex<double> combinedResponse(const PatternSpec& spec, const ModalFilters& filters,
+std::complex<double> combinedResponse(const PatternDesign& patternDesign, const ModalFilters& filters,
                                       const CrossoverPair& crossover, double hz);
 
-std::vector<double> designEq(const PatternSpec& spec, const ModalFilters& filters, const CrossoverPair& crossover);
+std::vector<double> designEq(const PatternDesign& patternDesign, const ModalFilters& filters, const CrossoverPair& crossover);
 
 }  // namespace orvelan::design

@@ -201,9 +201,9 @@ std::complex<double> RadialModel::hfReference(int hfMode, double angleDegrees, d
     return sum;
 }
 
-double referenceAngleDegrees(const PatternSpec& spec) { return spec.family == PatternFamily::Torus ? 90.0 : 0.0; }
+double referenceAngleDegrees(const PatternDesign& patternDesign) { return patternDesign.family == PatternFamily::Torus ? 90.0 : 0.0; }
 
-bool hfOverCell(const PatternSpec& spec) { return spec.family != PatternFamily::Torus; }
+bool hfOverCell(const PatternDesign& patternDesign) { return patternDesign.family != PatternFamily::Torus; }
 
 namespace {
 double whiteNoiseGainDb(const OrderWeights& effective, double referenceDegrees,
@@ -222,10 +222,10 @@ double whiteNoiseGainDb(const OrderWeights& effective, double referenceDegrees, 
     return whiteNoiseGainDb(effective, referenceDegrees, qualities(hz));
 }
 
-OrderWeights heldPatternWeights(const PatternSpec& spec, int variant)
+OrderWeights heldPatternWeights(const PatternDesign& patternDesign, int variant)
 {
-    const OrderWeights nominal = patternWeights(spec.family, spec.order);
-    const double reference = referenceAngleDegrees(spec);
+    const OrderWeights nominal = patternWeights(patternDesign.family, patternDesign.order);
+    const double reference = referenceAngleDegrees(patternDesign);
     const auto q = qualities(kReferenceHz);
     auto curveFor = [&](double lambda) {
         const OrderWeights d = shrink(nominal, q, lambda);
@@ -234,7 +234,7 @@ OrderWeights heldPatternWeights(const PatternSpec& spec, int variant)
     // Widths are carried in whole degrees, rounded up: broaden only when the
     // family's pattern is clearly narrower than the record says.
     double lambda = 0.0;
-    const double width = spec.beamWidths[variant];
+    const double width = patternDesign.beamWidths[variant];
     if (width < 360.0 && beamWidthDegrees(curveFor(0.0)) < width - 1.5)
         lambda = smallestRegularisation([&](double l) { return beamWidthDegrees(curveFor(l)) >= width - 0.5; });
     return normalisedAt(shrink(nominal, q, lambda), reference);
@@ -287,36 +287,36 @@ double referenceFitWeight(double hz)
 // that the crossover's high-pass lets into the low band's range, relative to
 // the low band: the modal filters make up for
 // it up to just below the crossover (above it the HF path takes over).
-std::complex<double> highPassLeak(const PatternSpec& spec, const CrossoverPair& crossover, double hz)
+std::complex<double> highPassLeak(const PatternDesign& patternDesign, const CrossoverPair& crossover, double hz)
 {
     constexpr double kFullTo = 2500.0, kNoneFrom = 3300.0;
     if (hz >= kNoneFrom) return 0.0;
     const double x = std::clamp((hz - kFullTo) / (kNoneFrom - kFullTo), 0.0, 1.0);
     const double fade = 0.5 + 0.5 * std::cos(kPi * x);
     return fade * firResponse(crossover.highPass, hz) * delayResponse(kModalLatency, hz) /
-           (lowBandShape(spec, hz) * firResponse(crossover.lowPass, hz));
+           (lowBandShape(patternDesign, hz) * firResponse(crossover.lowPass, hz));
 }
 
 // Order weights of the low band that, with the HF path's share added
 // through the crossover, give the beam the pattern d (normalised to 1 in
 // the reference direction) around the crossover too.
-std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternSpec& spec, const OrderWeights& d,
+std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternDesign& patternDesign, const OrderWeights& d,
                                                                  const std::complex<double>& leak, double hz)
 {
     std::array<std::complex<double>, kMaxOrder + 1> e{};
     for (int n = 0; n <= kMaxOrder; ++n) e[n] = d[n];
     if (leak == 0.0) return e;
-    const bool overCell = hfOverCell(spec);
-    const std::vector<std::complex<double>> h = RadialModel::instance().hfOrderWeights(spec.hfMode, hz, overCell);
+    const bool overCell = hfOverCell(patternDesign);
+    const std::vector<std::complex<double>> h = RadialModel::instance().hfOrderWeights(patternDesign.hfMode, hz, overCell);
     const std::complex<double> hfReference =
-        RadialModel::instance().hfReference(spec.hfMode, referenceAngleDegrees(spec), hz, overCell);
+        RadialModel::instance().hfReference(patternDesign.hfMode, referenceAngleDegrees(patternDesign), hz, overCell);
     for (int n = 0; n <= kMaxOrder; ++n) e[n] += (d[n] * hfReference - h[n]) * leak;
     return e;
 }
 
 }  // namespace
 
-std::complex<double> lowBandShape(const PatternSpec& spec, double hz)
+std::complex<double> lowBandShape(const PatternDesign& patternDesign, double hz)
 {
     const RadialModel& model = RadialModel::instance();
     const std::complex<double> order0 = model.radialResponse(0, hz) / encoderScale();
@@ -325,26 +325,26 @@ std::complex<double> lowBandShape(const PatternSpec& spec, double hz)
     // notch at the crossover; below it every pattern has the same phase. A
     // single tap (omni) cannot turn it; its HF path is within 15 degrees.
     double alignment = 0.0;
-    if (spec.modalLength > 1 && hz > kAlignFromHz) {
+    if (patternDesign.modalLength > 1 && hz > kAlignFromHz) {
         const double x = std::min((hz - kAlignFromHz) / (kAlignedFromHz - kAlignFromHz), 1.0);
-        const std::complex<double> hf = model.hfReference(spec.hfMode, referenceAngleDegrees(spec), hz, hfOverCell(spec));
+        const std::complex<double> hf = model.hfReference(patternDesign.hfMode, referenceAngleDegrees(patternDesign), hz, hfOverCell(patternDesign));
         alignment = std::arg(hf / order0) * x * x * (3.0 - 2.0 * x);
     }
     return order0 * std::polar(1.0, alignment) * delayResponse(kModalLatency, hz);
 }
 
-ModalFilters designModalFilters(const PatternSpec& spec, int variant)
+ModalFilters designModalFilters(const PatternDesign& patternDesign, int variant)
 {
     ModalFilters filters;
-    if (spec.modalLength == 1) {
+    if (patternDesign.modalLength == 1) {
         // One tap, aligned by the modal stage: the biquads alone equalise order 0.
         filters.taps[0] = {1.0 / encoderScale()};
         return filters;
     }
-    const OrderWeights held = heldPatternWeights(spec, variant);
-    const double reference = referenceAngleDegrees(spec);
-    const double wngDb = spec.variantValues[variant];
-    const CrossoverPair crossover = designCrossover(spec.crossoverLength);
+    const OrderWeights held = heldPatternWeights(patternDesign, variant);
+    const double reference = referenceAngleDegrees(patternDesign);
+    const double wngDb = patternDesign.variantValues[variant];
+    const CrossoverPair crossover = designCrossover(patternDesign.crossoverLength);
     const auto& grid = modalFitter().gridHz();
     const RadialModel& model = RadialModel::instance();
     const double x = std::cos(reference * kPi / 180.0);
@@ -357,9 +357,9 @@ ModalFilters designModalFilters(const PatternSpec& spec, int variant)
         std::array<std::complex<double>, kMaxOrder + 1> e{};
         if (hz > 0.0) {
             const OrderWeights d = wngLimitedWeights(held, reference, hz, wngDb);
-            e = leakCompensated(spec, d, highPassLeak(spec, crossover, hz), hz);
+            e = leakCompensated(patternDesign, d, highPassLeak(patternDesign, crossover, hz), hz);
         }
-        const std::complex<double> common = hz > 0.0 ? lowBandShape(spec, hz) : 0.0;
+        const std::complex<double> common = hz > 0.0 ? lowBandShape(patternDesign, hz) : 0.0;
         std::complex<double> wanted = 0.0;
         for (int n = 0; n <= kMaxOrder; ++n) {
             const std::complex<double> r = model.radialResponse(n, hz);
@@ -394,13 +394,13 @@ ModalFilters designModalFilters(const PatternSpec& spec, int variant)
     return filters;
 }
 
-std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpec& spec, const ModalFilters& filters,
+std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternDesign& patternDesign, const ModalFilters& filters,
                                                                 double hz)
 {
     std::array<std::complex<double>, kMaxOrder + 1> d{};
     // The modal stage delays every filter to the same latency: a filter of
     // L taps gets 125 - (L - 1) / 2 samples of alignment delay.
-    const std::complex<double> shape = lowBandShape(spec, hz);
+    const std::complex<double> shape = lowBandShape(patternDesign, hz);
     for (int n = 0; n <= kMaxOrder; ++n)
         if (!filters.taps[n].empty()) {
             const int alignment = kModalLatency - (static_cast<int>(filters.taps[n].size()) - 1) / 2;
@@ -410,25 +410,25 @@ std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpe
     return d;
 }
 
-std::vector<float> designedPolarCurve(const PatternSpec& spec, const ModalFilters& filters)
+std::vector<float> designedPolarCurve(const PatternDesign& patternDesign, const ModalFilters& filters)
 {
     // The whole beam at the reference frequency: the low band through the
     // crossover's low-pass, the HF path's share through its high-pass.
     const double hz = kReferenceHz;
-    const CrossoverPair crossover = designCrossover(spec.crossoverLength);
-    const auto low = realisedWeights(spec, filters, hz);
+    const CrossoverPair crossover = designCrossover(patternDesign.crossoverLength);
+    const auto low = realisedWeights(patternDesign, filters, hz);
     const std::complex<double> lowPass = firResponse(crossover.lowPass, hz);
     const std::complex<double> leak =
-        firResponse(crossover.highPass, hz) * delayResponse(kModalLatency, hz) / lowBandShape(spec, hz);
-    std::vector<std::complex<double>> beam = RadialModel::instance().hfOrderWeights(spec.hfMode, hz, hfOverCell(spec));
+        firResponse(crossover.highPass, hz) * delayResponse(kModalLatency, hz) / lowBandShape(patternDesign, hz);
+    std::vector<std::complex<double>> beam = RadialModel::instance().hfOrderWeights(patternDesign.hfMode, hz, hfOverCell(patternDesign));
     // A single tap cannot make up for the HF path's share: one-tap patterns
     // keep the curve of their low band (the share is a quarter of a percent).
-    for (std::size_t n = 0; n < beam.size(); ++n) beam[n] *= spec.modalLength > 1 ? leak : 0.0;
+    for (std::size_t n = 0; n < beam.size(); ++n) beam[n] *= patternDesign.modalLength > 1 ? leak : 0.0;
     for (int n = 0; n <= kMaxOrder; ++n) beam[n] += low[n] * lowPass;
     std::vector<float> curve = curveOf(beam);
-    const int referenceIndex = static_cast<int>(referenceAngleDegrees(spec) / kCurveStepDegrees);
+    const int referenceIndex = static_cast<int>(referenceAngleDegrees(patternDesign) / kCurveStepDegrees);
     float scale = curve[referenceIndex];
-    if (spec.family == PatternFamily::Torus)
+    if (patternDesign.family == PatternFamily::Torus)
         for (float v : curve) scale = std::max(scale, v);
     for (float& v : curve) v /= scale;
     return curve;

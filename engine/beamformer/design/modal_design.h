@@ -73,15 +73,15 @@ const std::vector<std::vector<double>>& cellCentreCosines(int hfMode);
 
 // The reference direction of a pattern: the look direction, or for the
 // torus the ring at 90 degrees from it.
-double referenceAngleDegrees(const PatternSpec& spec);
+double referenceAngleDegrees(const PatternDesign& patternDesign);
 // Whether the design takes the HF path averaged over where the look falls
 // in its cell (every pattern but the torus, whose ring the capsule at the
 // look hears from the side: there the look at the capsule is the reference).
-bool hfOverCell(const PatternSpec& spec);
+bool hfOverCell(const PatternDesign& patternDesign);
 
 // Weights that the designed filters give the pattern at one frequency,
 // normalised to 1 in the reference direction.
-OrderWeights heldPatternWeights(const PatternSpec& spec, int variant);
+OrderWeights heldPatternWeights(const PatternDesign& patternDesign, int variant);
 OrderWeights wngLimitedWeights(const OrderWeights& held, double referenceDegrees, double hz, double wngDb);
 
 // White-noise gain (dB, relative to one capsule) of a beam with the given
@@ -91,20 +91,20 @@ double whiteNoiseGainDb(const OrderWeights& effective, double referenceDegrees, 
 struct ModalFilters {
     std::array<std::vector<double>, kMaxOrder + 1> taps;  // empty: no filter for the order
 };
-ModalFilters designModalFilters(const PatternSpec& spec, int variant);
+ModalFilters designModalFilters(const PatternDesign& patternDesign, int variant);
 
 // What a pattern's low band delivers in its reference direction for a unit
 // plane wave: the order-0 path of the decomposition, delayed by the modal
 // latency, and above kAlignFromHz turned to the HF path's phase.
-std::complex<double> lowBandShape(const PatternSpec& spec, double hz);
+std::complex<double> lowBandShape(const PatternDesign& patternDesign, double hz);
 
 // The order weights the filters realise at hz: M_n(hz) R_n(hz) relative to
 // lowBandShape.
-std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternSpec& spec, const ModalFilters& filters,
+std::array<std::complex<double>, kMaxOrder + 1> realisedWeights(const PatternDesign& patternDesign, const ModalFilters& filters,
                                                                  double hz);
 // Polar curve of the whole beam (low band and HF path through the
 // crossover) at the reference frequency, normalised to its value in the
 // reference direction (torus: its largest).
-std::vector<float> designedPolarCurve(const PatternSpec& spec, const ModalFilters& filters);
+std::vector<float> designedPolarCurve(const PatternDesign& patternDesign, const ModalFilters& filters);
 
 }  // namespace orvelan::design

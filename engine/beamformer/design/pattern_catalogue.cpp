@@ -2,11 +2,11 @@
 
 namespace orvelan::design {
 
-const std::array<PatternSpec, kPatternCount>& patternCatalogue()
+const std::array<PatternDesign, kPatternCount>& patternCatalogue()
 {
     using F = PatternFamily;
     const std::vector<int> wng{-12, -6, 0, 6, 12};
-    static const std::array<PatternSpec, kPatternCount> catalogue{{
+    static const std::array<PatternDesign, kPatternCount> catalogue{{
         {"omni", 10, F::Omni, 0, "", {0}, {360}, 1, 55, 1},
         {"super3", 43, F::Supercardioid, 3, "WNG", wng, {66, 66, 66, 67, 70}, kModalLength, 41, 2},
         {"super2", 42, F::Supercardioid, 2, "WNG", wng, {80, 80, 80, 80, 81}, kModalLength, 41, 2},

@@ -11,7 +11,9 @@
 
 namespace orvelan::design {
 
-struct PatternSpec {
+// What the design code needs to know of one pattern: its family and order,
+// its variants and the filter lengths and high-frequency path it is built with.
+struct PatternDesign {
     std::string name;
     int code;  // family x 10 + order
     PatternFamily family;
@@ -29,6 +31,6 @@ inline constexpr int kModalLength = 251;
 inline constexpr int kModalLatency = (kModalLength - 1) / 2;
 inline constexpr int kEqLength = 31;
 
-const std::array<PatternSpec, kPatternCount>& patternCatalogue();
+const std::array<PatternDesign, kPatternCount>& patternCatalogue();
 
 }  // namespace orvelan::design

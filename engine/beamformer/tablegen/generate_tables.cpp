@@ -157,33 +157,33 @@ void writeGrids(std::ostream& out)
 
 void writePattern(std::ostream& out, int index)
 {
-    const PatternSpec& spec = patternCatalogue()[index];
+    const PatternDesign& patternDesign = patternCatalogue()[index];
     const std::string p = "pattern" + std::to_string(index);
-    const int variants = static_cast<int>(spec.variantValues.size());
-    const CrossoverPair crossover = designCrossover(spec.crossoverLength);
+    const int variants = static_cast<int>(patternDesign.variantValues.size());
+    const CrossoverPair crossover = designCrossover(patternDesign.crossoverLength);
 
     std::vector<double> modal, curves, eq;
     std::vector<std::int32_t> tapCounts, eqLengths;
     for (int v = 0; v < variants; ++v) {
-        const ModalFilters filters = designModalFilters(spec, v);
+        const ModalFilters filters = designModalFilters(patternDesign, v);
         for (int n = 0; n <= kMaxOrder; ++n) {
             std::vector<double> row = filters.taps[n];
             tapCounts.push_back(static_cast<std::int32_t>(row.size()));
-            row.resize(spec.modalLength, 0.0);
+            row.resize(patternDesign.modalLength, 0.0);
             modal.insert(modal.end(), row.begin(), row.end());
         }
-        const std::vector<float> curve = designedPolarCurve(spec, filters);
+        const std::vector<float> curve = designedPolarCurve(patternDesign, filters);
         curves.insert(curves.end(), curve.begin(), curve.end());
-        const std::vector<double> eqTaps = designEq(spec, filters, crossover);
+        const std::vector<double> eqTaps = designEq(patternDesign, filters, crossover);
         eq.insert(eq.end(), eqTaps.begin(), eqTaps.end());
         eqLengths.push_back(kEqLength);
     }
     writeFloats(out, "static const float " + p + "ModalTaps[]", modal);
     writeInts(out, "static const std::int32_t " + p + "TapCounts[]", tapCounts);
     writeInts(out, "static const std::int32_t " + p + "VariantValues[]",
-              std::vector<std::int32_t>(spec.variantValues.begin(), spec.variantValues.end()));
+              std::vector<std::int32_t>(patternDesign.variantValues.begin(), patternDesign.variantValues.end()));
     writeInts(out, "static const std::int32_t " + p + "BeamWidths[]",
-              std::vector<std::int32_t>(spec.beamWidths.begin(), spec.beamWidths.end()));
+              std::vector<std::int32_t>(patternDesign.beamWidths.begin(), patternDesign.beamWidths.end()));
     writeFloats(out, "static const float " + p + "Curves[]", curves);
     writeFloats(out, "static const float " + p + "EqTaps[]", eq);
     writeInts(out, "static const std::int32_t " + p + "EqLengths[]", eqLengths);
@@ -196,11 +196,11 @@ void writePatternRecords(std::ostream& out)
     for (int i = 0; i < kPatternCount; ++i) writePattern(out, i);
     out << "const PatternTable kPatterns[kPatternCount] = {\n";
     for (int i = 0; i < kPatternCount; ++i) {
-        const PatternSpec& spec = patternCatalogue()[i];
+        const PatternDesign& patternDesign = patternCatalogue()[i];
         const std::string p = "pattern" + std::to_string(i);
-        out << "    {\"" << spec.name << "\", " << spec.code << ", \"" << spec.description << "\", "
-            << spec.variantValues.size() << ", " << spec.modalLength << ", " << kEqLength << ", " << kCurvePoints
-            << ", " << spec.crossoverLength << ", " << spec.hfMode << ",\n     " << p << "ModalTaps, " << p
+        out << "    {\"" << patternDesign.name << "\", " << patternDesign.code << ", \"" << patternDesign.description << "\", "
+            << patternDesign.variantValues.size() << ", " << patternDesign.modalLength << ", " << kEqLength << ", " << kCurvePoints
+            << ", " << patternDesign.crossoverLength << ", " << patternDesign.hfMode << ",\n     " << p << "ModalTaps, " << p
             << "TapCounts, " << p << "VariantValues, " << p << "BeamWidths, " << p << "Curves, " << p << "EqTaps, "
             << p << "EqLengths, " << p << "CrossoverLowPass, " << p << "CrossoverHighPass},\n";
     }

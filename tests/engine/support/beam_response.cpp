@@ -122,8 +122,8 @@ Complex beamResponse(int pattern, int variant, const Direction& look, const sim:
 double lowBandWhiteNoiseGainDb(int pattern, int variant, const Direction& look, double hz)
 {
     const auto g = lowBandCapsuleWeights(pattern, variant, look, hz);
-    const PatternSpec& spec = patternCatalogue()[pattern];
-    const Direction source = offsetDirection(look, referenceAngleDegrees(spec), 0.0);
+    const PatternDesign& patternDesign = patternCatalogue()[pattern];
+    const Direction source = offsetDirection(look, referenceAngleDegrees(patternDesign), 0.0);
     const sim::CapsuleTransfer p = sim::capsuleTransfer(source, hz);
     Complex y = 0.0;
     double noise = 0.0;
@@ -136,10 +136,10 @@ double lowBandWhiteNoiseGainDb(int pattern, int variant, const Direction& look, 
 
 bool limitBindsAt(int pattern, int variant, double hz)
 {
-    const PatternSpec& spec = patternCatalogue()[pattern];
-    if (spec.modalLength == 1) return false;
-    const OrderWeights held = heldPatternWeights(spec, variant);
-    return whiteNoiseGainDb(held, referenceAngleDegrees(spec), hz) < spec.variantValues[variant] - 0.1;
+    const PatternDesign& patternDesign = patternCatalogue()[pattern];
+    if (patternDesign.modalLength == 1) return false;
+    const OrderWeights held = heldPatternWeights(patternDesign, variant);
+    return whiteNoiseGainDb(held, referenceAngleDegrees(patternDesign), hz) < patternDesign.variantValues[variant] - 0.1;
 }
 
 Direction offsetDirection(const Direction& look, double gammaDegrees, double rollDegrees)

@@ -31,8 +31,8 @@ DirectivityError measureDirectivity(int pattern, int variant, const Direction& l
 {
     const auto& t = patternTable(pattern);
     const float* curve = t.curves + variant * t.curvePoints;
-    const PatternSpec& spec = patternCatalogue()[pattern];
-    const int referenceIndex = static_cast<int>(referenceAngleDegrees(spec) / 5.0);
+    const PatternDesign& patternDesign = patternCatalogue()[pattern];
+    const int referenceIndex = static_cast<int>(referenceAngleDegrees(patternDesign) / 5.0);
     const Complex reference = beamResponse(pattern, variant, look, offsetDirection(look, referenceIndex * 5.0, 0), hz);
     DirectivityError error;
     for (double roll : {0.0, 70.0, 135.0})

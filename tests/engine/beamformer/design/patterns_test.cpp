@@ -78,17 +78,17 @@ TEST(PatternRecords, MatchTheCatalogueAndHaveTheirShapes)
                            "hyper1", "card3", "card2", "card1", "dipole1", "torus"};
     for (int p = 0; p < tables::kPatternCount; ++p) {
         const auto& t = patternTable(p);
-        const PatternSpec& spec = patternCatalogue()[p];
+        const PatternDesign& patternDesign = patternCatalogue()[p];
         EXPECT_STREQ(t.name, names[p]);
-        EXPECT_EQ(t.code, spec.code);
-        EXPECT_EQ(t.variantCount, int(spec.variantValues.size()));
+        EXPECT_EQ(t.code, patternDesign.code);
+        EXPECT_EQ(t.variantCount, int(patternDesign.variantValues.size()));
         EXPECT_STREQ(t.description, t.variantCount == 5 ? "WNG" : "");
         EXPECT_EQ(t.curvePoints, 73);
         EXPECT_EQ(t.eqLength, 31);
         EXPECT_EQ(t.modalLength, p == 0 ? 1 : 251);
         for (int v = 0; v < t.variantCount; ++v) {
-            EXPECT_EQ(t.variantValues[v], spec.variantValues[v]);
-            EXPECT_EQ(t.beamWidths[v], spec.beamWidths[v]);
+            EXPECT_EQ(t.variantValues[v], patternDesign.variantValues[v]);
+            EXPECT_EQ(t.beamWidths[v], patternDesign.beamWidths[v]);
             EXPECT_EQ(t.eqLengths[v], 31);
             for (int n = 0; n < 4; ++n)
                 EXPECT_EQ(t.tapCounts[v * 4 + n], p == 0 ? (n == 0 ? 1 : 0) : 251) << t.name << " order " << n;
@@ -151,22 +151,22 @@ TEST(WhiteNoiseGain, EveryVariantMeetsItsLimitWhereItsPatternCanReachIt)
     // there (come within 1 dB).
     const Direction look{70, 40};
     for (int p = 1; p < tables::kPatternCount; ++p) {
-        const PatternSpec& spec = patternCatalogue()[p];
+        const PatternDesign& patternDesign = patternCatalogue()[p];
         for (int v = 0; v < patternTable(p).variantCount; ++v) {
-            const double limit = spec.variantValues[v];
-            const OrderWeights held = heldPatternWeights(spec, v);
+            const double limit = patternDesign.variantValues[v];
+            const OrderWeights held = heldPatternWeights(patternDesign, v);
             double closest = 1e9;
             for (double hz = 150.0; hz <= 1600.0; hz *= 1.15) {
-                const OrderWeights d = wngLimitedWeights(held, referenceAngleDegrees(spec), hz, limit);
-                if (whiteNoiseGainDb(d, referenceAngleDegrees(spec), hz) < limit - 0.01) continue;
+                const OrderWeights d = wngLimitedWeights(held, referenceAngleDegrees(patternDesign), hz, limit);
+                if (whiteNoiseGainDb(d, referenceAngleDegrees(patternDesign), hz) < limit - 0.01) continue;
                 const double wng = orvelan::testing::lowBandWhiteNoiseGainDb(p, v, look, hz);
-                EXPECT_GE(wng, limit - 0.75) << spec.name << " variant " << v << " at " << hz << " Hz";
+                EXPECT_GE(wng, limit - 0.75) << patternDesign.name << " variant " << v << " at " << hz << " Hz";
                 closest = std::min(closest, std::abs(wng - limit));
             }
             const int orders = int(held[0] != 0) + int(held[1] != 0) + int(held[2] != 0) + int(held[3] != 0);
-            const bool bindsInBand = orders > 1 && whiteNoiseGainDb(held, referenceAngleDegrees(spec), 300.0) < limit;
+            const bool bindsInBand = orders > 1 && whiteNoiseGainDb(held, referenceAngleDegrees(patternDesign), 300.0) < limit;
             if (bindsInBand) {
-                EXPECT_LT(closest, 1.0) << spec.name << " variant " << v;
+                EXPECT_LT(closest, 1.0) << patternDesign.name << " variant " << v;
             }
         }
     }
