@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/set_up_check.h"
 #include "support/allocation_counter.h"
 #include "support/noise_channels.h"
 #include "beamformer/runtime/beamformer_block.h"
@@ -32,10 +33,10 @@ void BeamformerBlock(benchmark::State& state) {
         return;
     }
     for (int b = 0; b < kBeams; ++b) {
-        block.setPattern(b, kHyper3);
-        block.setPatternParameter(b, 2);
-        block.setPhi(b, float(20 * b));
-        block.setBeamEnabled(b, b < active);
+        orvelan::bench::requireSetUp(block.setPattern(b, kHyper3), "setPattern");
+        orvelan::bench::requireSetUp(block.setPatternParameter(b, 2), "setPatternParameter");
+        orvelan::bench::requireSetUp(block.setPhi(b, float(20 * b)), "setPhi");
+        orvelan::bench::requireSetUp(block.setBeamEnabled(b, b < active), "setBeamEnabled");
     }
     block.start();
 
@@ -50,7 +51,7 @@ void BeamformerBlock(benchmark::State& state) {
     for (auto _ : state) {
         if (fading && blockCount % loadEvery == 0) {
             state.PauseTiming();
-            for (int b = 0; b < kBeams; ++b) block.setPatternParameter(b, blockCount / loadEvery % 2 == 0 ? 0 : 4);
+            for (int b = 0; b < kBeams; ++b) orvelan::bench::requireSetUp(block.setPatternParameter(b, blockCount / loadEvery % 2 == 0 ? 0 : 4), "setPatternParameter");
             state.ResumeTiming();
         }
         ++blockCount;

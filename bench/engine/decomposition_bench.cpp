@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/set_up_check.h"
 #include "support/allocation_counter.h"
 #include "support/noise_channels.h"
 #include "beamformer/runtime/decomposition.h"
@@ -25,9 +26,9 @@ void Decomposition(benchmark::State& state) {
     ebf.configure(vxAudioInterface::timeDomain(32, kRate, kFrames), vxAudioInterface::timeDomain(16, kRate, kFrames));
     const float* rows[tables::kComponentCount];
     for (int k = 0; k < tables::kComponentCount; ++k) rows[k] = tables::kEncoderMatrix[k];
-    ebf.setEncoderMatrix(rows);
-    ebf.setRadialBiquads(tables::kRadialSections, tables::kRadialSectionCounts);
-    ebf.setRadialMode(CEbf::kRadialBiquads);
+    orvelan::bench::requireSetUp(ebf.setEncoderMatrix(rows), "setEncoderMatrix");
+    orvelan::bench::requireSetUp(ebf.setRadialBiquads(tables::kRadialSections, tables::kRadialSectionCounts), "setRadialBiquads");
+    orvelan::bench::requireSetUp(ebf.setRadialMode(CEbf::kRadialBiquads), "setRadialMode");
     ebf.start();
 
     NoiseChannels in(32, kFrames);

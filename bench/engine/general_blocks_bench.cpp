@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "support/set_up_check.h"
 #include "support/allocation_counter.h"
 #include "blocks/filter_stage_bq.h"
 #include "blocks/highpass_taps.h"
@@ -76,8 +77,8 @@ void FilterStageBq(benchmark::State& state) {
     CFilterStageBq block;
     block.configure(blockFormat(kChannels), blockFormat(kChannels));
     const std::vector<int> counts(kChannels, kHighpassSections);
-    block.setSections(counts.data(), kChannels);
-    for (int c = 0; c < kChannels; ++c) block.setTaps(c, kHighpassTaps[1]);
+    orvelan::bench::requireSetUp(block.setSections(counts.data(), kChannels), "setSections");
+    for (int c = 0; c < kChannels; ++c) orvelan::bench::requireSetUp(block.setTaps(c, kHighpassTaps[1]), "setTaps");
     runProcess(state, block, buffers);
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/set_up_check.h"
 #include "support/allocation_counter.h"
 #include "support/noise_channels.h"
 #include "beamformer/runtime/component_spectra.h"
@@ -48,7 +49,7 @@ void ModalBeamformer(benchmark::State& state) {
     for (int b = 0; b < beams; ++b) {
         auto mbf = std::make_unique<CMbf>();
         mbf->configure(vxAudioInterface::timeDomain(16, kRate, kFrames), vxAudioInterface::timeDomain(1, kRate, kFrames));
-        mbf->setLatency(125.0f);
+        orvelan::bench::requireSetUp(mbf->setLatency(125.0f), "setLatency");
         loadVariant(*mbf, 2);
         mbf->setTheta(90.0f);
         mbf->setPhi(float(20 * b));

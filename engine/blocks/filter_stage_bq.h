@@ -42,12 +42,12 @@ public:
     // negative (nothing changes then); else 0, or the kernel status of the
     // first channel whose filter could not be made (that channel then has
     // no sections).
-    int setSections(const int* counts, int n);
+    [[nodiscard]] int setSections(const int* counts, int n);
     // Hands kTapsPerSection x sections taps to the channel, taken by its
     // next block. vxErrBadArgument for a channel outside the block, null
     // taps, or a section whose a0 or b0 is 0 (taps the filter would refuse);
     // vxErrNoSections for a channel without sections.
-    vxResult setTaps(int channel, const double* taps);
+    [[nodiscard]] vxResult setTaps(int channel, const double* taps);
 
     int channels() const { return channels_.size(); }
     int sections(int channel) const { return channels_[channel].sections; }

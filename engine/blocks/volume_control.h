@@ -33,7 +33,7 @@ public:
     // Apply a value as the setter of the same name would (vxErrParameterMismatch
     // when count or type differ from the table, vxErrNoChannelParameterId for
     // other ids).
-    vxResult setChannelParameter(int channel, int id, const void* data, int count, int type) override;
+    [[nodiscard]] vxResult setChannelParameter(int channel, int id, const void* data, int count, int type) override;
     // Reads the master gain, the channel's gain or its mute flag;
     // vxErrBadArgument for a channel outside the block.
     vxResult getChannelParameter(int channel, int id, void* data, int count, int type) override;

@@ -25,7 +25,7 @@ public:
     // Sets the delay at once and clears the ring, growing it when n exceeds
     // the capacity: 0, or 1 when n is negative or the ring cannot be grown
     // (the line then passes nothing but zeros until a delay fits).
-    int setDelay(int n);
+    [[nodiscard]] int setDelay(int n);
     // Grows the ring to hold delays up to n without changing the delay.
     int reserve(int n);
     // The audio thread's next block runs delay n from a cleared ring: 0, or

@@ -53,7 +53,8 @@ int vxlbShadowFilter::build(int b, int length, const float* taps) {
         bank.taps = length;
         dspsCopy_32f(taps, bank.coefficients.data(), length);
     }
-    bank.alignment.setDelay(alignment);  // within the capacity reserved by setMaxDelay
+    // Within the capacity setMaxDelay reserved, so it cannot fail.
+    (void)bank.alignment.setDelay(alignment);
     return 0;
 }
 

@@ -43,7 +43,7 @@ public:
 
     // vxErrRunning; vxErrBadArgument for L < 0; vxErrAllocation. Every bank
     // is emptied and sized for FIRs of up to 2 trunc(L) + 1 taps.
-    vxResult setMaxDelay(float maxDelay);
+    [[nodiscard]] vxResult setMaxDelay(float maxDelay);
     // Loads one filter (lengths[0] taps from taps[0]; a length of 0 only
     // delays): 0; 101 when not configured; 102 when it is longer than
     // 2 trunc(L) + 1 taps; 103 when it would need a negative alignment.

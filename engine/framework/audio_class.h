@@ -51,10 +51,10 @@ public:
     virtual vxResult start();
 
     // Base: vxErrNoParameter. `index` is not used by any block here.
-    virtual vxResult setParameter(int index, int id, const void* data, int count, int type);
+    [[nodiscard]] virtual vxResult setParameter(int index, int id, const void* data, int count, int type);
     virtual vxResult getParameter(int index, int id, void* data, int count, int type);
     // Base: vxErrNoChannelParameter.
-    virtual vxResult setChannelParameter(int channel, int id, const void* data, int count, int type);
+    [[nodiscard]] virtual vxResult setChannelParameter(int channel, int id, const void* data, int count, int type);
     virtual vxResult getChannelParameter(int channel, int id, void* data, int count, int type);
 
     bool isRunning() const { return running_.load(std::memory_order_relaxed); }

@@ -1,6 +1,7 @@
 #include "chain/audio_graph.h"
 
 #include <algorithm>
+#include <new>
 
 #include "blocks/highpass_taps.h"
 #include "dsp.h"
@@ -76,7 +77,9 @@ vxResult CAudioGraph::setup(vxAudioInterface in, vxAudioInterface out)
 // Beams beyond the count in use are switched off: they cost nothing.
 void CAudioGraph::enableBeams()
 {
-    for (int b = 0; b < numOutputs_; ++b) beamformer_.setBeamEnabled(b, b < numBeams_);
+    // Refused only for a beam the block does not have yet, before set-up has
+    // configured it; set-up switches every beam again.
+    for (int b = 0; b < numOutputs_; ++b) (void)beamformer_.setBeamEnabled(b, b < numBeams_);
 }
 
 vxAudioInterface CAudioGraph::blockFormat(int block, bool output) const
@@ -106,14 +109,15 @@ vxResult CAudioGraph::buildBuffers()
 {
     for (int k = 0; k < kBlockCount; ++k) {
         BlockBuffers& b = buffers_[static_cast<std::size_t>(k)];
-        b.in = std::make_unique<vxAudioBuffer>(blockFormat(k, false));
-        b.out = std::make_unique<vxAudioBuffer>(blockFormat(k, true));
-        if (!b.in->isValid() || !b.out->isValid() || b.out->allocateStorage() != vxOK) return vxErrAllocation;
+        b.in.reset(new (std::nothrow) vxAudioBuffer(blockFormat(k, false)));
+        b.out.reset(new (std::nothrow) vxAudioBuffer(blockFormat(k, true)));
+        if (!b.in || !b.out || !b.in->isValid() || !b.out->isValid() || b.out->allocateStorage() != vxOK)
+            return vxErrAllocation;
     }
-    mainInput_ = std::make_unique<vxAudioBuffer>(blockFormat(kFileReader, true));
-    mainOutput_ = std::make_unique<vxAudioBuffer>(blockFormat(kBeamformer, true));
+    mainInput_.reset(new (std::nothrow) vxAudioBuffer(blockFormat(kFileReader, true)));
+    mainOutput_.reset(new (std::nothrow) vxAudioBuffer(blockFormat(kBeamformer, true)));
     const int frames = inputFormat().framesPerBuffer();
-    if (!mainInput_->isValid() || !mainOutput_->isValid() || !livePointers_.allocate(numInputs_) ||
+    if (!mainInput_ || !mainOutput_ || !mainInput_->isValid() || !mainOutput_->isValid() || !livePointers_.allocate(numInputs_) ||
         !silence_.allocate(frames))
         return vxErrAllocation;
     buffersReady_ = true;
@@ -201,8 +205,8 @@ vxResult CAudioGraph::setNumBeams(int beams)
     none.setChannels(0);
     const vxResult configured = outputRecorder_.configure(in, none);
     if (buffersReady_) {
-        auto rebuilt = std::make_unique<vxAudioBuffer>(in);
-        if (rebuilt->isValid()) buffers_[kOutputRecorder].in = std::move(rebuilt);
+        std::unique_ptr<vxAudioBuffer> rebuilt(new (std::nothrow) vxAudioBuffer(in));
+        if (rebuilt && rebuilt->isValid()) buffers_[kOutputRecorder].in = std::move(rebuilt);
     }
     return configured;
 }
@@ -260,8 +264,13 @@ int CAudioGraph::highpassFrequencies(int* out, int n) const
 vxResult CAudioGraph::setHighpass(int choice)
 {
     if (static_cast<unsigned>(choice) >= static_cast<unsigned>(kHighpassChoices)) return vxErrBadArgument;
-    for (int c = 0; c < numOutputs_; ++c) highpass_.setTaps(c, kHighpassTaps[choice]);
-    return vxOK;
+    // Every channel gets the new taps even when one refuses them, so one bad
+    // channel does not hold the others on the old corner; the first refusal
+    // is the answer.
+    vxResult first = vxOK;
+    for (int c = 0; c < numOutputs_; ++c)
+        if (const vxResult r = highpass_.setTaps(c, kHighpassTaps[choice]); r != vxOK && first == vxOK) first = r;
+    return first;
 }
 
 int CAudioGraph::recorderBlockIndex(int r)
@@ -363,9 +372,12 @@ void CAudioGraph::reset()
 vxResult CAudioGraph::stop()
 {
     vxAudioClass::stop();
+    // Every block is stopped, whatever one of them answers: a block left
+    // running would keep its file or its thread busy. The first failure is
+    // the answer.
     vxResult r = vxOK;
     for (vxAudioClass* b : blocks_)
-        if ((r = b->stop()) != vxOK) break;
+        if (const vxResult stopped = b->stop(); stopped != vxOK && r == vxOK) r = stopped;
     for (BlockBuffers& b : buffers_)
         if (b.out) b.out->clear();
     return r;

@@ -78,11 +78,11 @@ public:
     // the accepted window; vxErrAllocation when a buffer cannot be made;
     // else the first failing block's configure code or the high-pass set-up's.
     virtual vxResult setup(vxAudioInterface in, vxAudioInterface out);
-    vxResult setInputSource(int mode);
-    vxResult setProcessingMode(int mode);
+    [[nodiscard]] vxResult setInputSource(int mode);
+    [[nodiscard]] vxResult setProcessingMode(int mode);
     // Beams fed to the device outputs and recorded, clamped to 0..numOutputs;
     // the output recorder's configure result.
-    vxResult setNumBeams(int beams);
+    [[nodiscard]] vxResult setNumBeams(int beams);
     // Opens the file the reader plays (file input mode only): the reader's
     // code, or kChainFileRateRefused for a rate outside the window.
     int openInputFile(const char* name);
@@ -90,7 +90,7 @@ public:
     // ---- Monitor (any time) ----------------------------------------------
     // Device outputs carrying the monitor: at most two, each an output
     // channel of the chain; vxErrBadArgument otherwise (nothing changes).
-    vxResult setMonitorOutputs(const int* channels, int count);
+    [[nodiscard]] vxResult setMonitorOutputs(const int* channels, int count);
     // The monitored channel: source 0 the main input, non-zero the main
     // output; the channel is clamped into the source.
     void setMonitorSource(int source, int channel);
@@ -102,7 +102,7 @@ public:
     // The corner frequencies of the choices (0 for off), -1 beyond them.
     int highpassFrequencies(int* out, int n) const;
     // vxErrBadArgument for a choice outside 0..3; taken at the next block.
-    vxResult setHighpass(int choice);
+    [[nodiscard]] vxResult setHighpass(int choice);
 
     // Recorder r (0 capsules, 1 beams) as a block index; other values unchanged.
     static int recorderBlockIndex(int r);

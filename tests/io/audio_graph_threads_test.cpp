@@ -31,14 +31,14 @@ void changeControls(CAudioGraph& g, int i)
     g.outputVolume().setChannelMute(i % 4, i % 3 == 0);
     g.outputVolume().setMasterVolume(i % 7 == 0 ? 0.5f : 1.0f);
     g.monitorVolume().setMasterVolume(0.5f);
-    g.setHighpass(i % 4);
+    EXPECT_EQ(g.setHighpass(i % 4), 0);
     g.setMonitorSource(i % 2, i % 40);
     const int outputs[] = {i % 4, (i + 1) % 4};
-    g.setMonitorOutputs(outputs, i % 3);
+    EXPECT_EQ(g.setMonitorOutputs(outputs, i % 3), 0);
     g.setMonitorEnabled(i % 2 == 0);
-    g.beamformer().setTheta(i % 4, float((i * 7) % 181));
-    g.beamformer().setPhi(i % 4, float((i * 13) % 360));
-    g.beamformer().setPattern(i % 4, i % 12);
+    EXPECT_EQ(g.beamformer().setTheta(i % 4, float((i * 7) % 181)), 0);
+    EXPECT_EQ(g.beamformer().setPhi(i % 4, float((i * 13) % 360)), 0);
+    EXPECT_EQ(g.beamformer().setPattern(i % 4, i % 12), 0);
     float peaks[32], levels[32];
     g.inputMeter().readLevels(peaks, levels, 32);
     g.outputMeter().readLevels(peaks, levels, 18);
@@ -49,9 +49,9 @@ void changeControls(CAudioGraph& g, int i)
 void restoreControls(CAudioGraph& g)
 {
     for (int b = 0; b < 4; ++b) {
-        g.beamformer().setTheta(b, 90.0f);
-        g.beamformer().setPhi(b, 0.0f);
-        g.beamformer().setPattern(b, 0);
+        EXPECT_EQ(g.beamformer().setTheta(b, 90.0f), 0);
+        EXPECT_EQ(g.beamformer().setPhi(b, 0.0f), 0);
+        EXPECT_EQ(g.beamformer().setPattern(b, 0), 0);
     }
     const std::vector<float> ones(32, 1.0f);
     g.setInputGains(ones.data(), 32);
@@ -60,7 +60,7 @@ void restoreControls(CAudioGraph& g)
         g.outputVolume().setChannelVolume(c, 1.0f);
         g.outputVolume().setChannelMute(c, false);
     }
-    g.setHighpass(0);
+    EXPECT_EQ(g.setHighpass(0), 0);
     g.setMonitorEnabled(false);
 }
 

@@ -57,7 +57,7 @@ vxResult CRo32::configure(const vxAudioInterface& in, const vxAudioInterface& ou
     if (const int r = chain_.setEqMaxDelay(stageDelay(factory_.longestEqFir()))) return r;
     if (const int r = chain_.setMaximumLatency(factory_.largestLatency())) return r;
     if (const int r = setMbfMode(mbfMode())) return r;
-    setEqStatus(eqStatus_.load(std::memory_order_relaxed));
+    (void)setEqStatus(eqStatus_.load(std::memory_order_relaxed));  // always 0: a switch
 
     for (int b = 0; b < beams; ++b) {
         if (const int r = setBeamEnabled(b, true)) return r;
@@ -85,18 +85,17 @@ vxResult CRo32::setChannelParameter(int channel, int id, const void* data, int c
     if (const vxResult r = copyParameterValue(data, id, &value, count, type, true)) return r;
     switch (id) {
         case kTheta:
-            setTheta(channel, float(value));
-            return vxOK;
+            return setTheta(channel, float(value));
         case kPhi:
-            setPhi(channel, float(value));
-            return vxOK;
+            return setPhi(channel, float(value));
         case kPattern: {
             if (value < 0 || numPatterns() == 0) return vxErrBadArgument;
             const int pattern = std::min<int>(value, numPatterns() - 1);
-            setPattern(channel, pattern);
+            // The pattern exists (clamped into the factory's count above).
+            (void)setPattern(channel, pattern);
             // A failing load leaves the beam on what its stages held; the
             // parameter itself was taken.
-            setPatternParameter(channel, defaultVariant(*factory_.pattern(pattern)));
+            (void)setPatternParameter(channel, defaultVariant(*factory_.pattern(pattern)));
             return vxOK;
         }
         case kMbfMode:

@@ -54,31 +54,31 @@ public:
     // vxErrNoChannelParameterId for an id outside 0..4; 11 for a beam
     // outside the block (ids 0..2); the typed copy's code; for "pattern"
     // vxErrBadArgument when negative; for "mbfMode" the result of setMbfMode.
-    vxResult setChannelParameter(int channel, int id, const void* data, int count, int type) override;
+    [[nodiscard]] vxResult setChannelParameter(int channel, int id, const void* data, int count, int type) override;
     // 11 for a channel outside the block, vxErrNoChannelParameterId, or the
     // typed copy's code.
     vxResult getChannelParameter(int channel, int id, void* data, int count, int type) override;
 
     // 101 for a beam outside the chain. Theta is clamped to 0..180 and phi
     // reduced into 0..359 (whole degrees, truncated); the beam glides there.
-    int setTheta(int beam, float degrees);
-    int setPhi(int beam, float degrees);
+    [[nodiscard]] int setTheta(int beam, float degrees);
+    [[nodiscard]] int setPhi(int beam, float degrees);
     // Chooses the beam's pattern record without loading it: vxErrBadArgument
     // for a beam outside the block or a pattern outside 0..11.
-    int setPattern(int beam, int pattern);
+    [[nodiscard]] int setPattern(int beam, int pattern);
     // Loads variant v of the beam's pattern into its modal beamformer, HF
     // path, crossover and equaliser (each crossfades to it): 0; 101 for a
     // beam outside the chain; vxErrBadArgument when the beam has no
     // pattern; or the first failing stage's code (a variant the pattern does
     // not have loads empty filters).
-    int setPatternParameter(int beam, int variant);
+    [[nodiscard]] int setPatternParameter(int beam, int variant);
     // 0, or 101 for a beam outside the chain.
-    int setBeamEnabled(int beam, bool on);
+    [[nodiscard]] int setBeamEnabled(int beam, bool on);
     // 0, or 102 for a mode outside 0..4 (the chain keeps its mode). Leaving
     // mode 3 switches every beam's HF path off until its pattern is loaded
     // again.
-    int setMbfMode(int mode);
-    int setEqStatus(bool on);
+    [[nodiscard]] int setMbfMode(int mode);
+    [[nodiscard]] int setEqStatus(bool on);
 
     // Queries for the user interface; every out-pointer may be null.
     int numPatterns() const { return factory_.count(); }

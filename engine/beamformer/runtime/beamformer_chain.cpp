@@ -52,7 +52,7 @@ vxResult CRosphere::configure(const vxAudioInterface& in, const vxAudioInterface
             if (const vxResult r = bank->setMaxDelay(bank == &beam.eq ? eqMaxDelay_ : crossoverMaxDelay_)) return r;
         }
     }
-    updateOutputDelays();
+    if (!updateOutputDelays()) return vxErrAllocation;
     return componentCount_ > 0 ? setNumComponents(componentCount_) : vxOK;
 }
 
@@ -89,8 +89,8 @@ int CRosphere::setEncoderMatrix(const float* const* rows) {
 int CRosphere::setRadialMode(int mode) {
     if (isRunning()) return vxErrRunning;
     const int r = mode < 0 || mode > CEbf::kNoRadialFilter ? kBadRadialMode : decomposition_.setRadialMode(mode);
-    updateHfDelays();
-    return r;
+    const bool delays = updateHfDelays();
+    return r != 0 || delays ? r : vxErrAllocation;
 }
 
 int CRosphere::setModalLatency(float samples) {
@@ -98,9 +98,9 @@ int CRosphere::setModalLatency(float samples) {
     modalLatency_ = samples;
     for (int b = 0; b < beamCount_; ++b)
         if (const int r = beams_[b].mbf.setLatency(samples)) return r;
-    updateHfDelays();
-    updateOutputDelays();
-    return configureSpectra() ? vxOK : vxErrAllocation;
+    const bool hfDelays = updateHfDelays();
+    const bool outputDelays = updateOutputDelays();
+    return configureSpectra() && hfDelays && outputDelays ? vxOK : vxErrAllocation;
 }
 
 int CRosphere::setCrossoverMaxDelay(float samples) {
@@ -111,8 +111,7 @@ int CRosphere::setCrossoverMaxDelay(float samples) {
         if (const vxResult r = beams_[b].highPass.setMaxDelay(samples)) return r;
         if (!beams_[b].crossover.configure(outputFormat().framesPerBuffer(), samples)) return vxErrAllocation;
     }
-    updateOutputDelays();
-    return vxOK;
+    return updateOutputDelays() ? vxOK : vxErrAllocation;
 }
 
 int CRosphere::setEqMaxDelay(float samples) {
@@ -120,25 +119,25 @@ int CRosphere::setEqMaxDelay(float samples) {
     eqMaxDelay_ = samples;
     for (int b = 0; b < beamCount_; ++b)
         if (const vxResult r = beams_[b].eq.setMaxDelay(samples)) return r;
-    updateOutputDelays();
-    return vxOK;
+    return updateOutputDelays() ? vxOK : vxErrAllocation;
 }
 
 int CRosphere::setMaximumLatency(float samples) {
     if (isRunning()) return vxErrRunning;
     if (!(samples >= 0.0f)) return vxErrBadArgument;
     maximumLatency_ = samples;
-    updateOutputDelays();
-    return vxOK;
+    return updateOutputDelays() ? vxOK : vxErrAllocation;
 }
 
-void CRosphere::updateHfDelays() {
+bool CRosphere::updateHfDelays() {
+    bool taken = true;
     const float radial = decomposition_.radialMode() == kRadialFirMode ? float(CEbf::kRadialFirLatency) : 0.0f;
     for (int b = 0; b < beamCount_; ++b) {
         Beam& beam = beams_[b];
         beam.hfDelaySamples = static_cast<int>(radial + beam.mbf.latency());
-        beam.hfDelay.setDelay(beam.hfDelaySamples);
+        if (beam.hfDelay.setDelay(beam.hfDelaySamples) != 0) taken = false;
     }
+    return taken;
 }
 
 int CRosphere::commonOutputDelay() const {
@@ -147,16 +146,18 @@ int CRosphere::commonOutputDelay() const {
     return std::max(0, static_cast<int>(maximumLatency_) - stages);
 }
 
-void CRosphere::updateOutputDelays() {
+bool CRosphere::updateOutputDelays() {
     const int delay = commonOutputDelay();
+    bool taken = true;
     for (int b = 0; b < beamCount_; ++b) {
         Beam& beam = beams_[b];
         beam.outputDelaySamples = delay;
-        beam.outputDelay.setDelay(delay);
+        if (beam.outputDelay.setDelay(delay) != 0) taken = false;
     }
     // A FIR of up to 2 trunc(L) + 1 taps and its alignment of up to trunc(L)
     // samples hold 3 trunc(L) samples; then the final delay.
     drainSamples_ = 3 * (static_cast<int>(crossoverMaxDelay_) + static_cast<int>(eqMaxDelay_)) + delay + 1;
+    return taken;
 }
 
 int CRosphere::latency() const {

@@ -71,31 +71,31 @@ public:
 
     // Configures the decomposition for n components and every beam's modal
     // beamformer and HF path: vxErrRunning, or the first stage's code.
-    int setNumComponents(int n);
+    [[nodiscard]] int setNumComponents(int n);
     // vxErrRunning, or the decomposition's code.
-    int setEncoderMatrix(const float* const* rows);
+    [[nodiscard]] int setEncoderMatrix(const float* const* rows);
     // vxErrRunning; 105 for a mode above 2 or mode 1 without radial FIRs.
-    int setRadialMode(int mode);
+    [[nodiscard]] int setRadialMode(int mode);
     // Stage delays: vxErrRunning, or the first stage's code.
-    int setModalLatency(float samples);
-    int setCrossoverMaxDelay(float samples);
-    int setEqMaxDelay(float samples);
+    [[nodiscard]] int setModalLatency(float samples);
+    [[nodiscard]] int setCrossoverMaxDelay(float samples);
+    [[nodiscard]] int setEqMaxDelay(float samples);
     // The largest latency of the patterns the chain may run, which every
     // beam is delayed to at least. vxErrRunning; vxErrBadArgument when negative.
-    int setMaximumLatency(float samples);
+    [[nodiscard]] int setMaximumLatency(float samples);
 
     // One filter each: 0; 11 for a beam outside the chain; or the bank's code.
     // The beam's latency does not change, so its output runs on unbroken.
-    int setCrossoverLowPass(int beam, const float* taps, int length);
-    int setCrossoverHighPass(int beam, const float* taps, int length);
-    int setEqFilter(int beam, const float* taps, int length);
+    [[nodiscard]] int setCrossoverLowPass(int beam, const float* taps, int length);
+    [[nodiscard]] int setCrossoverHighPass(int beam, const float* taps, int length);
+    [[nodiscard]] int setEqFilter(int beam, const float* taps, int length);
     // HF path mode of one beam, or of every beam for beam < 0 (the results
     // ORed); 11 for a beam beyond the chain.
-    int setHfMode(int beam, int mode);
+    [[nodiscard]] int setHfMode(int beam, int mode);
 
     // Published to the audio thread, taken at its next block. A mode outside
     // 0..4 returns vxErrBadArgument and changes nothing.
-    int setMode(int mode);
+    [[nodiscard]] int setMode(int mode);
     int mode() const { return mode_.load(std::memory_order_relaxed); }
     void setEqEnabled(bool on) { eqEnabled_.store(on, std::memory_order_relaxed); }
     bool eqEnabled() const { return eqEnabled_.load(std::memory_order_relaxed); }
@@ -107,7 +107,7 @@ public:
     // starts from silence, its inputs faded in across the next block. (At
     // the first block after `configure` or `start` there is nothing to fade:
     // the beams begin as they are set.)
-    int setBeamEnabled(int beam, bool on);
+    [[nodiscard]] int setBeamEnabled(int beam, bool on);
     bool beamEnabled(int beam) const;
     // The audio thread's view, for tests: the beam was switched off and has
     // drained, so its blocks run none of its stages.
@@ -148,8 +148,10 @@ private:
         std::array<vxAudioClass*, 5> stages() { return {&mbf, &hf, &lowPass, &highPass, &eq}; }
     };
 
-    void updateHfDelays();
-    void updateOutputDelays();
+    // Give every beam its delay; false when a delay line could not grow to
+    // it (that line keeps its old delay).
+    bool updateHfDelays();
+    bool updateOutputDelays();
     // The delay every beam's output gets: the largest latency less what the
     // stages already delay, at least 0.
     int commonOutputDelay() const;

@@ -42,17 +42,17 @@ public:
     // Rows of input-channel weights, one per component: vxErrRunning; 101
     // unless configured for order 3; 103 unless the input has 32 channels;
     // vxErrAllocation.
-    int setEncoderMatrix(const float* const* rows);
+    [[nodiscard]] int setEncoderMatrix(const float* const* rows);
     // Per order its sections (six doubles each: b0, b1, b2, a0, a1, a2) and
     // section count: vxErrRunning, 102 unless order 3; else 0 (a cascade that
     // cannot be made leaves its component unfiltered).
-    int setRadialBiquads(const double* const* sections, const int* sectionCounts);
+    [[nodiscard]] int setRadialBiquads(const double* const* sections, const int* sectionCounts);
     // Per order its FIR of `lengths` taps (at most kLongestRadialFir), each
     // followed by (kLongestRadialFir - length) / 2 samples of delay:
     // vxErrRunning, 102 unless order 3, vxErrBadArgument for a bad length.
-    int setRadialFirs(const float* const* taps, const int* lengths);
+    [[nodiscard]] int setRadialFirs(const float* const* taps, const int* lengths);
     // vxErrRunning; 105 for a mode above 2, or mode 1 without FIRs.
-    int setRadialMode(int mode);
+    [[nodiscard]] int setRadialMode(int mode);
 
     int order() const { return order_; }
     int componentCount() const { return componentCount_; }

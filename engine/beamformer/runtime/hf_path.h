@@ -50,10 +50,10 @@ public:
 
     // 0; 101 for a mode outside 0..2; 102 for modes 1 and 2 unless the input
     // has 32 channels.
-    int setHfMode(int mode);
+    [[nodiscard]] int setHfMode(int mode);
     // The per-sample whole-degree elevation and azimuth of the beam (the
     // modal beamformer's arrays, `frames` long): 0, or 8 for a null array.
-    int setAngleSource(const int* theta, const int* phi);
+    [[nodiscard]] int setAngleSource(const int* theta, const int* phi);
 
     int mode() const { return requestedMode_.load(std::memory_order_relaxed); }
     int rampLength() const { return ramp_.size(); }

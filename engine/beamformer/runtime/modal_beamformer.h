@@ -64,7 +64,7 @@ public:
     // Modal latency L: every FIR of up to 2 trunc(L) + 1 taps is delayed to
     // trunc(L) samples. vxErrRunning, 19 for L < 0, vxErrAllocation; every
     // bank is emptied.
-    int setLatency(float latency);
+    [[nodiscard]] int setLatency(float latency);
     // Per order its tap count and taps (a count of 0: the order is silent):
     // 0; 101 unless configured for 16 components; 102 when a count exceeds
     // 2 trunc(L) + 1; 103 when a filter would need a negative alignment.

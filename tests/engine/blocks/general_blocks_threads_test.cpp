@@ -107,7 +107,7 @@ TEST(FilterStageBetweenThreads, TapsHandedOverWhileRunningAreNeverTorn) {
 
     std::thread control([&] {
         for (int n = 0; !audioDone.load(); ++n)
-            for (int c = 0; c < kChannels; ++c) stage.setTaps(c, n % 2 == 0 ? doubling : unity);
+            for (int c = 0; c < kChannels; ++c) EXPECT_EQ(stage.setTaps(c, n % 2 == 0 ? doubling : unity), 0);
     });
 
     ChannelSet in(kChannels, kFrames, 1.0f), out(kChannels, kFrames);

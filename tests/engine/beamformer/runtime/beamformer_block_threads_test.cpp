@@ -40,7 +40,7 @@ TEST(BeamformerBlockThreads, ControlChangesDuringProcessing) {
             }
             std::this_thread::yield();
         }
-        block.setMbfMode(1);
+        EXPECT_EQ(block.setMbfMode(1), 0);
         done = true;
     });
 
