@@ -22,14 +22,15 @@ vxResult CMaxValue::configure(const vxAudioInterface& in, const vxAudioInterface
     if (!in.isReal()) return vxErrFormat;
     vxAudioClass::configure(in, out);
     std::lock_guard lock(mutex_);
-    const bool allocated = peaks_.allocate(std::max(in.channels(), 0)) && levels_.allocate(std::max(in.channels(), 0)) &&
+    const int channels = std::max(in.channels(), 0);
+    const bool allocated = peaks_.allocate(channels) && levels_.allocate(channels) &&
+                           pendingPeaks_.allocate(channels) && envelope_.allocate(channels) &&
                            magnitudes_.allocate(std::max(in.frames(), 0));
     if (!allocated) {
-        peaks_.release();
-        levels_.release();
-        magnitudes_.release();
+        for (vxKernelArray<float>* a : {&peaks_, &levels_, &pendingPeaks_, &envelope_, &magnitudes_}) a->release();
         return vxErrAllocation;
     }
+    resetPending_.store(false, std::memory_order_relaxed);
     updateCoefficients(in.sampleRate());
     return vxOK;
 }
@@ -58,27 +59,40 @@ constexpr int kEnvelopeGroup = 8;
 }  // namespace
 
 vxResult CMaxValue::process(float** in, float**, int frames) {
-    std::lock_guard lock(mutex_);
     if (frames > magnitudes_.size()) return vxErrFormat;
+    const int channels = envelope_.size();
+    if (resetPending_.exchange(false, std::memory_order_acquire)) {
+        std::fill(pendingPeaks_.begin(), pendingPeaks_.end(), 0.0f);
+        std::fill(envelope_.begin(), envelope_.end(), 0.0f);
+    }
     if (frames <= 0 || in == nullptr) return vxOK;
-    const int channels = peaks_.size();
     for (int c = 0; c < channels; ++c) {
         if (in[c] == nullptr) continue;
         dspsAbs_32f(in[c], magnitudes_.data(), frames);
         float largest = 0.0f;
         dspsMax_32f(magnitudes_.data(), frames, &largest);
-        if (largest > peaks_[c]) peaks_[c] = largest;
+        if (largest > pendingPeaks_[c]) pendingPeaks_[c] = largest;
     }
     for (int c = 0; c < channels;) {
         const bool wholeGroup = c + kEnvelopeGroup <= channels &&
                                 std::all_of(in + c, in + c + kEnvelopeGroup, [](float* p) { return p != nullptr; });
         if (wholeGroup) {
-            followEnvelopes<kEnvelopeGroup>(in + c, &levels_[c], frames, attackCoeff_, releaseCoeff_);
+            followEnvelopes<kEnvelopeGroup>(in + c, &envelope_[c], frames, attackCoeff_, releaseCoeff_);
             c += kEnvelopeGroup;
         } else {
-            if (in[c] != nullptr) followEnvelopes<1>(in + c, &levels_[c], frames, attackCoeff_, releaseCoeff_);
+            if (in[c] != nullptr) followEnvelopes<1>(in + c, &envelope_[c], frames, attackCoeff_, releaseCoeff_);
             ++c;
         }
+    }
+
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return vxOK;  // published with the next block
+    // A reset since this block began: what was measured predates it.
+    if (resetPending_.load(std::memory_order_relaxed)) return vxOK;
+    for (int c = 0; c < channels; ++c) {
+        if (pendingPeaks_[c] > peaks_[c]) peaks_[c] = pendingPeaks_[c];
+        pendingPeaks_[c] = 0.0f;
+        levels_[c] = envelope_[c];
     }
     return vxOK;
 }
@@ -87,6 +101,7 @@ void CMaxValue::reset() {
     std::lock_guard lock(mutex_);
     std::fill(peaks_.begin(), peaks_.end(), 0.0f);
     std::fill(levels_.begin(), levels_.end(), 0.0f);
+    resetPending_.store(true, std::memory_order_release);
 }
 
 vxResult CMaxValue::stop() {
