@@ -1,6 +1,8 @@
 #include "beamformer/runtime/beamformer_block.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -39,7 +41,30 @@ CRo32::CRo32() {
     setChannelParameterTable(kChannelNames, kChannelCounts, kChannelTypes, kChannelParameters);
 }
 
+#ifdef NDEBUG
+CRo32::ControlThreadGuard::ControlThreadGuard(std::atomic<std::thread::id>&) {}
+CRo32::ControlThreadGuard::~ControlThreadGuard() {}
+#else
+CRo32::ControlThreadGuard::ControlThreadGuard(std::atomic<std::thread::id>& inside) {
+    const std::thread::id self = std::this_thread::get_id();
+    std::thread::id none{};
+    if (inside.compare_exchange_strong(none, self, std::memory_order_acquire)) {
+        inside_ = &inside;
+        return;
+    }
+    // A setter calling another on the same thread is fine; another thread is not.
+    if (none != self) {
+        std::fprintf(stderr, "CRo32: a setter entered from a second control thread\n");
+        std::abort();
+    }
+}
+CRo32::ControlThreadGuard::~ControlThreadGuard() {
+    if (inside_ != nullptr) inside_->store(std::thread::id{}, std::memory_order_release);
+}
+#endif
+
 vxResult CRo32::configure(const vxAudioInterface& in, const vxAudioInterface& out) {
+    const ControlThreadGuard oneControlThread(controlThread_);
     if (!acceptedFormats(in, out)) return vxErrFormat;
     if (chain_.isRunning()) return vxErrRunning;
     vxAudioClass::configure(in, out);
@@ -79,6 +104,7 @@ int CRo32::loadDecomposition() {
 }
 
 vxResult CRo32::setChannelParameter(int channel, int id, const void* data, int count, int type) {
+    const ControlThreadGuard oneControlThread(controlThread_);
     if (id < kTheta || id > kEqStatus) return vxErrNoChannelParameterId;
     if ((id == kTheta || id == kPhi || id == kPattern) && !isBeam(channel)) return kBadChannel;
     std::int32_t value = 0;
@@ -129,18 +155,21 @@ vxResult CRo32::getChannelParameter(int channel, int id, void* data, int count, 
 }
 
 int CRo32::setTheta(int beam, float degrees) {
+    const ControlThreadGuard oneControlThread(controlThread_);
     if (beam < 0 || beam >= chain_.beams()) return kBadBeam;
     chain_.modalBeamformer(beam).setTheta(degrees);
     return 0;
 }
 
 int CRo32::setPhi(int beam, float degrees) {
+    const ControlThreadGuard oneControlThread(controlThread_);
     if (beam < 0 || beam >= chain_.beams()) return kBadBeam;
     chain_.modalBeamformer(beam).setPhi(degrees);
     return 0;
 }
 
 int CRo32::setPattern(int beam, int pattern) {
+    const ControlThreadGuard oneControlThread(controlThread_);
     if (!isBeam(beam)) return vxErrBadArgument;
     beams_[beam].pattern.store(pattern, std::memory_order_relaxed);
     return factory_.pattern(pattern) != nullptr ? 0 : vxErrBadArgument;
@@ -153,6 +182,7 @@ int CRo32::defaultVariant(const CRoPattern& pattern) const {
 }
 
 int CRo32::setPatternParameter(int beam, int variant) {
+    const ControlThreadGuard oneControlThread(controlThread_);
     if (!isBeam(beam) || beam >= chain_.beams()) return kBadBeam;
     beams_[beam].variant.store(variant, std::memory_order_relaxed);
     const CRoPattern* pattern = factory_.pattern(beams_[beam].pattern.load(std::memory_order_relaxed));
@@ -172,9 +202,13 @@ int CRo32::setPatternParameter(int beam, int variant) {
     return chain_.setEqFilter(beam, known ? pattern->eqTaps(variant) : nullptr, known ? pattern->eqLength(variant) : 0);
 }
 
-int CRo32::setBeamEnabled(int beam, bool on) { return chain_.setBeamEnabled(beam, on) == 0 ? 0 : kBadBeam; }
+int CRo32::setBeamEnabled(int beam, bool on) {
+    const ControlThreadGuard oneControlThread(controlThread_);
+    return chain_.setBeamEnabled(beam, on) == 0 ? 0 : kBadBeam;
+}
 
 int CRo32::setMbfMode(int mode) {
+    const ControlThreadGuard oneControlThread(controlThread_);
     if (chain_.mode() == CRosphere::kHighBandOnly)
         if (const int r = chain_.setHfMode(-1, kHfModeOnLeavingHighBandOnly)) return r;
     if (chain_.setMode(mode) != vxOK) return kBadMode;
@@ -183,6 +217,7 @@ int CRo32::setMbfMode(int mode) {
 }
 
 int CRo32::setEqStatus(bool on) {
+    const ControlThreadGuard oneControlThread(controlThread_);
     eqStatus_.store(on, std::memory_order_relaxed);
     chain_.setEqEnabled(on);
     return 0;

@@ -16,10 +16,15 @@
 // targets the audio thread glides to, pattern loads go into spare banks the
 // audio thread crossfades in, mode and flags are atomics read once per
 // block. `process` on the audio thread.
+// The setters assume ONE control thread: two threads in them at once would
+// load the same spare bank or race on a beam's choice, and nothing here
+// orders them. Debug builds check it: a setter entered while another thread
+// is inside one aborts.
 #pragma once
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "beamformer/runtime/beamformer_chain.h"
 #include "beamformer/runtime/patterns.h"
@@ -105,6 +110,19 @@ private:
         std::atomic<int> variant{-1};
     };
 
+    // Debug builds: marks the calling thread as the one inside a setter for
+    // the guard's lifetime, and aborts when another thread is inside one.
+    class ControlThreadGuard {
+    public:
+        explicit ControlThreadGuard(std::atomic<std::thread::id>& inside);
+        ~ControlThreadGuard();
+        ControlThreadGuard(const ControlThreadGuard&) = delete;
+        ControlThreadGuard& operator=(const ControlThreadGuard&) = delete;
+
+    private:
+        std::atomic<std::thread::id>* inside_ = nullptr;  // set when this guard took the mark
+    };
+
     int loadDecomposition();
     bool isBeam(int beam) const { return beam >= 0 && beam < beamCount_; }
     // The variant a newly chosen pattern starts with: the first of value 0,
@@ -117,4 +135,5 @@ private:
     int beamCount_ = 0;
     std::atomic<int> mbfMode_{CRosphere::kBothBands};
     std::atomic<bool> eqStatus_{true};
+    std::atomic<std::thread::id> controlThread_{};  // the thread inside a setter, if any
 };
