@@ -18,10 +18,16 @@ void* __libc_memalign(std::size_t alignment, std::size_t size);
 
 namespace {
 std::atomic<std::uint64_t> allocations{0};
-void countOne() { allocations.fetch_add(1, std::memory_order_relaxed); }
+// Plain thread-local storage of the executable: reaching it allocates nothing.
+thread_local std::uint64_t threadAllocations = 0;
+void countOne() {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    ++threadAllocations;
+}
 }  // namespace
 
 std::uint64_t allocationCount() { return allocations.load(std::memory_order_relaxed); }
+std::uint64_t threadAllocationCount() { return threadAllocations; }
 
 extern "C" {
 void* malloc(std::size_t size) {
