@@ -47,6 +47,7 @@ vxResult CRosphere::configure(const vxAudioInterface& in, const vxAudioInterface
     const vxAudioInterface mono = withChannels(out, 1);
     for (int b = 0; b < beams; ++b) {
         Beam& beam = beams_[b];
+        beam.hf.setHeldLookShortcut(speedPaths_);
         for (vxlbShadowFilter* bank : {&beam.lowPass, &beam.highPass, &beam.eq}) {
             if (const vxResult r = bank->configure(mono, mono)) return r;
             if (const vxResult r = bank->setMaxDelay(bank == &beam.eq ? eqMaxDelay_ : crossoverMaxDelay_)) return r;
@@ -203,6 +204,11 @@ bool CRosphere::beamEnabled(int beam) const {
     return isBeam(beam) && beams_[beam].enabled.load(std::memory_order_relaxed);
 }
 
+void CRosphere::setSpeedPathsForTests(bool on) {
+    speedPaths_ = on;
+    for (int b = 0; b < beamCount_; ++b) beams_[b].hf.setHeldLookShortcut(on);
+}
+
 bool CRosphere::beamIdle(int beam) const {
     return isBeam(beam) && beams_[beam].phase == Beam::Phase::kOff && beams_[beam].idleSamples >= drainSamples_;
 }
@@ -222,8 +228,8 @@ bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
         }
         // Once the crossover, equaliser and final delay hold nothing but
         // zeros, running them on zeros changes nothing: the beam idles.
-        if (beam.idleSamples >= drainSamples_) return false;
-        beam.idleSamples += frames;
+        if (speedPaths_ && beam.idleSamples >= drainSamples_) return false;
+        beam.idleSamples = std::min(beam.idleSamples + frames, drainSamples_);
         dspsZero_32f(low, frames);
         dspsZero_32f(high, frames);
         return true;
@@ -262,7 +268,7 @@ void CRosphere::combineBands(Beam& beam, float* out, int mode, bool eq, int fram
     float* low = beam.low.data();
     float* high = beam.high.data();
     float* temporary = temporary_.data();
-    if (mode == kBothBands) {
+    if (mode == kBothBands && speedPaths_) {
         beam.crossover.process(beam.lowPass, beam.highPass, low, high, out, temporary, frames);
     } else {
         beam.crossover.runApart(beam.lowPass, beam.highPass);
@@ -292,7 +298,7 @@ vxResult CRosphere::process(float** in, float** out, int frames) {
     // its order sums: worth it from as many beams as it takes to match them.
     int formed = 0;
     for (int b = 0; b < beamCount_; ++b) formed += beams_[b].enabled.load(std::memory_order_relaxed) ? 1 : 0;
-    spectra_.push(componentPointers_, frames, formed * CMbf::kOrders >= componentCount_);
+    spectra_.push(componentPointers_, frames, speedPaths_ && formed * CMbf::kOrders >= componentCount_);
     const int mode = mode_.load(std::memory_order_relaxed);
     if (mode == kComponents) {
         // There are 16 components; any further output is silent.

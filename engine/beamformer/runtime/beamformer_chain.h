@@ -127,6 +127,13 @@ public:
     // Samples from the capsules to a beam's output in modes 1 and 4.
     int latency() const;
 
+    // Tests: with the speed paths off the chain takes the general path
+    // everywhere (no shared component spectra, no held-look cell means, the
+    // crossover pair always run as two filters, drained beams still run on
+    // zeros) and gives the same beams within float rounding. Set while
+    // stopped; on by default.
+    void setSpeedPathsForTests(bool on);
+
 private:
     struct Beam {
         CMbf mbf;
@@ -175,6 +182,7 @@ private:
     float eqMaxDelay_ = 0.0f;
     float maximumLatency_ = 0.0f;
     int drainSamples_ = 1;  // an idle beam's stages hold only zeros after this
+    bool speedPaths_ = true;
     vxKernelArray<float> components_[kComponentCapacity];
     float* componentPointers_[kComponentCapacity] = {};
     vxKernelArray<float> temporary_;

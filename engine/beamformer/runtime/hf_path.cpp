@@ -84,7 +84,7 @@ void CRoHf::addGains(const CellSet& set, int i, float gain) {
 }
 
 bool CRoHf::heldInCell(int frames) const {
-    if (!haveCell_ || current_.cell < 0 || rampLeft_ > 0) return false;
+    if (!heldLookShortcut_ || !haveCell_ || current_.cell < 0 || rampLeft_ > 0) return false;
     // Differences gathered over the block rather than a loop that stops at
     // the first: the comparison then runs several samples per instruction.
     const int theta = theta_[0], phi = phi_[0];

@@ -58,6 +58,11 @@ public:
     int mode() const { return requestedMode_.load(std::memory_order_relaxed); }
     int rampLength() const { return ramp_.size(); }
 
+    // Tests: off, a block held on one direction of the current cell runs the
+    // general per-sample path instead of the cell's mean (the same output
+    // within float rounding). Set while stopped.
+    void setHeldLookShortcut(bool on) { heldLookShortcut_ = on; }
+
 private:
     struct CellSet {
         int cell = -1;
@@ -72,6 +77,7 @@ private:
     // block, no ramp running: the output is the cell's mean, formed without
     // per-sample gains.
     bool heldInCell(int frames) const;
+    bool heldLookShortcut_ = true;
     void cellMean(float* const* capsules, float* out, int frames) const;
     // Adds the triangle correction to the block's output y, the triangle
     // sets' share per sample in correctionGains_ (all 1 for onlyTriangle);
