@@ -1,7 +1,8 @@
 // The Perm-spectrum product of the FIR filters' fast-convolution path at
 // transform sizes 256 to 8192: the SSE body of this processor's level against
 // the generic n0 body (the function has no entry point: its callers call the
-// body of their own level, as here through the table slot).
+// body of their own level, as here through the table slot), and a plain -O3
+// loop of the same product.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -14,7 +15,26 @@
 
 namespace {
 
-void runMulPerm(benchmark::State& state, bool generic) {
+enum class Path { Level, Generic, PlainLoop };
+
+// The product a caller would write without the library: the real words, then
+// (re, im) pairs.
+__attribute__((noinline)) void plainMulPerm(const Dsp32f* t, Dsp32f* d, int len) {
+    d[0] *= t[0];
+    int i = 1;
+    if (len % 2 == 0) {
+        d[1] *= t[1];
+        i = 2;
+    }
+    for (; i + 1 < len; i += 2) {
+        const Dsp32f re = d[i] * t[i] - d[i + 1] * t[i + 1];
+        const Dsp32f im = d[i] * t[i + 1] + d[i + 1] * t[i];
+        d[i] = re;
+        d[i + 1] = im;
+    }
+}
+
+void runMulPerm(benchmark::State& state, Path path) {
     dspStaticInit();
     const int len = static_cast<int>(state.range(0));
     Dsp32f* taps = dspsMalloc_32f(len);
@@ -27,9 +47,12 @@ void runMulPerm(benchmark::State& state, bool generic) {
         taps[i] = i < 2 ? 1.0f : (i % 2 == 0 ? std::cos(i * 0.1f) : std::sin((i - 1) * 0.1f));
         block[i] = value(random);
     }
-    const dspsMulPerm_32f_I_fn body = dspsMulPerm_32f_I_table[generic ? 0 : dspCurrentVariant()];
+    const dspsMulPerm_32f_I_fn body = dspsMulPerm_32f_I_table[path == Path::Generic ? 0 : dspCurrentVariant()];
     for (auto _ : state) {
-        body(taps, block, len);
+        if (path == Path::PlainLoop)
+            plainMulPerm(taps, block, len);
+        else
+            body(taps, block, len);
         benchmark::DoNotOptimize(block);
         benchmark::ClobberMemory();
     }
@@ -40,5 +63,6 @@ void runMulPerm(benchmark::State& state, bool generic) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(runMulPerm, MulPerm_Dispatched, false)->RangeMultiplier(2)->Range(256, 8192);
-BENCHMARK_CAPTURE(runMulPerm, MulPerm_N0, true)->RangeMultiplier(2)->Range(256, 8192);
+BENCHMARK_CAPTURE(runMulPerm, MulPerm_Dispatched, Path::Level)->RangeMultiplier(2)->Range(256, 8192);
+BENCHMARK_CAPTURE(runMulPerm, MulPerm_N0, Path::Generic)->RangeMultiplier(2)->Range(256, 8192);
+BENCHMARK_CAPTURE(runMulPerm, MulPerm_PlainLoop, Path::PlainLoop)->RangeMultiplier(2)->Range(256, 8192);

@@ -3,7 +3,8 @@
 // alone, and the device host's input path (convert, then scale to full
 // scale 1.0 in place with dspsMulC_32f_I). Each job runs through the
 // dispatched entry points, through the generic n0 bodies and as a plain -O3
-// loop.
+// loop. Then the 16-bit conversion alone at the engine's short lengths, in
+// every variant against a plain loop built for x86-64-v2.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -91,6 +92,50 @@ void runInputPath(benchmark::State& state, const Format<Src>& format, Path path,
     dspsFree(dst);
 }
 
+
+// The plain 16-bit loop as built -O3 -march=x86-64-v2 (SSE4.1 sign-extending
+// moves available to the compiler).
+__attribute__((noinline, target("arch=x86-64-v2"))) DspStatus plainConvert16sV2(const Dsp16s* src, Dsp32f* dst,
+                                                                                 int len) {
+    for (int i = 0; i < len; ++i) dst[i] = static_cast<Dsp32f>(src[i]);
+    return dspStsNoErr;
+}
+
+bool variantSupported(int variant) {
+    switch (variant) {
+        case 2: return __builtin_cpu_supports("sse3");
+        case 3: return __builtin_cpu_supports("ssse3");
+        case 4: return __builtin_cpu_supports("sse4.1");
+        default: return true;
+    }
+}
+
+// variant -1: the plain loop; 0..4: that variant's body.
+void shortConvert16s(benchmark::State& state, int variant) {
+    if (variant >= 0 && !variantSupported(variant)) {
+        state.SkipWithError("variant not supported here");
+        return;
+    }
+    if (variant < 0 && !__builtin_cpu_supports("sse4.2")) {
+        state.SkipWithError("x86-64-v2 not supported here");
+        return;
+    }
+    const auto convert = variant < 0 ? plainConvert16sV2 : dspsConvert_16s32f_table[variant];
+    const int len = static_cast<int>(state.range(0));
+    Dsp16s* src = reinterpret_cast<Dsp16s*>(dspsMalloc_8u(2 * len));
+    Dsp32f* dst = dspsMalloc_32f(len);
+    std::mt19937 random(5);
+    for (int i = 0; i < len; ++i) src[i] = static_cast<Dsp16s>(random());
+    for (auto _ : state) {
+        convert(src, dst, len);
+        benchmark::DoNotOptimize(dst);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(len));
+    dspsFree(src);
+    dspsFree(dst);
+}
+
 }  // namespace
 
 #define CONVERT_BENCHMARKS(bits, format)                                                             \
@@ -104,3 +149,10 @@ void runInputPath(benchmark::State& state, const Format<Src>& format, Path path,
 CONVERT_BENCHMARKS(16s, k16s);
 CONVERT_BENCHMARKS(24s, k24s);
 CONVERT_BENCHMARKS(32s, k32s);
+
+#define SHORT_LENGTHS ->Arg(64)->Arg(256)->Arg(4096)
+BENCHMARK_CAPTURE(shortConvert16s, PlainLoopV2, -1) SHORT_LENGTHS;
+BENCHMARK_CAPTURE(shortConvert16s, n1, 1) SHORT_LENGTHS;
+BENCHMARK_CAPTURE(shortConvert16s, n2, 2) SHORT_LENGTHS;
+BENCHMARK_CAPTURE(shortConvert16s, n3, 3) SHORT_LENGTHS;
+BENCHMARK_CAPTURE(shortConvert16s, n4, 4) SHORT_LENGTHS;

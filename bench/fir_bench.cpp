@@ -2,7 +2,9 @@
 // 512 samples, each in its own state built in a caller's buffer and filtered
 // out of place, as the modal beamformer and the crossfading FIR banks run
 // them. Every variant this processor has, against a plain float FIR loop
-// compiled -O3.
+// compiled -O3. Then the direct form alone, variant by tap count from 8 to
+// 256 (past the length where the entry points switch to the FFT), so that a
+// variant slower than a lower one at any length shows.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "dsp.h"
+#include "filters/fir_state.h"
 #include "fir_bench_support.h"
 
 namespace {
@@ -82,6 +85,33 @@ void plainLoop(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kChannels * kBlock);
 }
 
+
+// The direct path of each level on its own states, whatever mode the entry
+// points would choose for the length.
+void directForm(benchmark::State& state, int variant) {
+    using DirectFilter = void (*)(DspsFIRState_32f*, const Dsp32f*, Dsp32f*, int);
+    static constexpr DirectFilter kDirect[5] = {dsp_n0::firDirectFilter32f, dsp_n1::firDirectFilter32f,
+                                                dsp_n2::firDirectFilter32f, dsp_n3::firDirectFilter32f,
+                                                dsp_n4::firDirectFilter32f};
+    const BenchVariant forced(state, variant);
+    if (!forced.ok()) return;
+    const int tapsLen = static_cast<int>(state.range(0));
+    const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 1);
+    std::vector<DspsFIRState_32f*> states;
+    for (int c = 0; c < kChannels; ++c) {
+        DspsFIRState_32f* s = nullptr;
+        dspsFIRInitAlloc_32f(&s, taps.data(), tapsLen, nullptr);
+        states.push_back(s);
+    }
+    Channels ch(0);
+    for (auto _ : state) {
+        for (int c = 0; c < kChannels; ++c) kDirect[variant](states[c], ch.in[c].data(), ch.out[c].data(), kBlock);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kChannels * kBlock);
+    for (DspsFIRState_32f* s : states) dspsFIRFree_32f(s);
+}
+
 }  // namespace
 
 #define FIR_TAPS ->Arg(31)->Arg(55)->Arg(63)
@@ -91,3 +121,11 @@ BENCHMARK_CAPTURE(libraryFir, n1, 1) FIR_TAPS;
 BENCHMARK_CAPTURE(libraryFir, n2, 2) FIR_TAPS;
 BENCHMARK_CAPTURE(libraryFir, n3, 3) FIR_TAPS;
 BENCHMARK_CAPTURE(libraryFir, n4, 4) FIR_TAPS;
+
+#define FIR_DIRECT_TAPS ->Arg(8)->Arg(16)->Arg(24)->Arg(31)->Arg(32)->Arg(41)->Arg(48)->Arg(64)->Arg(96)->Arg(128)->Arg(192)->Arg(256)
+BENCHMARK(plainLoop)->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Arg(41)->Arg(48)->Arg(64)->Arg(96)->Arg(128)->Arg(192)->Arg(256);
+BENCHMARK_CAPTURE(directForm, n0, 0) FIR_DIRECT_TAPS;
+BENCHMARK_CAPTURE(directForm, n1, 1) FIR_DIRECT_TAPS;
+BENCHMARK_CAPTURE(directForm, n2, 2) FIR_DIRECT_TAPS;
+BENCHMARK_CAPTURE(directForm, n3, 3) FIR_DIRECT_TAPS;
+BENCHMARK_CAPTURE(directForm, n4, 4) FIR_DIRECT_TAPS;

@@ -2,10 +2,9 @@
 // in the delay buffer, and the convolution kernels of the five variants.
 //
 // n0 sums every output in double from the oldest sample to the newest and
-// rounds once. The SSE variants sum in single precision: n1/n2 (and n3/n4
-// below 32 taps) in passes of four taps through the destination, reading
-// every tap four times (pTapsQuad); n3/n4 from 32 taps in groups of four
-// outputs over four shifted copies of the reversed taps.
+// rounds once. The SSE variants sum in single precision, all four by one
+// code: passes of four taps through the destination, reading every tap four
+// times (pTapsQuad).
 #include <immintrin.h>
 
 #include "filters/fir_state.h"

@@ -184,176 +184,23 @@ void convolveQuads(const Dsp32f* pTapsQuad, const Dsp32f* pWindow, Dsp32f* pDst,
     }
 }
 
-#if DSP_LEVEL >= 3
-
-// ---- Shifted copies (pTapsRev of n3/n4 states): groups of four outputs -------
-//
-// Copy j holds j zeros, the reversed taps and zeros up to copyFloats, so the
-// products of copy j with the window from an aligned position w are those of
-// output w + j, four lanes at a time. The zero padding would still multiply
-// real window samples, and an infinity or NaN there would reach an output it
-// is no part of: the padded lanes of the first and the last two vectors are
-// masked off instead.
-
-constexpr int kSegmentVectors = 17;
-
-// Lanes of vector v of copy j that hold a tap: j <= 4v + lane < j + tapsLen.
-inline __m128 tapLanesMask(int copy, int vector, int tapsLen) {
-    const __m128i lane = _mm_add_epi32(_mm_set1_epi32(4 * vector), _mm_setr_epi32(0, 1, 2, 3));
-    const __m128i fromStart = _mm_cmpgt_epi32(lane, _mm_set1_epi32(copy - 1));
-    const __m128i beforeEnd = _mm_cmplt_epi32(lane, _mm_set1_epi32(copy + tapsLen));
-    return _mm_castsi128_ps(_mm_and_si128(fromStart, beforeEnd));
-}
-
-struct ShiftedCopies {
-    const Dsp32f* taps;  // copy 0; copy j at taps + j * copyFloats
-    int copyFloats;
-    int vectors;          // copyFloats / 4
-    __m128 edgeMask[3][4];  // vector 0, vectors - 2, vectors - 1; per copy
-};
-
-// Scalar loop over copy 0: s = s + tapsRev[k] * window[k], k ascending.
-inline float sequentialOutput(const Dsp32f* pTapsRev, const Dsp32f* pWindow, int tapsLen) {
-    float s = 0.0f;
-    for (int k = 0; k < tapsLen; ++k) s = s + pTapsRev[k] * dspLoad<float>(pWindow + k);
-    return s;
-}
-
-template <bool kAlignedWindow>
-inline __m128 windowVector(const Dsp32f* p) {
-    if constexpr (kAlignedWindow) return _mm_load_ps(p);
-    return _mm_loadu_ps(p);
-}
-
-// Masks of the padded lanes of vector v, or null where every lane holds a tap.
-inline const __m128* edgeMasksOf(const ShiftedCopies& c, int v) {
-    if (v == 0) return c.edgeMask[0];
-    if (v >= c.vectors - 2) return c.edgeMask[v - (c.vectors - 2) + 1];
-    return nullptr;
-}
-
-// Adds the products of vector v of the copies to the accumulators of kGroups
-// consecutive groups (the first product of a segment is assigned instead).
-// The groups share each tap load; group g's window starts 4g floats on.
-template <bool kAlignedWindow, int kGroups, bool kFirst>
-inline void addVector(const ShiftedCopies& c, const Dsp32f* pWindow, int v, const __m128* masks,
-                      __m128 (&acc)[kGroups][4]) {
-    __m128 taps[4];
-    for (int j = 0; j < 4; ++j) taps[j] = _mm_load_ps(c.taps + j * c.copyFloats + 4 * v);
-    for (int g = 0; g < kGroups; ++g) {
-        const __m128 w = windowVector<kAlignedWindow>(pWindow + 4 * (g + v));
-        for (int j = 0; j < 4; ++j) {
-            __m128 p = mul(taps[j], w);
-            if (masks != nullptr) p = _mm_and_ps(p, masks[j]);
-            acc[g][j] = kFirst ? p : add(acc[g][j], p);
-        }
-    }
-}
-
-// The lane-sum accumulators of kGroups groups over vectors [begin, end), in
-// increasing v.
-template <bool kAlignedWindow, int kGroups>
-inline void groupAccumulators(const ShiftedCopies& c, const Dsp32f* pWindow, int begin, int end,
-                              __m128 (&acc)[kGroups][4]) {
-    addVector<kAlignedWindow, kGroups, true>(c, pWindow, begin, edgeMasksOf(c, begin), acc);
-    const int plainEnd = end < c.vectors - 2 ? end : c.vectors - 2;
-    int v = begin + 1;
-    for (; v < plainEnd; ++v) addVector<kAlignedWindow, kGroups, false>(c, pWindow, v, nullptr, acc);
-    for (; v < end; ++v) addVector<kAlignedWindow, kGroups, false>(c, pWindow, v, edgeMasksOf(c, v), acc);
-}
-
-// Output j of the group is (lane 0 + lane 2) + (lane 1 + lane 3) of acc[j];
-// the four outputs come back as one vector.
-inline __m128 reduceGroup(__m128 (&acc)[4]) {
-    _MM_TRANSPOSE4_PS(acc[0], acc[1], acc[2], acc[3]);
-    return add(add(acc[0], acc[2]), add(acc[1], acc[3]));
-}
-
-// Stores the group's outputs (first segment) or adds them to the stored ones.
-inline void storeGroup(Dsp32f* pDst, __m128 (&acc)[4], bool firstSegment) {
-    const __m128 sums = reduceGroup(acc);
-    _mm_storeu_ps(pDst, firstSegment ? sums : add(_mm_loadu_ps(pDst), sums));
-}
-
-// Two groups at a time share the tap loads and keep eight independent sums
-// in flight.
-template <bool kAlignedWindow>
-void shiftedGroups(const ShiftedCopies& c, const Dsp32f* pWindow, Dsp32f* pDst, int groupOutputs) {
-    for (int begin = 0; begin < c.vectors; begin += kSegmentVectors) {
-        const int end = begin + kSegmentVectors < c.vectors ? begin + kSegmentVectors : c.vectors;
-        int g = 0;
-        for (; groupOutputs - g >= 8; g += 8) {
-            __m128 acc[2][4];
-            groupAccumulators<kAlignedWindow, 2>(c, pWindow + g, begin, end, acc);
-            storeGroup(pDst + g, acc[0], begin == 0);
-            storeGroup(pDst + g + 4, acc[1], begin == 0);
-        }
-        if (g < groupOutputs) {
-            __m128 acc[1][4];
-            groupAccumulators<kAlignedWindow, 1>(c, pWindow + g, begin, end, acc);
-            storeGroup(pDst + g, acc[0], begin == 0);
-        }
-    }
-}
-
-void convolveShifted(const Dsp32f* pTapsCopies, const Dsp32f* pWindow, Dsp32f* pDst, int count, int tapsLen) {
-    // Single outputs until the window is 16-byte aligned (a window off a
-    // float boundary never gets there and is read unaligned instead).
-    const bool windowAlignable = onBoundary(pWindow, 4);
-    for (; windowAlignable && count > 0 && !onBoundary(pWindow, 16); ++pWindow, ++pDst, --count)
-        dspStore(pDst, sequentialOutput(pTapsCopies, pWindow, tapsLen));
-    if (count < 8) {
-        for (int i = 0; i < count; ++i) dspStore(pDst + i, sequentialOutput(pTapsCopies, pWindow + i, tapsLen));
-        return;
-    }
-    // The last 4 to 7 outputs keep every group load inside the window.
-    const int tail = count % 4 + 4;
-    const int groupOutputs = count - tail;
-
-    ShiftedCopies c;
-    c.taps = pTapsCopies;
-    c.copyFloats = static_cast<int>(firShiftedCopyFloats(tapsLen));
-    c.vectors = c.copyFloats / 4;
-    for (int j = 0; j < 4; ++j) {
-        c.edgeMask[0][j] = tapLanesMask(j, 0, tapsLen);
-        c.edgeMask[1][j] = tapLanesMask(j, c.vectors - 2, tapsLen);
-        c.edgeMask[2][j] = tapLanesMask(j, c.vectors - 1, tapsLen);
-    }
-    if (windowAlignable)
-        shiftedGroups<true>(c, pWindow, pDst, groupOutputs);
-    else
-        shiftedGroups<false>(c, pWindow, pDst, groupOutputs);
-    for (int i = groupOutputs; i < count; ++i)
-        dspStore(pDst + i, sequentialOutput(pTapsCopies, pWindow + i, tapsLen));
-}
-
-#endif
-
-void firDirectConvolve32f(const Dsp32f* pTaps, const Dsp32f* pWindow, Dsp32f* pDst, int count, int tapsLen,
-                          [[maybe_unused]] int layoutFlag) {
-#if DSP_LEVEL >= 3
-    if (layoutFlag != 0) {
-        convolveShifted(pTaps, pWindow, pDst, count, tapsLen);
-        return;
-    }
-#endif
-    convolveQuads(pTaps, pWindow, pDst, count, tapsLen);
+void firDirectConvolve32f(const Dsp32f* pTapsQuad, const Dsp32f* pWindow, Dsp32f* pDst, int count, int tapsLen) {
+    convolveQuads(pTapsQuad, pWindow, pDst, count, tapsLen);
 }
 
 #endif
 
 // ---- The direct path ---------------------------------------------------------
 
-// The variant's convolution over count outputs of the window.
+// The variant's convolution over count outputs of the window. Every SSE
+// variant runs the tap-quad passes at every length: the groups of four
+// outputs over the shifted copies that n3/n4 states also carry lost to them
+// from 32 taps on.
 inline void convolve(const DspsFIRState_32f* s, const Dsp32f* pWindow, Dsp32f* pDst, int count) {
 #if DSP_LEVEL == 0
     convolveInDouble(s->pTapsRev, pWindow, pDst, count, s->tapsLen);
 #else
-    constexpr int kShiftedCopiesFromTaps = 32;
-    if (kLevel >= 3 && s->tapsLen >= kShiftedCopiesFromTaps)
-        firDirectConvolve32f(s->pTapsRev, pWindow, pDst, count, s->tapsLen, 1);
-    else
-        firDirectConvolve32f(s->pTapsQuad, pWindow, pDst, count, s->tapsLen, 0);
+    firDirectConvolve32f(s->pTapsQuad, pWindow, pDst, count, s->tapsLen);
 #endif
 }
 

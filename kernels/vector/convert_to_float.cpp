@@ -2,6 +2,7 @@
 // are written once in convert_to_float.inl and compiled once per level.
 #include <emmintrin.h>
 #include <pmmintrin.h>
+#include <smmintrin.h>
 
 #include <array>
 #include <cstddef>

@@ -55,7 +55,12 @@ inline void widen(Samples8u, __m128i raw, __m128 out[4]) {
 
 inline void widen(Samples16s, __m128i raw, __m128 out[2]) {
     __m128i low, high;
-    if constexpr (kLevel >= 3) {
+    if constexpr (kLevel >= 4) {
+        // Sign-extending moves: one instruction per four samples, no
+        // compare or unpack.
+        low = _mm_cvtepi16_epi32(raw);
+        high = _mm_cvtepi16_epi32(_mm_unpackhi_epi64(raw, raw));
+    } else if constexpr (kLevel >= 3) {
         const __m128i sign = _mm_cmpgt_epi16(_mm_setzero_si128(), raw);
         low = _mm_unpacklo_epi16(raw, sign);
         high = _mm_unpackhi_epi16(raw, sign);
@@ -116,10 +121,11 @@ void store4(unsigned char* p, __m128 v) {
 template <class Format>
 constexpr int kSamplesPerRegister = 16 / Format::kBytes;
 
-// Registers of source per main-loop pass: 8 samples of 32 bits from SSE3 up,
-// otherwise one register (16, 8 or 4 samples).
+// Registers of source per main-loop pass: 8 samples of 32 bits from SSE3 up
+// and 16 of 16 bits in SSE4.1 (two loads in flight per pass halve the loop's
+// overhead on short vectors), otherwise one register (16, 8 or 4 samples).
 template <class Format>
-constexpr int kRegistersPerPass = (Format::kBytes == 4 && kLevel >= 2) ? 2 : 1;
+constexpr int kRegistersPerPass = (Format::kBytes == 4 && kLevel >= 2) || (Format::kBytes == 2 && kLevel >= 4) ? 2 : 1;
 
 template <class Format, SourceLoad kLoad, bool kAlignedDst>
 void convertPasses(const unsigned char*& src, unsigned char*& dst, int& len) {

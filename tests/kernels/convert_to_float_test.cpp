@@ -2,6 +2,7 @@
 // the rounding mode, and every variant against a scalar model at every
 // length, source offset and destination offset.
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -194,6 +195,23 @@ TEST_P(ConvertToFloatVariantTest, MatchesTheScalarModelAtEveryLengthAndOffset) {
                 ASSERT_TRUE(dst.guardsIntact())
                     << "len " << len << " src offset " << srcOffset << " dst offset " << dstOffset;
             }
+        }
+    }
+}
+
+// Every 16-bit value, through each variant's widening (SSE4.1 sign-extends
+// by moves, SSSE3 by compare and unpack, SSE2 by shift): the same floats as
+// the scalar conversion, aligned and not.
+TEST(ConvertToFloatTest, EverySixteenBitValueInEveryVariant) {
+    std::vector<Dsp16s> all(65536 + 1);
+    for (int v = 0; v < 65536; ++v) all[std::size_t(v) + 1] = static_cast<Dsp16s>(v - 32768);
+    for (int variant : supportedVariants()) {
+        for (std::size_t first : {std::size_t{0}, std::size_t{1}}) {
+            std::vector<Dsp32f> out(65536, NAN);
+            ASSERT_EQ(dspsConvert_16s32f_table[variant](all.data() + first, out.data(), 65536), dspStsNoErr);
+            for (std::size_t i = 0; i < out.size(); ++i)
+                ASSERT_EQ(bitsOf(out[i]), bitsOf(static_cast<float>(all[first + i])))
+                    << "n" << variant << ", source offset " << first << ", sample " << i;
         }
     }
 }

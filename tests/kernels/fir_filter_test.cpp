@@ -54,8 +54,7 @@ std::vector<float> filterInCalls(DspsFIRState_32f* s, const std::vector<float>& 
 
 class FirFilterTest : public testing::TestWithParam<int> {};
 
-// Every tap count up to 70 (both convolution layouts of n3/n4 and the
-// boundary between them), counts around the pass blocks (4, 8, 16) and the
+// Every tap count up to 70 (the direct lengths and the FFT boundary), counts around the pass blocks (4, 8, 16) and the
 // staging length, and source and destination at every float and some byte
 // offsets (destination classes A and B, all five source cases).
 TEST_P(FirFilterTest, MatchesTheDirectConvolutionForEveryTapCountCountAndAlignment) {
@@ -265,5 +264,45 @@ TEST_P(FirFilterTest, ChecksComeInOrderAndWriteNothing) {
 }
 
 INSTANTIATE_FOR_EACH_VARIANT(FirFilterTest);
+
+// The SSE variants share one convolution, so n2, n3 and n4 give n1's outputs
+// bit for bit at every direct length, over runs through the delay buffer and
+// longer ones, at float and byte offsets (a state of n3/n4 also carries the
+// shifted tap copies, which must not change the result).
+TEST(FirFilterVariantsTest, SseVariantsAgreeBitForBitWithSse2) {
+    const std::vector<int> variants = supportedVariants();
+    const struct {
+        std::size_t src, dst;
+    } offsets[] = {{0, 0}, {4, 8}, {2, 0}, {0, 3}, {7, 13}};
+    for (int tapsLen : {5, 8, 17, 31, 32, 33, 37, 41, 47, 55, 63}) {
+        const std::vector<float> taps = randomSignal(static_cast<std::size_t>(tapsLen), 400u + tapsLen);
+        const std::vector<float> history = randomSignal(static_cast<std::size_t>(tapsLen), 500u + tapsLen);
+        for (int n : {7, firDlyFillLen(tapsLen), 256}) {
+            const std::vector<float> input = randomSignal(static_cast<std::size_t>(n), 600u + n);
+            for (const auto& o : offsets) {
+                std::vector<float> sse2;
+                for (int variant : variants) {
+                    if (variant == 0) continue;
+                    ScopedVariant forced(variant);
+                    PlacedFloats src(input, o.src);
+                    PlacedFloats dst(std::vector<float>(static_cast<std::size_t>(n), NAN), o.dst);
+                    FirStatePtr s = makeFirState(taps, history.data());
+                    ASSERT_TRUE(s);
+                    ASSERT_EQ(dspsFIR_32f(src.data(), dst.data(), n, s.get()), dspStsNoErr);
+                    if (variant == 1) {
+                        sse2 = dst.values();
+                        continue;
+                    }
+                    const std::vector<float> got = dst.values();
+                    for (int i = 0; i < n; ++i)
+                        ASSERT_EQ(bitsOf(got[i]), bitsOf(sse2[i]))
+                            << "n" << variant << ", " << tapsLen << " taps, " << n << " samples, offsets " << o.src
+                            << "/" << o.dst << ", output " << i;
+                }
+            }
+        }
+    }
+}
+
 
 }  // namespace

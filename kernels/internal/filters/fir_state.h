@@ -9,8 +9,7 @@
 // Variant classes of the filtering: n0 sums each output in double and rounds
 // once (the exactly rounded convolution but for the double sum's own
 // rounding). n1..n4 sum in single precision, each output within tapsLen * 2^-23 * sum |h x| of
-// the exact one; n1 and n2 agree bit for bit, as do n3 and n4, and n3/n4
-// differ from n1/n2 from 32 taps on (other summation order).
+// the exact one, and agree bit for bit (one convolution code at every level).
 // Multirate filtering: n0 sums each output in double over its own taps and
 // rounds once, whatever the split into calls; n1..n4 run one code and agree
 // bit for bit (whole periods in single precision, the outputs after them in
@@ -258,12 +257,9 @@ DSP_DECLARE_IN_LEVELS(void firDirectFilter32f(DspsFIRState_32f* pState, const Ds
 // Convolution of the SSE variants: out[i] = sum over k of
 // h[k] * window[i + tapsLen - 1 - k] in single precision, the window holding
 // count + tapsLen - 1 floats (count, tapsLen >= 1; pDst overlaps neither the
-// window nor the taps). layoutFlag 0: pTaps is pTapsQuad and the passes of
-// four taps run oldest first; non-zero (n3/n4 only, tapsLen >= 32): pTaps
-// is the shifted-copies pTapsRev and groups of four outputs sum lanes in
-// segments of at most 17 vectors. n1/n2 ignore the flag.
-DSP_DECLARE_IN_SSE_LEVELS(void firDirectConvolve32f(const Dsp32f* pTaps, const Dsp32f* pWindow, Dsp32f* pDst,
-                                                    int count, int tapsLen, int layoutFlag);)
+// window nor the taps), in passes of four taps from pTapsQuad, oldest first.
+DSP_DECLARE_IN_SSE_LEVELS(void firDirectConvolve32f(const Dsp32f* pTapsQuad, const Dsp32f* pWindow, Dsp32f* pDst,
+                                                    int count, int tapsLen);)
 
 // Overlap-save run of len >= 1 samples of a state in FFT mode (source and
 // destination distinct, neither overlapping the state); the status of a
