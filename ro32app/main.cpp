@@ -44,11 +44,12 @@ COnOffButton* toolSwitch(const QString& caption, int onScheme, int offScheme, co
     return button;
 }
 
-CVolumeUnit* strip(int flags, int minDb, int maxDb, int tickInterval, float dB)
+// Set up in the order the window's owners use.
+CVolumeUnit* strip(int flags, int minDb, int maxDb, int pageStep, int tickInterval, float dB)
 {
     auto* unit = new CVolumeUnit(flags);
     unit->setGainTableEnabled(true);
-    unit->setRange(minDb, maxDb, 0.1f, 1, 10);
+    unit->setRange(minDb, maxDb, 0.1f, 1, pageStep);
     unit->setTicksVisible(2);
     unit->setTickInterval(tickInterval);
     unit->setUnit(QString());
@@ -87,12 +88,12 @@ QWidget* buildControls()
     highPass->setItems(CHpSelection::labelsFor({0, 80, 160, 320}), 1);
 
     auto* strips = new QHBoxLayout;
-    strips->addWidget(strip(0, -40, 40, 10, -12.0f));
-    strips->addWidget(strip(CVolumeUnit::kMute, -15, 15, 5, 3.5f));
-    auto* beam = strip(CVolumeUnit::kLabel, -20, 20, 5, -3.0f);
+    strips->addWidget(strip(0, -40, 40, 50, 10, -12.0f));
+    strips->addWidget(strip(CVolumeUnit::kMute, -15, 15, 10, 5, 3.5f));
+    auto* beam = strip(CVolumeUnit::kLabel, -20, 20, 10, 5, -3.0f);
     beam->setLabel(QStringLiteral("Beam 1"));
     strips->addWidget(beam);
-    auto* all = strip(CVolumeUnit::kMute | CVolumeUnit::kSolo | CVolumeUnit::kLink, -20, 20, 5, 6.0f);
+    auto* all = strip(CVolumeUnit::kMute | CVolumeUnit::kSolo | CVolumeUnit::kLink, -20, 20, 10, 5, 6.0f);
     all->setMute(true);
     all->setLink(true);
     strips->addWidget(all);

@@ -98,21 +98,20 @@ CVolumeUnit::CVolumeUnit(int flags, QWidget* parent)
     }
     layout->addWidget(valueEdit_, 0, Qt::AlignHCenter);
     layout->addWidget(slider_, 0, Qt::AlignHCenter);
-    if (flags_ & (kMute | kSolo | kLink)) {
-        auto* buttons = new QVBoxLayout;
-        layout->addLayout(buttons);
-        for (auto [button, flag] : {std::pair{muteButton_, kMute}, {soloButton_, kSolo}, {linkButton_, kLink}}) {
-            if (flags_ & flag) {
-                buttons->addWidget(button, 0, Qt::AlignHCenter);
-                extraHeight += minimumHeightOf(button) + buttons->spacing();
-            }
-        }
-    }
-    // Created whatever the flags, so the setters always have a button;
-    // one that is not placed must not show up in the corner.
+    // All three switches exist whatever the flags, so the setters always
+    // have a button; one that is not placed must not show up in the corner.
+    QVBoxLayout* buttons = nullptr;
     for (auto [button, flag] : {std::pair{muteButton_, kMute}, {soloButton_, kSolo}, {linkButton_, kLink}}) {
-        if (!(flags_ & flag))
+        if (!(flags_ & flag)) {
             button->hide();
+            continue;
+        }
+        if (!buttons) {
+            buttons = new QVBoxLayout;
+            layout->addLayout(buttons);
+        }
+        buttons->addWidget(button, 0, Qt::AlignHCenter);
+        extraHeight += minimumHeightOf(button) + buttons->spacing();
     }
     minHeight_ += extraHeight;
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
