@@ -22,6 +22,8 @@ ORVELAN_PACKAGES=(
   sox
   libfftw3-dev
   libkissfft-dev
+  qt6-base-dev
+  fonts-dejavu-core
 )
 
 orvelan_install_deps() {
