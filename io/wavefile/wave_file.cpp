@@ -15,9 +15,7 @@ namespace orvelan::io {
 
 namespace {
 
-// The size fields written before the sizes are known, and the RF64 marker
-// in a size field whose value lives in the ds64 chunk.
-constexpr char kSizePlaceholder[] = "    ";
+// The RF64 marker in a size field whose value lives in the ds64 chunk.
 constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFFu;
 constexpr std::uint64_t kRiffHeaderLength = 12;
 constexpr std::uint64_t kChunkHeaderLength = 8;
@@ -47,6 +45,8 @@ void CWaveFile::reset()
     ds64_.reset();
     dataStart_ = 0;
     dataSize_ = 0;
+    committedEnd_ = 0;
+    writeFailed_ = false;
 }
 
 std::uint64_t CWaveFile::headerLength() const
@@ -131,29 +131,70 @@ int CWaveFile::close()
 
 // ---- Writing ------------------------------------------------------------
 
-int CWaveFile::writeHeader()
+std::vector<std::uint8_t> CWaveFile::headerBytes(std::uint64_t fileEnd, std::uint64_t dataSize)
 {
+    const std::uint64_t riffSize = fileEnd - 8;
+    const bool rf64 = ds64_.rf64Mode() == CDs64Chunk::kDs64FromStart ||
+                      (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder && riffSize >= rf64Threshold_);
     ByteWriter header;
-    header.text("RIFF");
-    header.text(kSizePlaceholder);
+    header.text(rf64 ? "RF64" : "RIFF");
+    header.u32(rf64 ? kSizeInDs64 : static_cast<std::uint32_t>(riffSize));
     header.text("WAVE");
-    if (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder) {
+    if (rf64) {
+        ds64_.riffSize = riffSize;
+        ds64_.dataSize = dataSize;
+        ds64_.sampleCount = fmt_.blockAlign() == 0 ? 0 : dataSize / fmt_.blockAlign();
+        ds64_.appendChunk(header);
+    } else if (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder) {
         header.text("junk");
         header.u32(CDs64Chunk::kSize);
         header.zeros(CDs64Chunk::kSize);
-    } else if (ds64_.rf64Mode() == CDs64Chunk::kDs64FromStart) {
-        ds64_.appendChunk(header);
     }
     fmt_.appendChunk(header);
     header.text("data");
-    header.text(kSizePlaceholder);
-    return file_->write(header.data().data(), header.data().size()) ? kWaveOk : kWaveIoError;
+    header.u32(rf64 ? kSizeInDs64 : static_cast<std::uint32_t>(dataSize));
+    return header.data();
+}
+
+bool CWaveFile::writeSizes(std::uint64_t fileEnd, std::uint64_t dataSize)
+{
+    // The header lies in the file's first page and goes down in one write,
+    // so a reader (or a take cut off) never sees half of it new.
+    const std::vector<std::uint8_t> header = headerBytes(fileEnd, dataSize);
+    return file_->writeAt(0, header.data(), header.size());
+}
+
+int CWaveFile::writeHeader()
+{
+    const std::uint64_t length = headerLength();
+    if (!writeSizes(length, 0)) return kWaveIoError;
+    file_->seek(length);
+    dataStart_ = length;
+    committedEnd_ = length;
+    writeFailed_ = false;
+    return kWaveOk;
 }
 
 int CWaveFile::writeData(const std::uint8_t* buffer, std::int64_t length)
 {
-    if (!isWriting() || length < 0) return kWaveIoError;
-    return file_->write(buffer, static_cast<std::uint64_t>(length)) ? kWaveOk : kWaveIoError;
+    if (!isWriting() || length < 0 || writeFailed_) return kWaveIoError;
+    // The samples reach the disk before the header names them.
+    if (!file_->write(buffer, static_cast<std::uint64_t>(length)) || !file_->syncData()) return failWrite();
+    committedEnd_ = std::max(committedEnd_, file_->position());
+    dataSize_ = committedEnd_ - dataStart_;
+    if (!writeSizes(committedEnd_, committedEnd_ - dataStart_)) return failWrite();
+    return kWaveOk;
+}
+
+int CWaveFile::failWrite()
+{
+    // Audio written after a gap would no longer lie where it was recorded:
+    // the take ends with the last buffer that reached the disk whole.
+    writeFailed_ = true;
+    file_->truncate(committedEnd_);
+    file_->seek(committedEnd_);
+    writeSizes(committedEnd_, committedEnd_ - dataStart_);
+    return kWaveIoError;
 }
 
 int CWaveFile::finishRecording()
@@ -168,40 +209,24 @@ int CWaveFile::finishRecording()
     }
     std::uint64_t size = static_cast<std::uint64_t>(fileSize);
     const std::uint64_t dataSize = size - header;
+    bool ok = !writeFailed_;
     if (dataSize == 0) {
         // An empty take leaves no file behind.
-        const bool removed = file_->closeAndRemove();
+        ok = file_->closeAndRemove() && ok;
         file_.reset();
-        return removed ? kWaveOk : kWaveIoError;
+        return ok ? kWaveOk : kWaveIoError;
     }
-
-    bool ok = true;
     if (size % 2 != 0) {
+        // On a full disk the pad byte may not fit; the RIFF size then
+        // counts the bytes there are.
         const std::uint8_t pad = 0;
-        ok = file_->writeAt(size, &pad, 1);
-        size += 1;
+        if (file_->writeAt(size, &pad, 1))
+            size += 1;
+        else
+            ok = false;
     }
-    const std::uint64_t riffSize = size - 8;
-    std::uint8_t field[4];
-    const bool plainRiff = ds64_.rf64Mode() == CDs64Chunk::kPlainRiff ||
-                           (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder && riffSize < rf64Threshold_);
-    if (plainRiff) {
-        storeU32(field, static_cast<std::uint32_t>(riffSize));
-        ok = file_->writeAt(4, field, 4) && ok;
-        storeU32(field, static_cast<std::uint32_t>(dataSize));
-        ok = file_->writeAt(header - 4, field, 4) && ok;
-    } else {
-        ds64_.riffSize = riffSize;
-        ds64_.dataSize = dataSize;
-        ds64_.sampleCount = dataSize / fmt_.blockAlign();
-        storeU32(field, kSizeInDs64);
-        ok = file_->writeAt(4, field, 4) && ok;
-        ok = file_->writeAt(header - 4, field, 4) && ok;
-        ok = file_->writeAt(0, "RF64", 4) && ok;
-        ByteWriter ds64;
-        ds64_.appendChunk(ds64);
-        ok = file_->writeAt(kRiffHeaderLength, ds64.data().data(), ds64.data().size()) && ok;
-    }
+    ok = writeSizes(size, dataSize) && ok;
+    ok = file_->syncData() && ok;
     dataSize_ = dataSize;
     dataStart_ = header;
     ok = file_->close() && ok;

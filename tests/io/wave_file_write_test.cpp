@@ -1,6 +1,7 @@
-// Writing recordings: the header as laid down, the sizes patched at close,
-// the pad byte, the empty take, the switch to RF64 (through the lowered
-// threshold and on a sparse file above 4 GB) and every write failure.
+// Writing recordings: the header as laid down, the sizes on disk after
+// every write and at close, the pad byte, the empty take, the switch to
+// RF64 (through the lowered threshold and on a sparse file above 4 GB) and
+// every write failure.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -46,17 +47,43 @@ TEST(WaveFileWrite, HeaderBytesOfARecording)
     EXPECT_EQ(Bytes(b.begin() + 104, b.end()), samples);
 }
 
-TEST(WaveFileWrite, SizesArePlaceholdersUntilClose)
+TEST(WaveFileWrite, SizesOnDiskFollowEveryWrite)
 {
-    // A recording cut short keeps four spaces in both size fields.
+    // Never closed: after the open and after each write the header names
+    // exactly the samples written, in all three readers, and turns into
+    // RF64 once the RIFF size reaches the (lowered) threshold.
     ScratchDir dir;
     const std::string path = dir.path("open.wav");
+    const int channels = 3;  // an odd frame: odd data sizes, no pad byte yet
+    const std::uint64_t threshold = 104 + 3 * 300 - 8;
     CWaveFile file;
-    ASSERT_EQ(file.openForWriting(path, 2, 44100, 1, 2, 0), kWaveOk);
-    ASSERT_EQ(file.writeData(countingBytes(400).data(), 400), kWaveOk);
-    const Bytes b = readFile(path);
-    EXPECT_EQ(textAt(b, 4, 4), "    ");
-    EXPECT_EQ(textAt(b, 100, 4), "    ");
+    file.setRf64ThresholdForTesting(threshold);
+    ASSERT_EQ(file.openForWriting(path, channels, 44100, 1, 1, 0), kWaveOk);
+    std::uint64_t written = 0;
+    for (const std::uint64_t frames : {0, 1, 299, 300, 301, 1000}) {
+        SCOPED_TRACE(frames);
+        if (frames > written) {
+            const Bytes samples = countingBytes((frames - written) * channels);
+            ASSERT_EQ(file.writeData(samples.data(), static_cast<std::int64_t>(samples.size())), kWaveOk);
+            written = frames;
+        }
+        const Bytes b = readFile(path, 104);
+        const std::uint64_t dataSize = frames * channels, riffSize = 104 + dataSize - 8;
+        const bool rf64 = riffSize >= threshold;
+        EXPECT_EQ(textAt(b, 0, 4), rf64 ? "RF64" : "RIFF");
+        EXPECT_EQ(textAt(b, 12, 4), rf64 ? "ds64" : "junk");
+        EXPECT_EQ(u32At(b, 4), rf64 ? 0xFFFFFFFFu : riffSize);
+        EXPECT_EQ(u32At(b, 100), rf64 ? 0xFFFFFFFFu : dataSize);
+        if (rf64) {
+            EXPECT_EQ(u64At(b, 20), riffSize);
+            EXPECT_EQ(u64At(b, 28), dataSize);
+            EXPECT_EQ(u64At(b, 36), frames);
+        }
+        const ReadLengths n = readLengths(path);
+        EXPECT_EQ(n.ours, static_cast<std::int64_t>(frames));
+        EXPECT_EQ(n.sndfile, static_cast<std::int64_t>(frames));
+        EXPECT_EQ(n.sox, static_cast<std::int64_t>(frames));
+    }
 }
 
 TEST(WaveFileWrite, OddDataGetsAPadByteOutsideTheDataSize)
@@ -200,6 +227,45 @@ TEST(WaveFileWrite, SparseRecordingAbove4GBecomesRf64)
     EXPECT_EQ(tail, Bytes(tail.size(), 0));
 }
 
+TEST(WaveFileWrite, SparseTakeAbove4GReadsBackBeforeItIsClosed)
+{
+    // The writer jumps past 4 GB (a hole) and writes one buffer: the header
+    // on disk is RF64 at once, with the 64-bit sizes, for every reader.
+    ScratchDir dir;
+    const std::string path = dir.path("big-open.wav");
+    const int channels = 32;
+    const std::uint64_t blockAlign = channels * 3;
+    const std::uint64_t frames = 4'400'000'000ull / blockAlign;
+    const Bytes tail = countingBytes(blockAlign * 10);
+    CWaveFile writer;
+    ASSERT_EQ(writer.openForWriting(path, channels, 48000, 1, 3, 0), kWaveOk);
+    writer.seekToFrame(frames - 10);
+    ASSERT_EQ(writer.writeData(tail.data(), static_cast<std::int64_t>(tail.size())), kWaveOk);
+
+    const Bytes b = readFile(path, 104);
+    EXPECT_EQ(textAt(b, 0, 4), "RF64");
+    EXPECT_EQ(textAt(b, 12, 4), "ds64");
+    EXPECT_EQ(u64At(b, 28), frames * blockAlign);
+    // sox reads every byte of a file this large to learn its length (a
+    // minute or more even for a hole), so here the readers are ours and
+    // libsndfile; the lowered threshold lets sox read the same header form.
+    CWaveFile reader;
+    ASSERT_EQ(reader.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
+    EXPECT_EQ(reader.numFrames(), frames);
+    reader.seekToFrame(frames - 10);
+    Bytes got(tail.size());
+    EXPECT_EQ(reader.readData(got.data(), static_cast<std::int64_t>(got.size())), static_cast<std::int64_t>(got.size()));
+    EXPECT_EQ(got, tail);
+    SF_INFO info{};
+    SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
+    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+    EXPECT_EQ(static_cast<std::uint64_t>(info.frames), frames);
+    sf_close(sf);
+    EXPECT_EQ(writer.close(), kWaveOk);
+    EXPECT_EQ(reader.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
+    EXPECT_EQ(reader.numFrames(), frames);
+}
+
 TEST(WaveFileWrite, RefusedOpensLeaveNoFile)
 {
     ScratchDir dir;
@@ -259,7 +325,7 @@ private:
     void (*previous_)(int) = nullptr;
 };
 
-TEST(WaveFileWrite, WriteFailuresAreReported)
+TEST(WaveFileWrite, AFailedWriteEndsTheTakeAtTheLastWholeBuffer)
 {
     ScratchDir dir;
     {
@@ -273,22 +339,42 @@ TEST(WaveFileWrite, WriteFailuresAreReported)
         EXPECT_FALSE(fileExists(path));
     }
     {
-        // Samples beyond the limit are refused; the sizes are still patched
-        // for what reached the file.
+        // The second buffer only partly fits: its bytes are cut away, the
+        // header names the first, and nothing is written after the failure,
+        // not even once there is room again.
         const std::string path = dir.path("samples.wav");
         CWaveFile file;
-        const Bytes samples = countingBytes(600);
+        const Bytes first = countingBytes(600), second = countingBytes(600, 7);
         {
             FileSizeLimit limit(1000);
             ASSERT_EQ(file.openForWriting(path, 2, 48000, 1, 3, 0), kWaveOk);
-            EXPECT_EQ(file.writeData(samples.data(), 600), kWaveOk);
-            EXPECT_EQ(file.writeData(samples.data(), 600), kWaveIoError);
+            EXPECT_EQ(file.writeData(first.data(), 600), kWaveOk);
+            EXPECT_EQ(file.writeData(second.data(), 600), kWaveIoError);
+            EXPECT_TRUE(file.writeFailed());
         }
-        EXPECT_EQ(file.close(), kWaveOk);
+        EXPECT_EQ(file.writeData(second.data(), 6), kWaveIoError);
+        EXPECT_EQ(file.close(), kWaveIoError);
         const Bytes b = readFile(path);
-        ASSERT_EQ(b.size(), 1000u);
-        EXPECT_EQ(u32At(b, 100), 1000u - 104);
-        EXPECT_EQ(u32At(b, 4), 1000u - 8);
+        ASSERT_EQ(b.size(), 104u + 600);
+        EXPECT_EQ(u32At(b, 100), 600u);
+        EXPECT_EQ(u32At(b, 4), 104u + 600 - 8);
+        EXPECT_EQ(Bytes(b.begin() + 104, b.end()), first);
+        const ReadLengths n = readLengths(path);
+        EXPECT_EQ(n.ours, 100);
+        EXPECT_EQ(n.sndfile, 100);
+        EXPECT_EQ(n.sox, 100);
+    }
+    {
+        // The very first buffer fails: nothing was recorded, no file stays.
+        const std::string path = dir.path("none.wav");
+        CWaveFile file;
+        {
+            FileSizeLimit limit(200);
+            ASSERT_EQ(file.openForWriting(path, 2, 48000, 1, 3, 0), kWaveOk);
+            EXPECT_EQ(file.writeData(countingBytes(600).data(), 600), kWaveIoError);
+        }
+        EXPECT_EQ(file.close(), kWaveIoError);
+        EXPECT_FALSE(fileExists(path));
     }
     {
         // Writing with no recording open.
