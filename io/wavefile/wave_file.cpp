@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "byte_order.h"
-#include "dsp.h"
 
 namespace orvelan::io {
 
@@ -19,18 +18,6 @@ namespace {
 constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFFu;
 constexpr std::uint64_t kRiffHeaderLength = 12;
 constexpr std::uint64_t kChunkHeaderLength = 8;
-
-void zeroBytes(std::uint8_t* p, std::uint64_t length)
-{
-    constexpr std::uint64_t kMaxRun = 1u << 30;  // the kernel counts in int
-    while (length > 0) {
-        const std::uint64_t run = std::min(length, kMaxRun);
-        dspsZero_8u(p, static_cast<int>(run));
-        p += run;
-        length -= run;
-    }
-}
-
 }  // namespace
 
 CWaveFile::CWaveFile() { reset(); }
@@ -258,6 +245,26 @@ ChunkKind chunkKind(const std::uint8_t* id)
     return ChunkKind::Other;
 }
 
+// A chunk id is four printable ASCII characters; anything else (a run of
+// zero bytes, sample data after a data chunk that overstated nothing) is
+// no chunk, and the walk ends there instead of stepping through it.
+bool isChunkId(const std::uint8_t* id)
+{
+    return std::all_of(id, id + 4, [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+// The most of a chunk's body the reader keeps, whatever size it claims.
+std::uint32_t keptBytes(ChunkKind kind)
+{
+    switch (kind) {
+    case ChunkKind::Format: return CFmtChunk::kExtensibleSize;
+    case ChunkKind::Ds64: return CDs64Chunk::kSize;
+    case ChunkKind::Levl: return CLevlChunk::kHeaderSize + CLevlChunk::kMaxPeakBytes;
+    case ChunkKind::Bext: return CBextChunk::kFixedSize + CBextChunk::kMaxCodingHistory;
+    default: return 0;
+    }
+}
+
 }  // namespace
 
 int CWaveFile::readChunks()
@@ -272,13 +279,16 @@ int CWaveFile::readChunks()
         return kWaveNotWave;
 
     const auto end = static_cast<std::uint64_t>(fileSize);
-    bool haveFormat = false, haveData = false;
+    bool haveFormat = false, haveData = false, haveDs64 = false;
     std::uint64_t position = kRiffHeaderLength;
     // A few bytes too short for a chunk header at the end are no chunk.
+    // Each step reads one chunk header and at most a bounded part of its
+    // body, so the walk costs the number of chunks, never their sizes.
     while (end - position >= kChunkHeaderLength) {
         std::uint8_t chunkHeader[kChunkHeaderLength];
         if (file_->readAt(position, chunkHeader, sizeof chunkHeader) != static_cast<std::int64_t>(sizeof chunkHeader))
             return kWaveIoError;
+        if (!isChunkId(chunkHeader)) break;
         const ChunkKind kind = chunkKind(chunkHeader);
         const std::uint32_t size = loadU32(chunkHeader + 4);
         position += kChunkHeaderLength;
@@ -287,21 +297,25 @@ int CWaveFile::readChunks()
         std::uint64_t advance = size;
         if (kind == ChunkKind::Data) {
             dataStart_ = position;
-            dataSize_ = size == kSizeInDs64 ? ds64_.dataSize : size;
-            // Sizes never patched (a recording cut short) or overstated:
-            // the samples run to the end of the file.
-            dataSize_ = std::min(dataSize_, bytesLeft);
+            // 0xFFFFFFFF: the size is in the ds64 chunk, or, without one, not
+            // known at all (a stream written to a pipe): the samples run to
+            // the end of the file, as they do when the size was never
+            // patched or is overstated.
+            const std::uint64_t declared = size != kSizeInDs64 ? size : haveDs64 ? ds64_.dataSize : bytesLeft;
+            dataSize_ = std::min(declared, bytesLeft);
             advance = dataSize_;
             haveData = true;
         } else if (kind != ChunkKind::Other) {
             if (size > bytesLeft) return kWaveTruncated;
-            std::vector<std::uint8_t> body(size);
-            const std::int64_t bodyRead = file_->readAt(position, body.data(), size);
+            const std::uint32_t kept = std::min(size, keptBytes(kind));
+            std::vector<std::uint8_t> body(kept);
+            const std::int64_t bodyRead = file_->readAt(position, body.data(), kept);
             if (bodyRead < 0) return kWaveIoError;
-            if (bodyRead < static_cast<std::int64_t>(size)) return kWaveTruncated;
-            const int result = parseChunk(kind, body.data(), size);
+            if (bodyRead < static_cast<std::int64_t>(kept)) return kWaveTruncated;
+            const int result = parseChunk(kind, body.data(), kept, size);
             if (result != kWaveOk) return result;
             haveFormat = haveFormat || kind == ChunkKind::Format;
+            haveDs64 = haveDs64 || kind == ChunkKind::Ds64;
         }
         // A chunk that runs to the end (a skipped one may even claim more,
         // or lack its pad byte) ends the walk.
@@ -313,13 +327,13 @@ int CWaveFile::readChunks()
     return kWaveOk;
 }
 
-int CWaveFile::parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t size)
+int CWaveFile::parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t kept, std::uint32_t size)
 {
     switch (kind) {
-    case ChunkKind::Format: return fmt_.parse(body, size);
-    case ChunkKind::Ds64: return ds64_.parse(body, size);
-    case ChunkKind::Levl: return levl_.parse(body, size);
-    case ChunkKind::Bext: return bext_.parse(body, size);
+    case ChunkKind::Format: return fmt_.parse(body, kept);
+    case ChunkKind::Ds64: return ds64_.parse(body, kept);
+    case ChunkKind::Levl: return levl_.parse(body, kept, size);
+    case ChunkKind::Bext: return bext_.parse(body, kept, size);
     default: return kWaveOk;
     }
 }
@@ -330,8 +344,11 @@ std::int64_t CWaveFile::readData(std::uint8_t* buffer, std::int64_t length)
 {
     if (length <= 0) return 0;
     const auto wanted = static_cast<std::uint64_t>(length);
+    // 8-bit samples are unsigned: their silence is 0x80, and a zero byte
+    // would play as full-scale negative.
+    const int silence = fmt_.bitsPerSample() == 8 ? 0x80 : 0;
     if (!file_ || isWriting()) {
-        zeroBytes(buffer, wanted);
+        std::memset(buffer, silence, wanted);
         return -1;
     }
     const std::uint64_t position = file_->position();
@@ -341,7 +358,7 @@ std::int64_t CWaveFile::readData(std::uint8_t* buffer, std::int64_t length)
     // A file that shrank under us plays on as silence, keeping the time.
     file_->seek(position + available);
     const std::uint64_t filled = got < 0 ? 0 : static_cast<std::uint64_t>(got);
-    zeroBytes(buffer + filled, wanted - filled);
+    std::memset(buffer + filled, silence, wanted - filled);
     return got;
 }
 

@@ -12,9 +12,11 @@
 // pads an odd data chunk, sets the final sizes and deletes an empty take.
 //
 // Reading walks the chunks of a RIFF or RF64 file (ids in any case, odd
-// chunks padded) and keeps the format, the ds64, bext and levl records and
-// where the samples lie. Every size the file announces is checked against
-// the bytes the file really holds before anything is read or allocated.
+// chunks padded) up to the first one that cannot be a chunk, and keeps the
+// format, the ds64, bext and levl records and where the samples lie. Every
+// size the file announces is checked against the bytes the file really
+// holds, and only the fixed fields of a record (and a bounded coding
+// history or peak envelope) are read into memory, whatever a chunk claims.
 //
 // One thread at a time: the owner opens, seeks and closes; while streaming,
 // the disk thread alone calls readData or writeData.
@@ -65,8 +67,10 @@ public:
     bool isWriting() const { return file_ && file_->mode() == BinaryFile::Mode::Write; }
 
     // Fills the whole buffer from the current position: sample bytes up to
-    // the end of the data chunk, zero bytes for the rest. Returns the sample
-    // bytes read, or -1 when the file system failed (the buffer is zeroed).
+    // the end of the data chunk, silence of the file's sample format for the
+    // rest (0x80 bytes for 8-bit samples, else zero bytes). Returns the
+    // sample bytes read, or -1 when the file system failed (the buffer is
+    // then silence).
     std::int64_t readData(std::uint8_t* buffer, std::int64_t length);
     // Writes the whole buffer at the current position, waits for it to reach
     // the disk and refreshes the header's sizes: 0 or kWaveIoError. After a
@@ -112,8 +116,9 @@ private:
     int failWrite();
     int finishRecording();
     int readChunks();
-    // Hands a chunk body to the record of its kind.
-    int parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t size);
+    // Hands the first `kept` bytes of a chunk body of `size` bytes to the
+    // record of its kind.
+    int parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t kept, std::uint32_t size);
 
     std::unique_ptr<BinaryFile> file_;
     CFmtChunk fmt_;

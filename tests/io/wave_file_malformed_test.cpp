@@ -5,6 +5,11 @@
 
 #include <random>
 
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "byte_order.h"
 #include "wave_fixtures.h"
 
@@ -120,6 +125,76 @@ TEST(WaveFileMalformed, TableOfBrokenFiles)
             EXPECT_LE(file.dataStart() + file.dataSize(), c.file.size());
             EXPECT_EQ(readAllData(file).size(), file.dataSize());
         }
+    }
+}
+
+// Known chunks that claim nearly 4 GB, with the file (a hole) really that
+// long: the reader keeps the fixed fields and skips the rest, in a child
+// whose peak memory shows that nothing of the claimed size was allocated.
+TEST(WaveFileMalformed, ChunksClaimingGigabytesCostNoMemory)
+{
+    ScratchDir dir;
+    constexpr std::uint32_t kClaim = 0xF0000000u;
+    const Bytes fmt = fmtBody(1, 2, 48000, 16);
+    const Bytes samples = countingBytes(40);
+    struct Case {
+        const char* id;
+        Bytes head;  // the start of the huge body; the rest is a hole
+    };
+    const Case cases[] = {
+        {"fmt ", fmt},
+        {"bext", bextBody("huge", "tests", 7, std::string(70000, 'h'))},
+        {"levl", levlBody(64, "2024:01:01:00:00:00:000", Bytes(6, 9))},
+        {"ds64", ds64Body(0, 40, 10)},
+    };
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        const std::string path = dir.path("huge.wav");
+        RiffBuilder head;
+        if (std::string(c.id) != "fmt ") head.chunk("fmt ", fmt);
+        head.raw([&] {
+            ByteWriter w;
+            w.text(c.id);
+            w.u32(kClaim);
+            w.bytes(c.head.data(), c.head.size());
+            return w.data();
+        }());
+        Bytes start = head.bytes();
+        const std::uint64_t tailAt = start.size() - c.head.size() + kClaim;
+        // The chunks after the huge one, then the RIFF size.
+        RiffBuilder tailChunks;
+        if (std::string(c.id) == "fmt ") tailChunks.chunk("LIST", Bytes(2));
+        tailChunks.chunk("data", samples);
+        const Bytes tailFile = tailChunks.bytes();
+        const Bytes tail(tailFile.begin() + 12, tailFile.end());
+        storeU32(start.data() + 4, static_cast<std::uint32_t>(tailAt + tail.size() - 8));
+        writeFile(path, start);
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(tailAt)), 0);
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::app);
+            out.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+        }
+
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            CWaveFile file;
+            if (file.open(path, CWaveFile::OpenMode::ReadOnly) != kWaveOk) _exit(2);
+            if (file.dataSize() != samples.size() || readAllData(file) != samples) _exit(3);
+            if (file.bext().codingHistory().size() > CBextChunk::kMaxCodingHistory) _exit(4);
+            if (!file.levl().peakData().empty()) _exit(5);
+            _exit(0);
+        }
+        int status = 0;
+        rusage usage{};
+        ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        // ru_maxrss is in kilobytes: the child may touch 64 MB beyond what
+        // the test itself holds.
+        EXPECT_LT(usage.ru_maxrss, self.ru_maxrss + 64 * 1024);
     }
 }
 
