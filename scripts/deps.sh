@@ -22,6 +22,8 @@ ORVELAN_PACKAGES=(
   sox
   libfftw3-dev
   libkissfft-dev
+  clang
+  libclang-rt-14-dev
 )
 
 orvelan_install_deps() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <cstdlib>
 
 #include <fstream>
 #include <sys/resource.h>
@@ -230,12 +231,13 @@ Bytes mutate(Bytes b, std::mt19937& rng)
     return b;
 }
 
-TEST(WaveFileMalformed, RandomMutationsKeepTheReaderConsistent)
+// Valid files of every form the reader meets: our recordings of each
+// sample format (one crossed into RF64), an RF64 file with ds64, bext,
+// levl and LIST, and float with fact. They seed the mutations below and
+// the fuzz target.
+std::vector<Bytes> validFiles(const ScratchDir& dir)
 {
-    ScratchDir dir;
-    const Bytes fmt = fmtBody(1, 3, 44100, 16);
-    const std::vector<Bytes> seeds = {
-        recording(dir, 90),
+    std::vector<Bytes> files = {
         RiffBuilder("RF64")
             .chunk("ds64", ds64Body(0, 36, 6))
             .chunk("fmt ", extensibleFmtBody(3, 44100, 16))
@@ -246,6 +248,44 @@ TEST(WaveFileMalformed, RandomMutationsKeepTheReaderConsistent)
             .bytes(),
         RiffBuilder().chunk("fmt ", fmtBody(3, 1, 48000, 32, true)).chunk("fact", Bytes(4)).chunk("data", countingBytes(28)).bytes(),
     };
+    const std::string path = dir.path("seed.wav");
+    struct Format {
+        int channels, tag, bytes;
+    };
+    for (const Format f : {Format{2, 1, 3}, Format{1, 1, 1}, Format{3, 1, 2}, Format{2, 1, 4}, Format{2, 3, 4}}) {
+        writeRecording(path, f.channels, 48000, f.tag, f.bytes, countingBytes(static_cast<std::size_t>(15 * f.channels * f.bytes)));
+        files.push_back(readFile(path));
+    }
+    CWaveFile writer;
+    writer.setRf64ThresholdForTesting(100);
+    writer.openForWriting(path, 2, 44100, 1, 2, 0);
+    writer.writeData(countingBytes(40).data(), 40);
+    writer.close();
+    files.push_back(readFile(path));
+    return files;
+}
+
+TEST(WaveFileMalformed, ValidFilesForTheMutationsAndTheFuzzer)
+{
+    // Each opens with all its data; with ORVELAN_FUZZ_SEEDS set to a
+    // directory they are written there to seed the fuzz target.
+    ScratchDir dir;
+    const std::vector<Bytes> files = validFiles(dir);
+    const char* seeds = std::getenv("ORVELAN_FUZZ_SEEDS");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        CWaveFile file;
+        ASSERT_EQ(openBytes(file, dir, files[i]), kWaveOk);
+        EXPECT_GT(file.dataSize(), 0u);
+        EXPECT_EQ(readAllData(file).size(), file.dataSize());
+        if (seeds && *seeds) writeFile(std::string(seeds) + "/seed-" + std::to_string(i) + ".wav", files[i]);
+    }
+}
+
+TEST(WaveFileMalformed, RandomMutationsKeepTheReaderConsistent)
+{
+    ScratchDir dir;
+    const std::vector<Bytes> seeds = validFiles(dir);
     std::mt19937 rng(20261210);
     int accepted = 0;
     for (int i = 0; i < 10000; ++i) {
