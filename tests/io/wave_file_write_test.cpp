@@ -178,92 +178,66 @@ TEST(WaveFileWrite, Rf64FromTheThresholdOn)
 
 TEST(WaveFileWrite, SparseRecordingAbove4GBecomesRf64)
 {
-    // 5 GB of samples, of which only the first few bytes were written: the
-    // rest is a hole made by truncate, so nothing large touches the disk.
+    // 5 GB of samples of which only the first and the last ten frames are
+    // written: the writer seeks over a hole, so nothing large touches the
+    // disk. From the write past 4 GB on the header on disk is RF64, before
+    // the close as after it. (sox reads every byte of a file this large to
+    // learn its length, a minute or more even for a hole, so the readers
+    // here are ours and libsndfile; the lowered threshold lets sox read the
+    // same header form elsewhere.)
     ScratchDir dir;
     const std::string path = dir.path("big.wav");
     const int channels = 32;
     const std::uint64_t blockAlign = channels * 3;
     const std::uint64_t frames = 5'000'000'000ull / blockAlign;
-    const Bytes head = countingBytes(blockAlign * 10);
+    const std::uint64_t dataSize = frames * blockAlign;
+    const Bytes head = countingBytes(blockAlign * 10), tail = countingBytes(blockAlign * 10, 77);
     CWaveFile writer;
     ASSERT_EQ(writer.openForWriting(path, channels, 48000, 1, 3, 0), kWaveOk);
     ASSERT_EQ(writer.writeData(head.data(), static_cast<std::int64_t>(head.size())), kWaveOk);
-    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(104 + frames * blockAlign)), 0);
-    ASSERT_EQ(writer.close(), kWaveOk);
-
-    const std::uint64_t dataSize = frames * blockAlign;
-    const Bytes b = readFile(path, 48);
-    EXPECT_EQ(textAt(b, 0, 4), "RF64");
-    EXPECT_EQ(u32At(b, 4), 0xFFFFFFFFu);
-    EXPECT_EQ(textAt(b, 12, 4), "ds64");
-    EXPECT_EQ(u64At(b, 20), 104 + dataSize - 8);
-    EXPECT_EQ(u64At(b, 28), dataSize);
-    EXPECT_EQ(u64At(b, 36), frames);
-
-    SF_INFO info{};
-    SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
-    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
-    EXPECT_EQ(info.channels, channels);
-    EXPECT_EQ(static_cast<std::uint64_t>(info.frames), frames);
-    std::vector<int> first(channels * 2);
-    ASSERT_EQ(sf_readf_int(sf, first.data(), 2), 2);
-    for (int i = 0; i < channels * 2; ++i) {
-        const int expected = static_cast<int>(static_cast<std::uint32_t>(head[3 * i] | head[3 * i + 1] << 8 | head[3 * i + 2] << 16) << 8);
-        ASSERT_EQ(first[i], expected) << i;
-    }
-    ASSERT_EQ(sf_seek(sf, static_cast<sf_count_t>(frames - 1), SEEK_SET), static_cast<sf_count_t>(frames - 1));
-    EXPECT_EQ(sf_readf_int(sf, first.data(), 2), 1);
-    sf_close(sf);
-
-    CWaveFile reader;
-    ASSERT_EQ(reader.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
-    EXPECT_EQ(reader.dataSize(), dataSize);
-    EXPECT_EQ(reader.numFrames(), frames);
-    reader.seekToFrame(frames - 1);
-    Bytes tail(blockAlign * 3, 0xEE);
-    EXPECT_EQ(reader.readData(tail.data(), static_cast<std::int64_t>(tail.size())), static_cast<std::int64_t>(blockAlign));
-    EXPECT_EQ(tail, Bytes(tail.size(), 0));
-}
-
-TEST(WaveFileWrite, SparseTakeAbove4GReadsBackBeforeItIsClosed)
-{
-    // The writer jumps past 4 GB (a hole) and writes one buffer: the header
-    // on disk is RF64 at once, with the 64-bit sizes, for every reader.
-    ScratchDir dir;
-    const std::string path = dir.path("big-open.wav");
-    const int channels = 32;
-    const std::uint64_t blockAlign = channels * 3;
-    const std::uint64_t frames = 4'400'000'000ull / blockAlign;
-    const Bytes tail = countingBytes(blockAlign * 10);
-    CWaveFile writer;
-    ASSERT_EQ(writer.openForWriting(path, channels, 48000, 1, 3, 0), kWaveOk);
     writer.seekToFrame(frames - 10);
     ASSERT_EQ(writer.writeData(tail.data(), static_cast<std::int64_t>(tail.size())), kWaveOk);
 
-    const Bytes b = readFile(path, 104);
-    EXPECT_EQ(textAt(b, 0, 4), "RF64");
-    EXPECT_EQ(textAt(b, 12, 4), "ds64");
-    EXPECT_EQ(u64At(b, 28), frames * blockAlign);
-    // sox reads every byte of a file this large to learn its length (a
-    // minute or more even for a hole), so here the readers are ours and
-    // libsndfile; the lowered threshold lets sox read the same header form.
-    CWaveFile reader;
-    ASSERT_EQ(reader.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
-    EXPECT_EQ(reader.numFrames(), frames);
-    reader.seekToFrame(frames - 10);
-    Bytes got(tail.size());
-    EXPECT_EQ(reader.readData(got.data(), static_cast<std::int64_t>(got.size())), static_cast<std::int64_t>(got.size()));
-    EXPECT_EQ(got, tail);
-    SF_INFO info{};
-    SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
-    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(static_cast<std::uint64_t>(info.frames), frames);
-    sf_close(sf);
-    EXPECT_EQ(writer.close(), kWaveOk);
-    EXPECT_EQ(reader.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
-    EXPECT_EQ(reader.numFrames(), frames);
+    for (const bool closed : {false, true}) {
+        SCOPED_TRACE(closed ? "closed" : "still recording");
+        if (closed) {
+            ASSERT_EQ(writer.close(), kWaveOk);
+        }
+        const Bytes b = readFile(path, 104);
+        EXPECT_EQ(textAt(b, 0, 4), "RF64");
+        EXPECT_EQ(u32At(b, 4), 0xFFFFFFFFu);
+        EXPECT_EQ(textAt(b, 12, 4), "ds64");
+        EXPECT_EQ(u64At(b, 20), 104 + dataSize - 8);
+        EXPECT_EQ(u64At(b, 28), dataSize);
+        EXPECT_EQ(u64At(b, 36), frames);
+        EXPECT_EQ(u32At(b, 100), 0xFFFFFFFFu);
+
+        SF_INFO info{};
+        SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
+        ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+        EXPECT_EQ(info.channels, channels);
+        EXPECT_EQ(static_cast<std::uint64_t>(info.frames), frames);
+        std::vector<int> first(channels * 2);
+        ASSERT_EQ(sf_readf_int(sf, first.data(), 2), 2);
+        for (int i = 0; i < channels * 2; ++i) {
+            const int expected = static_cast<int>(static_cast<std::uint32_t>(head[3 * i] | head[3 * i + 1] << 8 | head[3 * i + 2] << 16) << 8);
+            ASSERT_EQ(first[i], expected) << i;
+        }
+        ASSERT_EQ(sf_seek(sf, static_cast<sf_count_t>(frames - 1), SEEK_SET), static_cast<sf_count_t>(frames - 1));
+        EXPECT_EQ(sf_readf_int(sf, first.data(), 2), 1);
+        sf_close(sf);
+
+        CWaveFile reader;
+        ASSERT_EQ(reader.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
+        EXPECT_EQ(reader.dataSize(), dataSize);
+        EXPECT_EQ(reader.numFrames(), frames);
+        reader.seekToFrame(frames - 10);
+        Bytes last(tail.size() + blockAlign, 0xEE);
+        EXPECT_EQ(reader.readData(last.data(), static_cast<std::int64_t>(last.size())), static_cast<std::int64_t>(tail.size()));
+        EXPECT_EQ(Bytes(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(tail.size())), tail);
+        EXPECT_EQ(Bytes(last.begin() + static_cast<std::ptrdiff_t>(tail.size()), last.end()), Bytes(blockAlign, 0));
+    }
 }
 
 TEST(WaveFileWrite, RefusedOpensLeaveNoFile)
