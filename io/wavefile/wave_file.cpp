@@ -167,8 +167,9 @@ int CWaveFile::writeData(const std::uint8_t* buffer, std::int64_t length)
     if (!isWriting() || length < 0 || writeFailed_) return kWaveIoError;
     // The samples reach the disk before the header names them.
     if (!file_->write(buffer, static_cast<std::uint64_t>(length)) || !file_->syncData()) return failWrite();
+    // The disk thread alone touches this while streaming; the data size the
+    // owner may ask for stays as it is until the close.
     committedEnd_ = std::max(committedEnd_, file_->position());
-    dataSize_ = committedEnd_ - dataStart_;
     if (!writeSizes(committedEnd_, committedEnd_ - dataStart_)) return failWrite();
     return kWaveOk;
 }
