@@ -24,6 +24,8 @@ ORVELAN_PACKAGES=(
   libkissfft-dev
   qt6-base-dev
   fonts-dejavu-core
+  clang
+  libclang-rt-14-dev
 )
 
 orvelan_install_deps() {

@@ -9,6 +9,10 @@
 //   back sample for sample.
 // - Unpaced: the same minute of audio as fast as the disk takes it (a block
 //   the ring cannot take yet is offered again), in MB/s of file data.
+// - Stalled disk: one 50-channel recorder, paced, whose disk thread blocks
+//   for 5 s (the ring's spare buffers cover it: nothing may be dropped)
+//   and, as a contrast, for 17 s (longer than the spare buffers: the
+//   blocks dropped are counted, and the file holds exactly the others).
 // The files go to $TMPDIR (default /tmp).
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
@@ -20,9 +24,11 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "support/allocation_counter.h"
@@ -53,10 +59,12 @@ std::int64_t nowNs() { return std::chrono::duration_cast<std::chrono::nanosecond
 
 // One recorder with its input block, refilled for every block of the take.
 struct Recorder {
-    Recorder(int channels, const std::string& path)
+    // beforeJob, when given, runs on the disk thread before every job.
+    Recorder(int channels, const std::string& path, std::function<void()> beforeJob = {})
         : channels(channels), path(path), data(static_cast<std::size_t>(channels), std::vector<float>(kFrames))
     {
         for (auto& c : data) pointers.push_back(c.data());
+        if (beforeJob) block.diskThreadForTesting().setBeforeJobForTesting(std::move(beforeJob));
         ok = block.configure(vxAudioInterface::timeDomain(channels, kRate, kFrames), vxAudioInterface::timeDomain(0, kRate, kFrames)) == vxOK &&
              block.openFile(path, CAudioFile::kRecord) == 0 && block.startStreaming(true) == 0;
     }
@@ -68,15 +76,25 @@ struct Recorder {
                 data[static_cast<std::size_t>(c)][static_cast<std::size_t>(f)] =
                     static_cast<float>(sampleValue(c, blockIndex * kFrames + f)) / 8388608.0f;
     }
-    // The file holds exactly the take, sample for sample, as libsndfile reads it.
-    bool readsBack() const
+    // Frames in the file as libsndfile reads it; -1 when it cannot.
+    std::int64_t framesInFile() const
+    {
+        SF_INFO info{};
+        SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+        if (!file) return -1;
+        sf_close(file);
+        return info.frames;
+    }
+    // The file holds exactly the take of `blocks` blocks, sample for
+    // sample, as libsndfile reads it.
+    bool readsBack(std::int64_t blocks = kBlocks) const
     {
         SF_INFO info{};
         SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
         if (!file) return false;
-        bool same = info.channels == channels && info.samplerate == kRate && info.frames == kBlocks * kFrames;
+        bool same = info.channels == channels && info.samplerate == kRate && info.frames == blocks * kFrames;
         std::vector<int> frames(static_cast<std::size_t>(kFrames * channels));
-        for (std::int64_t b = 0; same && b < kBlocks; ++b) {
+        for (std::int64_t b = 0; same && b < blocks; ++b) {
             same = sf_readf_int(file, frames.data(), kFrames) == kFrames;
             for (int f = 0; same && f < kFrames; ++f)
                 for (int c = 0; same && c < channels; ++c)
@@ -193,7 +211,47 @@ void BM_RecordUnpaced(benchmark::State& state)
 }
 
 // Argument: 1 asks for SCHED_FIFO on the thread that calls process.
+// One 50-channel take paced in real time, its disk thread blocked once,
+// at its first job (the first buffer, about 5 s in), for range(0) seconds.
+void BM_RecordStalledDisk(benchmark::State& state)
+{
+    const auto stall = std::chrono::seconds(state.range(0));
+    const std::int64_t blocks = std::int64_t{kRate} * state.range(1) / kFrames;
+    for (auto _ : state) {
+        bool stalled = false;
+        Recorder take(50, benchPath("stalled"), [&stalled, stall] {
+            if (std::exchange(stalled, true)) return;
+            std::this_thread::sleep_for(stall);
+        });
+        if (!take.ok) {
+            state.SkipWithError("the recorder did not open");
+            return;
+        }
+        orvelan::audio::PeriodPacer pacer(nowNs(), kRate, kFrames);
+        std::int64_t missed = 0;
+        for (std::int64_t b = 0; b < blocks; ++b) {
+            take.fill(b);
+            std::this_thread::sleep_until(Clock::time_point(std::chrono::nanoseconds(pacer.dueNs())));
+            missed += pacer.arrive(nowNs());
+            take.block.process(take.pointers.data(), nullptr, kFrames);
+            pacer.delivered();
+        }
+        take.block.stopStreaming();
+        const auto dropped = static_cast<std::int64_t>(take.block.droppedBlocks());
+        state.counters["dropped_blocks"] = double(dropped);
+        state.counters["late_periods"] = double(missed);
+        state.counters["io_status"] = double(take.block.ioStatus());
+        // Every block the ring took is in the file, and no other: with none
+        // dropped, sample for sample.
+        state.counters["frames_missing"] = double(blocks * kFrames - take.framesInFile());
+        state.counters["read_back_ok"] =
+            (dropped == 0 ? take.readsBack(blocks) : take.framesInFile() == (blocks - dropped) * kFrames) ? 1.0 : 0.0;
+    }
+}
+
 BENCHMARK(BM_RecordPaced)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_RecordUnpaced)->Iterations(1)->Unit(benchmark::kMillisecond)->UseManualTime();
+// Arguments: the stall in seconds, the take in seconds.
+BENCHMARK(BM_RecordStalledDisk)->Args({5, 15})->Args({17, 25})->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace

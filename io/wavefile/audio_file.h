@@ -72,8 +72,10 @@ public:
     // 0, or kWaveIoError when a disk transfer or finishing the file failed.
     int ioStatus() const;
 
-    // The ring and the disk thread, for tests of a slow disk.
+    // The disk thread and the wave file, for tests of a slow disk and of
+    // the switch to RF64 on small files.
     CBufferThread& diskThreadForTesting() { return disk_; }
+    CWaveFile& waveFileForTesting() { return wave_; }
 
     // ---- Block ------------------------------------------------------------
     vxResult configure(const vxAudioInterface& in, const vxAudioInterface& out) override;

@@ -75,6 +75,26 @@ bool BinaryFile::writeAt(std::uint64_t offset, const void* source, std::uint64_t
     return true;
 }
 
+bool BinaryFile::truncate(std::uint64_t length)
+{
+    if (fd_ < 0) return false;
+    int result;
+    do {
+        result = ::ftruncate(fd_, static_cast<off_t>(length));
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool BinaryFile::syncData()
+{
+    if (fd_ < 0) return false;
+    int result;
+    do {
+        result = ::fdatasync(fd_);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 || errno == EINVAL || errno == EROFS;
+}
+
 bool BinaryFile::closeAndRemove()
 {
     struct stat st;

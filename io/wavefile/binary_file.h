@@ -38,6 +38,12 @@ public:
     std::int64_t readAt(std::uint64_t offset, void* destination, std::uint64_t length) const;
     bool writeAt(std::uint64_t offset, const void* source, std::uint64_t length);
 
+    // Cuts the file to the given length (a failed write's partial bytes).
+    bool truncate(std::uint64_t length);
+    // Waits until the written bytes are on the device. A device or pipe
+    // that cannot be synchronised counts as done.
+    bool syncData();
+
     // Closes the file and deletes it, when it is a regular file (never a
     // device such as /dev/null that a recording was sent to); false when
     // either fails.

@@ -124,8 +124,9 @@ int CAudioBuffer::reformat()
         }
     }
     int result = 0;
-    if (!sized || length < perBlock) {
-        // No format yet, or buffers that could not hold a single block.
+    if (!sized || length < perBlock || length > kMaxBufferBytes) {
+        // No format yet, or buffers that could not hold a single block or
+        // would hold more than anything playable needs.
         buffers_.clear();
         result = sized ? kRingBadFormat : 0;
     } else if (buffers_.empty() || static_cast<std::int64_t>(buffers_.front().size()) != length) {

@@ -29,7 +29,8 @@
 namespace orvelan::io {
 
 // Result of a format change that would leave a buffer shorter than one
-// processing block (the sample rate below the block length).
+// processing block (the sample rate below the block length), or longer
+// than CAudioBuffer::kMaxBufferBytes.
 inline constexpr int kRingBadFormat = 8;
 
 class CAudioBuffer {
@@ -37,6 +38,9 @@ public:
     enum SampleType { kIntegerSamples = 0, kFloatSamples = 1 };
     static constexpr int kBufferCount = 4;
     static constexpr int kSecondsPerBuffer = 5;
+    // Five seconds of the most a playable file may carry (32 MiB a second)
+    // fit; a format asking for more gets no buffers rather than gigabytes.
+    static constexpr std::int64_t kMaxBufferBytes = std::int64_t{256} << 20;
 
     CAudioBuffer();
     ~CAudioBuffer();

@@ -118,6 +118,9 @@ int CFmtChunk::parse(const std::uint8_t* body, std::uint32_t size)
     // A frame must fit the 16-bit block align.
     if (std::uint32_t{channels_} * (bitsPerSample_ / 8u) > 0xFFFFu) return kWaveChunkUnfit;
     if (formatTag_ == kFormatFloat && bitsPerSample_ != 32) return kWaveChunkUnfit;
+    if (channels_ > kMaxChannels || sampleRate_ > kMaxSampleRate ||
+        std::uint64_t{channels_} * (bitsPerSample_ / 8u) * sampleRate_ > kMaxByteRate)
+        return kWaveChunkUnfit;
     return kWaveOk;
 }
 
@@ -173,12 +176,12 @@ std::string CBextChunk::text(std::size_t offset, std::size_t length) const
     return std::string(begin, std::find(begin, begin + length, '\0'));
 }
 
-int CBextChunk::parse(const std::uint8_t* body, std::uint32_t size)
+int CBextChunk::parse(const std::uint8_t* body, std::uint32_t available, std::uint32_t size)
 {
-    if (size < kFixedSize) return kWaveChunkUnfit;
+    if (size < kFixedSize || available < kFixedSize) return kWaveChunkUnfit;
     size_ = size;
     std::memcpy(fields_.data(), body, kFixedSize);
-    codingHistory_.assign(body + kFixedSize, body + size);
+    codingHistory_.assign(body + kFixedSize, body + std::min(available, kFixedSize + kMaxCodingHistory));
     return kWaveOk;
 }
 
@@ -258,9 +261,9 @@ void CLevlChunk::setPeakData(std::vector<std::uint8_t> data)
     numPeakFrames = peakFramesIn(peakData_.size());
 }
 
-int CLevlChunk::parse(const std::uint8_t* body, std::uint32_t bodySize)
+int CLevlChunk::parse(const std::uint8_t* body, std::uint32_t available, std::uint32_t bodySize)
 {
-    if (bodySize < kHeaderSize) return kWaveChunkUnfit;
+    if (bodySize < kHeaderSize || available < kHeaderSize) return kWaveChunkUnfit;
     version = loadU32(body);
     format = loadU32(body + 4);
     pointsPerValue = loadU32(body + 8);
@@ -273,7 +276,10 @@ int CLevlChunk::parse(const std::uint8_t* body, std::uint32_t bodySize)
     // The peaks lie between the header and the end of the chunk.
     if (offsetToPeaks < kPeaksOffset || offsetToPeaks - 8 > bodySize) return kWaveChunkUnfit;
     size = bodySize;
-    peakData_.assign(body + (offsetToPeaks - 8), body + bodySize);
+    if (available >= bodySize && bodySize - (offsetToPeaks - 8) <= kMaxPeakBytes)
+        peakData_.assign(body + (offsetToPeaks - 8), body + bodySize);
+    else
+        peakData_.clear();
     numPeakFrames = peakFramesIn(peakData_.size());
     return kWaveOk;
 }

@@ -27,6 +27,12 @@ public:
     static constexpr std::uint32_t kPlainSize = 16;
     static constexpr std::uint32_t kExtensibleSize = 40;
     static constexpr std::uint16_t kExtensionBytes = 22;
+    // The most a playable file may ask of the player, whose ring holds
+    // about twenty seconds of it: a format beyond these is refused rather
+    // than given gigabytes of buffers.
+    static constexpr std::uint16_t kMaxChannels = 1024;
+    static constexpr std::uint32_t kMaxSampleRate = 768000;
+    static constexpr std::uint32_t kMaxByteRate = 32u << 20;
 
     CFmtChunk() { reset(); }
     // Extensible PCM with every count 0.
@@ -58,9 +64,11 @@ public:
     // Takes tag, channels, rate and bits from a chunk body (the file's byte
     // rate and block align are recomputed, not trusted). Refuses bodies
     // below 16 bytes, extensible bodies that lack their extension or hold
-    // neither PCM nor float, and formats nothing can play: no channels, no rate, bits
-    // of 0 or above 32, float samples other than 32-bit, frames too large
-    // for the 16-bit block align.
+    // neither PCM nor float, and formats nothing can play: no channels, no
+    // rate, bits of 0 or above 32, float samples other than 32-bit, frames
+    // too large for the 16-bit block align, and more channels, a higher
+    // rate or more bytes a second than the limits above. Only the first 40
+    // bytes of a longer body are looked at.
     int parse(const std::uint8_t* body, std::uint32_t size);
 
 private:
@@ -128,9 +136,12 @@ public:
     const std::uint8_t* umid() const { return fields_.data() + 348; }
     const std::vector<std::uint8_t>& codingHistory() const { return codingHistory_; }
 
+    // The coding history kept at most; a longer one is cut.
+    static constexpr std::uint32_t kMaxCodingHistory = 64u << 10;
+
     // Bodies below 602 bytes are refused; bytes from 602 on are the coding
-    // history.
-    int parse(const std::uint8_t* body, std::uint32_t size);
+    // history. `available` of the body's `size` bytes are in memory.
+    int parse(const std::uint8_t* body, std::uint32_t available, std::uint32_t size);
 
 private:
     // A text field up to its first zero byte.
@@ -181,9 +192,14 @@ public:
     // Also sets the size, the offset of the peaks and the peak-frame count.
     void setPeakData(std::vector<std::uint8_t> data);
 
+    // The peak data kept at most; a chunk with more keeps none.
+    static constexpr std::uint32_t kMaxPeakBytes = 4u << 20;
+
     // Refuses bodies shorter than the header and peak offsets outside the
     // chunk. A time stamp that does not parse leaves no date or time.
-    int parse(const std::uint8_t* body, std::uint32_t size);
+    // `available` of the body's `size` bytes are in memory; the peaks are
+    // kept only when they all are.
+    int parse(const std::uint8_t* body, std::uint32_t available, std::uint32_t size);
 
 private:
     // 0 when the header gives no bytes per peak frame.

@@ -9,30 +9,15 @@
 #include <vector>
 
 #include "wavefile/byte_order.h"
-#include "dsp.h"
 
 namespace orvelan::io {
 
 namespace {
 
-// The size fields written before the sizes are known, and the RF64 marker
-// in a size field whose value lives in the ds64 chunk.
-constexpr char kSizePlaceholder[] = "    ";
+// The RF64 marker in a size field whose value lives in the ds64 chunk.
 constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFFu;
 constexpr std::uint64_t kRiffHeaderLength = 12;
 constexpr std::uint64_t kChunkHeaderLength = 8;
-
-void zeroBytes(std::uint8_t* p, std::uint64_t length)
-{
-    constexpr std::uint64_t kMaxRun = 1u << 30;  // the kernel counts in int
-    while (length > 0) {
-        const std::uint64_t run = std::min(length, kMaxRun);
-        dspsZero_8u(p, static_cast<int>(run));
-        p += run;
-        length -= run;
-    }
-}
-
 }  // namespace
 
 CWaveFile::CWaveFile() { reset(); }
@@ -47,6 +32,8 @@ void CWaveFile::reset()
     ds64_.reset();
     dataStart_ = 0;
     dataSize_ = 0;
+    committedEnd_ = 0;
+    writeFailed_ = false;
 }
 
 std::uint64_t CWaveFile::headerLength() const
@@ -131,29 +118,71 @@ int CWaveFile::close()
 
 // ---- Writing ------------------------------------------------------------
 
-int CWaveFile::writeHeader()
+std::vector<std::uint8_t> CWaveFile::headerBytes(std::uint64_t fileEnd, std::uint64_t dataSize)
 {
+    const std::uint64_t riffSize = fileEnd - 8;
+    const bool rf64 = ds64_.rf64Mode() == CDs64Chunk::kDs64FromStart ||
+                      (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder && riffSize >= rf64Threshold_);
     ByteWriter header;
-    header.text("RIFF");
-    header.text(kSizePlaceholder);
+    header.text(rf64 ? "RF64" : "RIFF");
+    header.u32(rf64 ? kSizeInDs64 : static_cast<std::uint32_t>(riffSize));
     header.text("WAVE");
-    if (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder) {
+    if (rf64) {
+        ds64_.riffSize = riffSize;
+        ds64_.dataSize = dataSize;
+        ds64_.sampleCount = fmt_.blockAlign() == 0 ? 0 : dataSize / fmt_.blockAlign();
+        ds64_.appendChunk(header);
+    } else if (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder) {
         header.text("junk");
         header.u32(CDs64Chunk::kSize);
         header.zeros(CDs64Chunk::kSize);
-    } else if (ds64_.rf64Mode() == CDs64Chunk::kDs64FromStart) {
-        ds64_.appendChunk(header);
     }
     fmt_.appendChunk(header);
     header.text("data");
-    header.text(kSizePlaceholder);
-    return file_->write(header.data().data(), header.data().size()) ? kWaveOk : kWaveIoError;
+    header.u32(rf64 ? kSizeInDs64 : static_cast<std::uint32_t>(dataSize));
+    return header.data();
+}
+
+bool CWaveFile::writeSizes(std::uint64_t fileEnd, std::uint64_t dataSize)
+{
+    // The header lies in the file's first page and goes down in one write,
+    // so a reader (or a take cut off) never sees half of it new.
+    const std::vector<std::uint8_t> header = headerBytes(fileEnd, dataSize);
+    return file_->writeAt(0, header.data(), header.size());
+}
+
+int CWaveFile::writeHeader()
+{
+    const std::uint64_t length = headerLength();
+    if (!writeSizes(length, 0)) return kWaveIoError;
+    file_->seek(length);
+    dataStart_ = length;
+    committedEnd_ = length;
+    writeFailed_ = false;
+    return kWaveOk;
 }
 
 int CWaveFile::writeData(const std::uint8_t* buffer, std::int64_t length)
 {
-    if (!isWriting() || length < 0) return kWaveIoError;
-    return file_->write(buffer, static_cast<std::uint64_t>(length)) ? kWaveOk : kWaveIoError;
+    if (!isWriting() || length < 0 || writeFailed_) return kWaveIoError;
+    // The samples reach the disk before the header names them.
+    if (!file_->write(buffer, static_cast<std::uint64_t>(length)) || !file_->syncData()) return failWrite();
+    // The disk thread alone touches this while streaming; the data size the
+    // owner may ask for stays as it is until the close.
+    committedEnd_ = std::max(committedEnd_, file_->position());
+    if (!writeSizes(committedEnd_, committedEnd_ - dataStart_)) return failWrite();
+    return kWaveOk;
+}
+
+int CWaveFile::failWrite()
+{
+    // Audio written after a gap would no longer lie where it was recorded:
+    // the take ends with the last buffer that reached the disk whole.
+    writeFailed_ = true;
+    file_->truncate(committedEnd_);
+    file_->seek(committedEnd_);
+    writeSizes(committedEnd_, committedEnd_ - dataStart_);
+    return kWaveIoError;
 }
 
 int CWaveFile::finishRecording()
@@ -168,40 +197,24 @@ int CWaveFile::finishRecording()
     }
     std::uint64_t size = static_cast<std::uint64_t>(fileSize);
     const std::uint64_t dataSize = size - header;
+    bool ok = !writeFailed_;
     if (dataSize == 0) {
         // An empty take leaves no file behind.
-        const bool removed = file_->closeAndRemove();
+        ok = file_->closeAndRemove() && ok;
         file_.reset();
-        return removed ? kWaveOk : kWaveIoError;
+        return ok ? kWaveOk : kWaveIoError;
     }
-
-    bool ok = true;
     if (size % 2 != 0) {
+        // On a full disk the pad byte may not fit; the RIFF size then
+        // counts the bytes there are.
         const std::uint8_t pad = 0;
-        ok = file_->writeAt(size, &pad, 1);
-        size += 1;
+        if (file_->writeAt(size, &pad, 1))
+            size += 1;
+        else
+            ok = false;
     }
-    const std::uint64_t riffSize = size - 8;
-    std::uint8_t field[4];
-    const bool plainRiff = ds64_.rf64Mode() == CDs64Chunk::kPlainRiff ||
-                           (ds64_.rf64Mode() == CDs64Chunk::kJunkPlaceholder && riffSize < rf64Threshold_);
-    if (plainRiff) {
-        storeU32(field, static_cast<std::uint32_t>(riffSize));
-        ok = file_->writeAt(4, field, 4) && ok;
-        storeU32(field, static_cast<std::uint32_t>(dataSize));
-        ok = file_->writeAt(header - 4, field, 4) && ok;
-    } else {
-        ds64_.riffSize = riffSize;
-        ds64_.dataSize = dataSize;
-        ds64_.sampleCount = dataSize / fmt_.blockAlign();
-        storeU32(field, kSizeInDs64);
-        ok = file_->writeAt(4, field, 4) && ok;
-        ok = file_->writeAt(header - 4, field, 4) && ok;
-        ok = file_->writeAt(0, "RF64", 4) && ok;
-        ByteWriter ds64;
-        ds64_.appendChunk(ds64);
-        ok = file_->writeAt(kRiffHeaderLength, ds64.data().data(), ds64.data().size()) && ok;
-    }
+    ok = writeSizes(size, dataSize) && ok;
+    ok = file_->syncData() && ok;
     dataSize_ = dataSize;
     dataStart_ = header;
     ok = file_->close() && ok;
@@ -233,6 +246,26 @@ ChunkKind chunkKind(const std::uint8_t* id)
     return ChunkKind::Other;
 }
 
+// A chunk id is four printable ASCII characters; anything else (a run of
+// zero bytes, sample data after a data chunk that overstated nothing) is
+// no chunk, and the walk ends there instead of stepping through it.
+bool isChunkId(const std::uint8_t* id)
+{
+    return std::all_of(id, id + 4, [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+// The most of a chunk's body the reader keeps, whatever size it claims.
+std::uint32_t keptBytes(ChunkKind kind)
+{
+    switch (kind) {
+    case ChunkKind::Format: return CFmtChunk::kExtensibleSize;
+    case ChunkKind::Ds64: return CDs64Chunk::kSize;
+    case ChunkKind::Levl: return CLevlChunk::kHeaderSize + CLevlChunk::kMaxPeakBytes;
+    case ChunkKind::Bext: return CBextChunk::kFixedSize + CBextChunk::kMaxCodingHistory;
+    default: return 0;
+    }
+}
+
 }  // namespace
 
 int CWaveFile::readChunks()
@@ -247,13 +280,16 @@ int CWaveFile::readChunks()
         return kWaveNotWave;
 
     const auto end = static_cast<std::uint64_t>(fileSize);
-    bool haveFormat = false, haveData = false;
+    bool haveFormat = false, haveData = false, haveDs64 = false;
     std::uint64_t position = kRiffHeaderLength;
     // A few bytes too short for a chunk header at the end are no chunk.
+    // Each step reads one chunk header and at most a bounded part of its
+    // body, so the walk costs the number of chunks, never their sizes.
     while (end - position >= kChunkHeaderLength) {
         std::uint8_t chunkHeader[kChunkHeaderLength];
         if (file_->readAt(position, chunkHeader, sizeof chunkHeader) != static_cast<std::int64_t>(sizeof chunkHeader))
             return kWaveIoError;
+        if (!isChunkId(chunkHeader)) break;
         const ChunkKind kind = chunkKind(chunkHeader);
         const std::uint32_t size = loadU32(chunkHeader + 4);
         position += kChunkHeaderLength;
@@ -262,21 +298,25 @@ int CWaveFile::readChunks()
         std::uint64_t advance = size;
         if (kind == ChunkKind::Data) {
             dataStart_ = position;
-            dataSize_ = size == kSizeInDs64 ? ds64_.dataSize : size;
-            // Sizes never patched (a recording cut short) or overstated:
-            // the samples run to the end of the file.
-            dataSize_ = std::min(dataSize_, bytesLeft);
+            // 0xFFFFFFFF: the size is in the ds64 chunk, or, without one, not
+            // known at all (a stream written to a pipe): the samples run to
+            // the end of the file, as they do when the size was never
+            // patched or is overstated.
+            const std::uint64_t declared = size != kSizeInDs64 ? size : haveDs64 ? ds64_.dataSize : bytesLeft;
+            dataSize_ = std::min(declared, bytesLeft);
             advance = dataSize_;
             haveData = true;
         } else if (kind != ChunkKind::Other) {
             if (size > bytesLeft) return kWaveTruncated;
-            std::vector<std::uint8_t> body(size);
-            const std::int64_t bodyRead = file_->readAt(position, body.data(), size);
+            const std::uint32_t kept = std::min(size, keptBytes(kind));
+            std::vector<std::uint8_t> body(kept);
+            const std::int64_t bodyRead = file_->readAt(position, body.data(), kept);
             if (bodyRead < 0) return kWaveIoError;
-            if (bodyRead < static_cast<std::int64_t>(size)) return kWaveTruncated;
-            const int result = parseChunk(kind, body.data(), size);
+            if (bodyRead < static_cast<std::int64_t>(kept)) return kWaveTruncated;
+            const int result = parseChunk(kind, body.data(), kept, size);
             if (result != kWaveOk) return result;
             haveFormat = haveFormat || kind == ChunkKind::Format;
+            haveDs64 = haveDs64 || kind == ChunkKind::Ds64;
         }
         // A chunk that runs to the end (a skipped one may even claim more,
         // or lack its pad byte) ends the walk.
@@ -288,13 +328,13 @@ int CWaveFile::readChunks()
     return kWaveOk;
 }
 
-int CWaveFile::parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t size)
+int CWaveFile::parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t kept, std::uint32_t size)
 {
     switch (kind) {
-    case ChunkKind::Format: return fmt_.parse(body, size);
-    case ChunkKind::Ds64: return ds64_.parse(body, size);
-    case ChunkKind::Levl: return levl_.parse(body, size);
-    case ChunkKind::Bext: return bext_.parse(body, size);
+    case ChunkKind::Format: return fmt_.parse(body, kept);
+    case ChunkKind::Ds64: return ds64_.parse(body, kept);
+    case ChunkKind::Levl: return levl_.parse(body, kept, size);
+    case ChunkKind::Bext: return bext_.parse(body, kept, size);
     default: return kWaveOk;
     }
 }
@@ -305,8 +345,11 @@ std::int64_t CWaveFile::readData(std::uint8_t* buffer, std::int64_t length)
 {
     if (length <= 0) return 0;
     const auto wanted = static_cast<std::uint64_t>(length);
+    // 8-bit samples are unsigned: their silence is 0x80, and a zero byte
+    // would play as full-scale negative.
+    const int silence = fmt_.bitsPerSample() == 8 ? 0x80 : 0;
     if (!file_ || isWriting()) {
-        zeroBytes(buffer, wanted);
+        std::memset(buffer, silence, wanted);
         return -1;
     }
     const std::uint64_t position = file_->position();
@@ -316,7 +359,7 @@ std::int64_t CWaveFile::readData(std::uint8_t* buffer, std::int64_t length)
     // A file that shrank under us plays on as silence, keeping the time.
     file_->seek(position + available);
     const std::uint64_t filled = got < 0 ? 0 : static_cast<std::uint64_t>(got);
-    zeroBytes(buffer + filled, wanted - filled);
+    std::memset(buffer + filled, silence, wanted - filled);
     return got;
 }
 

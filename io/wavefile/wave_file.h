@@ -2,14 +2,21 @@
 //
 // Writing lays down the header at once (RIFF, a "junk" place holder big
 // enough for a ds64 chunk, an extensible format, "data") and then appends
-// nothing but sample bytes; closing patches the sizes, pads an odd data
-// chunk, deletes an empty take, and turns the file into RF64 when its RIFF
-// size no longer fits in 32 bits.
+// nothing but sample bytes. After every buffer of samples has reached the
+// disk the whole header is rewritten in one write with the sizes of what
+// is on disk, turning into RF64 (the place holder into "ds64") once the
+// RIFF size no longer fits in 32 bits: a take cut off at any moment (the
+// process killed, the power gone) reads back in every reader with at most
+// its last buffer missing. A failed write ends the take at the last whole
+// buffer: the file is cut back to it and nothing more is written. Closing
+// pads an odd data chunk, sets the final sizes and deletes an empty take.
 //
 // Reading walks the chunks of a RIFF or RF64 file (ids in any case, odd
-// chunks padded) and keeps the format, the ds64, bext and levl records and
-// where the samples lie. Every size the file announces is checked against
-// the bytes the file really holds before anything is read or allocated.
+// chunks padded) up to the first one that cannot be a chunk, and keeps the
+// format, the ds64, bext and levl records and where the samples lie. Every
+// size the file announces is checked against the bytes the file really
+// holds, and only the fixed fields of a record (and a bounded coding
+// history or peak envelope) are read into memory, whatever a chunk claims.
 //
 // One thread at a time: the owner opens, seeks and closes; while streaming,
 // the disk thread alone calls readData or writeData.
@@ -18,6 +25,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "wavefile/binary_file.h"
 #include "wavefile/chunk_records.h"
@@ -50,19 +58,27 @@ public:
     // walks the chunks and closes the file again when that fails.
     int open(const std::string& fileName, OpenMode mode);
     // Finishes a written file or closes a read one; harmless with no file.
-    // Returns kWaveIoError when the file system refused to finish a
-    // recording (or its header had never been written).
+    // Returns kWaveIoError when a write of the recording failed, when the
+    // file system refused to finish it, or when its header had never been
+    // written.
     int close();
 
     bool isOpen() const { return file_ != nullptr; }
     bool isWriting() const { return file_ && file_->mode() == BinaryFile::Mode::Write; }
 
     // Fills the whole buffer from the current position: sample bytes up to
-    // the end of the data chunk, zero bytes for the rest. Returns the sample
-    // bytes read, or -1 when the file system failed (the buffer is zeroed).
+    // the end of the data chunk, silence of the file's sample format for the
+    // rest (0x80 bytes for 8-bit samples, else zero bytes). Returns the
+    // sample bytes read, or -1 when the file system failed (the buffer is
+    // then silence).
     std::int64_t readData(std::uint8_t* buffer, std::int64_t length);
-    // Writes the whole buffer at the current position: 0 or kWaveIoError.
+    // Writes the whole buffer at the current position, waits for it to reach
+    // the disk and refreshes the header's sizes: 0 or kWaveIoError. After a
+    // failure the file ends at the last buffer written whole, and every
+    // later write is refused.
     int writeData(const std::uint8_t* buffer, std::int64_t length);
+    // A write of this recording has failed.
+    bool writeFailed() const { return writeFailed_; }
     // Positions the file at the given frame of the sample data.
     void seekToFrame(std::uint64_t frame);
     // Frames in the data chunk; 0 without a format.
@@ -92,11 +108,17 @@ private:
     void reset();
     // Bytes from the start of the file to the first sample.
     std::uint64_t headerLength() const;
+    // The header of a file that ends at fileEnd with dataSize sample bytes.
+    std::vector<std::uint8_t> headerBytes(std::uint64_t fileEnd, std::uint64_t dataSize);
+    bool writeSizes(std::uint64_t fileEnd, std::uint64_t dataSize);
     int writeHeader();
+    // Cuts the file back to the last whole buffer and refuses further writes.
+    int failWrite();
     int finishRecording();
     int readChunks();
-    // Hands a chunk body to the record of its kind.
-    int parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t size);
+    // Hands the first `kept` bytes of a chunk body of `size` bytes to the
+    // record of its kind.
+    int parseChunk(ChunkKind kind, const std::uint8_t* body, std::uint32_t kept, std::uint32_t size);
 
     std::unique_ptr<BinaryFile> file_;
     CFmtChunk fmt_;
@@ -105,6 +127,10 @@ private:
     CDs64Chunk ds64_;
     std::uint64_t dataStart_ = 0;
     std::uint64_t dataSize_ = 0;
+    // Writing: where the last buffer written whole ends (the sizes in the
+    // header on disk name it), and whether a write has failed.
+    std::uint64_t committedEnd_ = 0;
+    bool writeFailed_ = false;
     std::uint64_t rf64Threshold_ = kRf64Threshold;
 };
 

@@ -58,10 +58,14 @@ TEST(AudioBuffer, BuffersHoldAboutFiveSecondsOfWholeBlocks)
     EXPECT_EQ(ring.bufferData(2)[7], 0);
 }
 
-TEST(AudioBuffer, RefusesBuffersShorterThanABlock)
+TEST(AudioBuffer, RefusesBuffersShorterThanABlockOrTooLarge)
 {
     CAudioBuffer ring;
     ring.setFramesPerBlock(512);
+    ring.setChannels(1024);
+    ring.setBytesPerSample(4);
+    EXPECT_EQ(ring.setSampleRate(768000), kRingBadFormat);  // 15.7 GB a buffer
+    EXPECT_EQ(ring.bufferCount(), 0);
     ring.setChannels(2);
     EXPECT_EQ(ring.setSampleRate(500), kRingBadFormat);
     EXPECT_EQ(ring.bufferCount(), 0);

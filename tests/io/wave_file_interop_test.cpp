@@ -1,7 +1,8 @@
 // Interoperability both ways: recordings of every sample format we write,
 // at 1, 2, 32 and 50 channels, are read back by us, by libsndfile and by
 // sox; files that sox and libsndfile write (float with fact, 24-bit
-// extensible, RF64 with the 0xFFFFFFFF data size, bext) are read by us.
+// extensible, RF64 with the 0xFFFFFFFF data size, bext, streams of unknown
+// length) are read by us as libsndfile reads them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -162,6 +163,54 @@ TEST(WaveFileInterop, FilesWrittenBySox)
         sf_close(sf);
         EXPECT_EQ(samples, theirs);
         EXPECT_NE(samples, Bytes(samples.size(), 0));
+    }
+}
+
+TEST(WaveFileInterop, StreamsOfUnknownLengthReadAsLibsndfileReadsThem)
+{
+    // Sizes a writer could not know: 0xFFFFFFFF (no ds64), what sox leaves
+    // when it writes to a pipe, and the place holders of a recording cut
+    // off. Every frame on disk is read, as libsndfile reads it.
+    ScratchDir dir;
+    const Bytes samples = countingBytes(6 * 1001);
+    const Bytes fmt = fmtBody(1, 3, 48000, 16);
+    struct Case {
+        const char* what;
+        Bytes file;
+    };
+    std::vector<Case> cases = {
+        {"0xFFFFFFFF in both sizes",
+         [&] {
+             Bytes b = RiffBuilder().chunk("fmt ", fmt).chunk("data", samples, 0xFFFFFFFFu).bytes();
+             storeU32(b.data() + 4, 0xFFFFFFFFu);
+             return b;
+         }()},
+        {"four spaces in both sizes",
+         [&] {
+             Bytes b = RiffBuilder().chunk("fmt ", fmt).chunk("data", samples, 0x20202020u).bytes();
+             storeU32(b.data() + 4, 0x20202020u);
+             return b;
+         }()},
+    };
+    const std::string piped = dir.path("piped.wav");
+    runCommand(std::string(ORVELAN_SOX) + " -V1 -n -r 44100 -c 2 -b 24 -t wav - synth 0.1 sine 440 sine 1000 | cat > " + piped);
+    cases.push_back({"written by sox to a pipe", readFile(piped)});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.path("stream.wav");
+        writeFile(path, c.file);
+        SF_INFO info{};
+        SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
+        ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+        CWaveFile ours;
+        ASSERT_EQ(ours.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
+        EXPECT_EQ(static_cast<std::int64_t>(ours.numFrames()), info.frames);
+        EXPECT_GT(info.frames, 1000);
+        const Bytes mine = readAllData(ours);
+        Bytes theirs(mine.size());
+        EXPECT_EQ(sf_read_raw(sf, theirs.data(), static_cast<sf_count_t>(theirs.size())), static_cast<sf_count_t>(theirs.size()));
+        sf_close(sf);
+        EXPECT_EQ(mine, theirs);
     }
 }
 

@@ -4,6 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <cstdlib>
+
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "wavefile/byte_order.h"
 #include "support/wave_fixtures.h"
@@ -123,6 +129,76 @@ TEST(WaveFileMalformed, TableOfBrokenFiles)
     }
 }
 
+// Known chunks that claim nearly 4 GB, with the file (a hole) really that
+// long: the reader keeps the fixed fields and skips the rest, in a child
+// whose peak memory shows that nothing of the claimed size was allocated.
+TEST(WaveFileMalformed, ChunksClaimingGigabytesCostNoMemory)
+{
+    ScratchDir dir;
+    constexpr std::uint32_t kClaim = 0xF0000000u;
+    const Bytes fmt = fmtBody(1, 2, 48000, 16);
+    const Bytes samples = countingBytes(40);
+    struct Case {
+        const char* id;
+        Bytes head;  // the start of the huge body; the rest is a hole
+    };
+    const Case cases[] = {
+        {"fmt ", fmt},
+        {"bext", bextBody("huge", "tests", 7, std::string(70000, 'h'))},
+        {"levl", levlBody(64, "2024:01:01:00:00:00:000", Bytes(6, 9))},
+        {"ds64", ds64Body(0, 40, 10)},
+    };
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        const std::string path = dir.path("huge.wav");
+        RiffBuilder head;
+        if (std::string(c.id) != "fmt ") head.chunk("fmt ", fmt);
+        head.raw([&] {
+            ByteWriter w;
+            w.text(c.id);
+            w.u32(kClaim);
+            w.bytes(c.head.data(), c.head.size());
+            return w.data();
+        }());
+        Bytes start = head.bytes();
+        const std::uint64_t tailAt = start.size() - c.head.size() + kClaim;
+        // The chunks after the huge one, then the RIFF size.
+        RiffBuilder tailChunks;
+        if (std::string(c.id) == "fmt ") tailChunks.chunk("LIST", Bytes(2));
+        tailChunks.chunk("data", samples);
+        const Bytes tailFile = tailChunks.bytes();
+        const Bytes tail(tailFile.begin() + 12, tailFile.end());
+        storeU32(start.data() + 4, static_cast<std::uint32_t>(tailAt + tail.size() - 8));
+        writeFile(path, start);
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(tailAt)), 0);
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::app);
+            out.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+        }
+
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            CWaveFile file;
+            if (file.open(path, CWaveFile::OpenMode::ReadOnly) != kWaveOk) _exit(2);
+            if (file.dataSize() != samples.size() || readAllData(file) != samples) _exit(3);
+            if (file.bext().codingHistory().size() > CBextChunk::kMaxCodingHistory) _exit(4);
+            if (!file.levl().peakData().empty()) _exit(5);
+            _exit(0);
+        }
+        int status = 0;
+        rusage usage{};
+        ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        // ru_maxrss is in kilobytes: the child may touch 64 MB beyond what
+        // the test itself holds.
+        EXPECT_LT(usage.ru_maxrss, self.ru_maxrss + 64 * 1024);
+    }
+}
+
 // Mutations of the kind that break readers: bytes flipped, size fields
 // replaced by telling values, the file cut or a slice repeated.
 Bytes mutate(Bytes b, std::mt19937& rng)
@@ -155,12 +231,13 @@ Bytes mutate(Bytes b, std::mt19937& rng)
     return b;
 }
 
-TEST(WaveFileMalformed, RandomMutationsKeepTheReaderConsistent)
+// Valid files of every form the reader meets: our recordings of each
+// sample format (one crossed into RF64), an RF64 file with ds64, bext,
+// levl and LIST, and float with fact. They seed the mutations below and
+// the fuzz target.
+std::vector<Bytes> validFiles(const ScratchDir& dir)
 {
-    ScratchDir dir;
-    const Bytes fmt = fmtBody(1, 3, 44100, 16);
-    const std::vector<Bytes> seeds = {
-        recording(dir, 90),
+    std::vector<Bytes> files = {
         RiffBuilder("RF64")
             .chunk("ds64", ds64Body(0, 36, 6))
             .chunk("fmt ", extensibleFmtBody(3, 44100, 16))
@@ -171,6 +248,44 @@ TEST(WaveFileMalformed, RandomMutationsKeepTheReaderConsistent)
             .bytes(),
         RiffBuilder().chunk("fmt ", fmtBody(3, 1, 48000, 32, true)).chunk("fact", Bytes(4)).chunk("data", countingBytes(28)).bytes(),
     };
+    const std::string path = dir.path("seed.wav");
+    struct Format {
+        int channels, tag, bytes;
+    };
+    for (const Format f : {Format{2, 1, 3}, Format{1, 1, 1}, Format{3, 1, 2}, Format{2, 1, 4}, Format{2, 3, 4}}) {
+        writeRecording(path, f.channels, 48000, f.tag, f.bytes, countingBytes(static_cast<std::size_t>(15 * f.channels * f.bytes)));
+        files.push_back(readFile(path));
+    }
+    CWaveFile writer;
+    writer.setRf64ThresholdForTesting(100);
+    writer.openForWriting(path, 2, 44100, 1, 2, 0);
+    writer.writeData(countingBytes(40).data(), 40);
+    writer.close();
+    files.push_back(readFile(path));
+    return files;
+}
+
+TEST(WaveFileMalformed, ValidFilesForTheMutationsAndTheFuzzer)
+{
+    // Each opens with all its data; with ORVELAN_FUZZ_SEEDS set to a
+    // directory they are written there to seed the fuzz target.
+    ScratchDir dir;
+    const std::vector<Bytes> files = validFiles(dir);
+    const char* seeds = std::getenv("ORVELAN_FUZZ_SEEDS");
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        CWaveFile file;
+        ASSERT_EQ(openBytes(file, dir, files[i]), kWaveOk);
+        EXPECT_GT(file.dataSize(), 0u);
+        EXPECT_EQ(readAllData(file).size(), file.dataSize());
+        if (seeds && *seeds) writeFile(std::string(seeds) + "/seed-" + std::to_string(i) + ".wav", files[i]);
+    }
+}
+
+TEST(WaveFileMalformed, RandomMutationsKeepTheReaderConsistent)
+{
+    ScratchDir dir;
+    const std::vector<Bytes> seeds = validFiles(dir);
     std::mt19937 rng(20261210);
     int accepted = 0;
     for (int i = 0; i < 10000; ++i) {

@@ -3,6 +3,11 @@
 // reads that never pass the end of the data chunk.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+
 #include "wavefile/byte_order.h"
 #include "support/wave_fixtures.h"
 
@@ -51,6 +56,14 @@ TEST(WaveFileRead, FormatForms)
         {"no rate", fmtBody(1, 2, 0, 16), kWaveChunkUnfit, 1, 16, 4, false},
         {"no bits", fmtBody(1, 2, 48000, 0), kWaveChunkUnfit, 1, 0, 0, false},
         {"40 bits", fmtBody(1, 2, 48000, 40), kWaveChunkUnfit, 1, 40, 10, false},
+        // What a playable file may ask of the player's buffers.
+        {"1024 channels of 8 bits", fmtBody(1, 1024, 8000, 8), kWaveOk, 1, 8, 1024, false},
+        {"32 float channels at 192 kHz", fmtBody(3, 32, 192000, 32), kWaveOk, 3, 32, 128, false},
+        {"65535 channels of 8 bits", fmtBody(1, 65535, 8000, 8), kWaveChunkUnfit, 1, 8, 65535, false},
+        {"1025 channels", fmtBody(1, 1025, 8000, 8), kWaveChunkUnfit, 1, 8, 1025, false},
+        {"a rate of 2^31 - 1", fmtBody(1, 1, 0x7FFFFFFF, 8), kWaveChunkUnfit, 1, 8, 1, false},
+        {"a rate above 768 kHz", fmtBody(1, 1, 768001, 8), kWaveChunkUnfit, 1, 8, 1, false},
+        {"more than 32 MiB a second", fmtBody(1, 64, 192000, 32), kWaveChunkUnfit, 1, 32, 256, false},
     };
     ScratchDir dir;
     for (const Case& c : cases) {
@@ -63,7 +76,7 @@ TEST(WaveFileRead, FormatForms)
         EXPECT_EQ(file.formatTag(), c.tag);
         EXPECT_EQ(file.bitsPerSample(), c.bits);
         EXPECT_EQ(file.blockAlign(), c.blockAlign);
-        EXPECT_EQ(file.fmt().byteRate(), static_cast<std::uint32_t>(c.blockAlign * 48000));
+        EXPECT_EQ(file.fmt().byteRate(), static_cast<std::uint32_t>(c.blockAlign) * file.fmt().sampleRate());
         EXPECT_EQ(file.fmt().extensible(), c.extensible);
         EXPECT_EQ(file.numFrames(), 48u / c.blockAlign);
     }
@@ -91,7 +104,7 @@ TEST(WaveFileRead, ChunkWalk)
         {"format after the data", RiffBuilder().chunk("data", samples).chunk("fmt ", fmt).bytes(), 60},
         {"RF64 with ds64", RiffBuilder("RF64").chunk("ds64", ds64Body(0, 60, 15)).chunk("fmt ", fmt).chunk("data", samples, 0xFFFFFFFFu).bytes(), 60},
         {"ds64 size in a RIFF file", RiffBuilder().chunk("ds64", ds64Body(0, 40, 10)).chunk("fmt ", fmt).chunk("data", samples, 0xFFFFFFFFu).bytes(), 40},
-        {"0xFFFFFFFF without a ds64", RiffBuilder("RF64").chunk("fmt ", fmt).chunk("data", samples, 0xFFFFFFFFu).bytes(), 0},
+        {"0xFFFFFFFF without a ds64 runs to the end", RiffBuilder("RF64").chunk("fmt ", fmt).chunk("data", samples, 0xFFFFFFFFu).bytes(), 60},
         {"odd chunk at the end without its pad",
          RiffBuilder().chunk("fmt ", fmt).chunk("data", samples).chunk("junk", Bytes(3, 1), {}, false).bytes(), 60},
         {"trailing bytes too short for a chunk header",
@@ -107,6 +120,55 @@ TEST(WaveFileRead, ChunkWalk)
         EXPECT_EQ(file.dataSize(), c.dataSize);
         EXPECT_EQ(readAllData(file), Bytes(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(c.dataSize)));
     }
+}
+
+// Read calls this process has made so far.
+std::uint64_t readCalls()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value)
+        if (key == "syscr:") return value;
+    return 0;
+}
+
+TEST(WaveFileRead, ChunkWalkStopsAtTheFirstBytesThatCannotBeAChunk)
+{
+    const Bytes samples = countingBytes(60);
+    const Bytes fmt = fmtBody(1, 2, 44100, 16);
+    struct Case {
+        const char* what;
+        Bytes file;
+        int code;
+    };
+    const Case cases[] = {
+        {"zero bytes after the data", RiffBuilder().chunk("fmt ", fmt).chunk("data", samples).raw(Bytes(64, 0)).bytes(), kWaveOk},
+        {"samples after a data chunk that says less",
+         RiffBuilder().chunk("fmt ", fmt).chunk("data", samples, 40).raw(Bytes(samples.begin() + 40, samples.end())).bytes(), kWaveOk},
+        {"an id with a control character, then a format that is never read",
+         RiffBuilder().chunk("fmt ", fmt).chunk("data", samples).chunk("LI\x01T", Bytes(4)).chunk("fmt ", Bytes(3)).bytes(), kWaveOk},
+        {"zero bytes before the data", RiffBuilder().chunk("fmt ", fmt).raw(Bytes(64, 0)).chunk("data", samples).bytes(), kWaveChunkUnfit},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CWaveFile file;
+        ASSERT_EQ(openBytes(file, dir, c.file), c.code);
+        if (c.code != kWaveOk) continue;
+        EXPECT_EQ(readAllData(file), Bytes(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(file.dataSize())));
+    }
+
+    // 1 GB of zero bytes after the data (a hole): a few reads, not one for
+    // every eight bytes.
+    const std::string path = dir.path("zeros.wav");
+    writeFile(path, RiffBuilder().chunk("fmt ", fmt).chunk("data", samples).bytes());
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(fileSize(path) + (1ull << 30))), 0);
+    const std::uint64_t before = readCalls();
+    CWaveFile file;
+    ASSERT_EQ(file.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
+    EXPECT_LT(readCalls() - before, 50u);
+    EXPECT_EQ(file.dataSize(), samples.size());
 }
 
 TEST(WaveFileRead, BroadcastExtension)
@@ -198,8 +260,9 @@ TEST(WaveFileRead, SamplesStopAtTheEndOfTheData)
 
 TEST(WaveFileRead, UnfinishedRecordingPlaysToTheEndOfTheFile)
 {
-    // A recording whose sizes were never patched (the process died) keeps
-    // the place holders; its samples run to the end of the file.
+    // A recording cut off before its sizes were set, with the place holders
+    // of four spaces (as recorders once left them): its samples run to the
+    // end of the file.
     ScratchDir dir;
     const std::string path = dir.path("cut.wav");
     const Bytes samples = countingBytes(3 * 4 * 100);
@@ -207,7 +270,9 @@ TEST(WaveFileRead, UnfinishedRecordingPlaysToTheEndOfTheFile)
         CWaveFile writer;
         ASSERT_EQ(writer.openForWriting(path, 4, 48000, 1, 3, 0), kWaveOk);
         ASSERT_EQ(writer.writeData(samples.data(), static_cast<std::int64_t>(samples.size())), kWaveOk);
-        writeFile(dir.path("copy.wav"), readFile(path));  // the file as a crash would leave it
+        Bytes cut = readFile(path);
+        for (const std::size_t at : {4, 100}) std::fill_n(cut.begin() + static_cast<std::ptrdiff_t>(at), 4, ' ');
+        writeFile(dir.path("copy.wav"), cut);
     }
     CWaveFile reader;
     ASSERT_EQ(reader.open(dir.path("copy.wav"), CWaveFile::OpenMode::ReadOnly), kWaveOk);
@@ -229,7 +294,7 @@ TEST(WaveFileRead, OpenFailuresCloseTheFile)
     Bytes buffer(4, 0xCC);
     EXPECT_EQ(file.close(), kWaveOk);
     EXPECT_EQ(file.readData(buffer.data(), 4), -1);
-    EXPECT_EQ(buffer, Bytes(4, 0));
+    EXPECT_EQ(buffer, Bytes(4, 0x80));  // silence of the 8-bit samples last read
 }
 
 }  // namespace

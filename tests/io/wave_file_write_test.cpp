@@ -1,6 +1,7 @@
-// Writing recordings: the header as laid down, the sizes patched at close,
-// the pad byte, the empty take, the switch to RF64 (through the lowered
-// threshold and on a sparse file above 4 GB) and every write failure.
+// Writing recordings: the header as laid down, the sizes on disk after
+// every write and at close, the pad byte, the empty take, the switch to
+// RF64 (through the lowered threshold and on a sparse file above 4 GB) and
+// every write failure.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -46,17 +47,43 @@ TEST(WaveFileWrite, HeaderBytesOfARecording)
     EXPECT_EQ(Bytes(b.begin() + 104, b.end()), samples);
 }
 
-TEST(WaveFileWrite, SizesArePlaceholdersUntilClose)
+TEST(WaveFileWrite, SizesOnDiskFollowEveryWrite)
 {
-    // A recording cut short keeps four spaces in both size fields.
+    // Never closed: after the open and after each write the header names
+    // exactly the samples written, in all three readers, and turns into
+    // RF64 once the RIFF size reaches the (lowered) threshold.
     ScratchDir dir;
     const std::string path = dir.path("open.wav");
+    const int channels = 3;  // an odd frame: odd data sizes, no pad byte yet
+    const std::uint64_t threshold = 104 + 3 * 300 - 8;
     CWaveFile file;
-    ASSERT_EQ(file.openForWriting(path, 2, 44100, 1, 2, 0), kWaveOk);
-    ASSERT_EQ(file.writeData(countingBytes(400).data(), 400), kWaveOk);
-    const Bytes b = readFile(path);
-    EXPECT_EQ(textAt(b, 4, 4), "    ");
-    EXPECT_EQ(textAt(b, 100, 4), "    ");
+    file.setRf64ThresholdForTesting(threshold);
+    ASSERT_EQ(file.openForWriting(path, channels, 44100, 1, 1, 0), kWaveOk);
+    std::uint64_t written = 0;
+    for (const std::uint64_t frames : {0, 1, 299, 300, 301, 1000}) {
+        SCOPED_TRACE(frames);
+        if (frames > written) {
+            const Bytes samples = countingBytes((frames - written) * channels);
+            ASSERT_EQ(file.writeData(samples.data(), static_cast<std::int64_t>(samples.size())), kWaveOk);
+            written = frames;
+        }
+        const Bytes b = readFile(path, 104);
+        const std::uint64_t dataSize = frames * channels, riffSize = 104 + dataSize - 8;
+        const bool rf64 = riffSize >= threshold;
+        EXPECT_EQ(textAt(b, 0, 4), rf64 ? "RF64" : "RIFF");
+        EXPECT_EQ(textAt(b, 12, 4), rf64 ? "ds64" : "junk");
+        EXPECT_EQ(u32At(b, 4), rf64 ? 0xFFFFFFFFu : riffSize);
+        EXPECT_EQ(u32At(b, 100), rf64 ? 0xFFFFFFFFu : dataSize);
+        if (rf64) {
+            EXPECT_EQ(u64At(b, 20), riffSize);
+            EXPECT_EQ(u64At(b, 28), dataSize);
+            EXPECT_EQ(u64At(b, 36), frames);
+        }
+        const ReadLengths n = readLengths(path);
+        EXPECT_EQ(n.ours, static_cast<std::int64_t>(frames));
+        EXPECT_EQ(n.sndfile, static_cast<std::int64_t>(frames));
+        EXPECT_EQ(n.sox, static_cast<std::int64_t>(frames));
+    }
 }
 
 TEST(WaveFileWrite, OddDataGetsAPadByteOutsideTheDataSize)
@@ -151,53 +178,66 @@ TEST(WaveFileWrite, Rf64FromTheThresholdOn)
 
 TEST(WaveFileWrite, SparseRecordingAbove4GBecomesRf64)
 {
-    // 5 GB of samples, of which only the first few bytes were written: the
-    // rest is a hole made by truncate, so nothing large touches the disk.
+    // 5 GB of samples of which only the first and the last ten frames are
+    // written: the writer seeks over a hole, so nothing large touches the
+    // disk. From the write past 4 GB on the header on disk is RF64, before
+    // the close as after it. (sox reads every byte of a file this large to
+    // learn its length, a minute or more even for a hole, so the readers
+    // here are ours and libsndfile; the lowered threshold lets sox read the
+    // same header form elsewhere.)
     ScratchDir dir;
     const std::string path = dir.path("big.wav");
     const int channels = 32;
     const std::uint64_t blockAlign = channels * 3;
     const std::uint64_t frames = 5'000'000'000ull / blockAlign;
-    const Bytes head = countingBytes(blockAlign * 10);
+    const std::uint64_t dataSize = frames * blockAlign;
+    const Bytes head = countingBytes(blockAlign * 10), tail = countingBytes(blockAlign * 10, 77);
     CWaveFile writer;
     ASSERT_EQ(writer.openForWriting(path, channels, 48000, 1, 3, 0), kWaveOk);
     ASSERT_EQ(writer.writeData(head.data(), static_cast<std::int64_t>(head.size())), kWaveOk);
-    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(104 + frames * blockAlign)), 0);
-    ASSERT_EQ(writer.close(), kWaveOk);
+    writer.seekToFrame(frames - 10);
+    ASSERT_EQ(writer.writeData(tail.data(), static_cast<std::int64_t>(tail.size())), kWaveOk);
 
-    const std::uint64_t dataSize = frames * blockAlign;
-    const Bytes b = readFile(path, 48);
-    EXPECT_EQ(textAt(b, 0, 4), "RF64");
-    EXPECT_EQ(u32At(b, 4), 0xFFFFFFFFu);
-    EXPECT_EQ(textAt(b, 12, 4), "ds64");
-    EXPECT_EQ(u64At(b, 20), 104 + dataSize - 8);
-    EXPECT_EQ(u64At(b, 28), dataSize);
-    EXPECT_EQ(u64At(b, 36), frames);
+    for (const bool closed : {false, true}) {
+        SCOPED_TRACE(closed ? "closed" : "still recording");
+        if (closed) {
+            ASSERT_EQ(writer.close(), kWaveOk);
+        }
+        const Bytes b = readFile(path, 104);
+        EXPECT_EQ(textAt(b, 0, 4), "RF64");
+        EXPECT_EQ(u32At(b, 4), 0xFFFFFFFFu);
+        EXPECT_EQ(textAt(b, 12, 4), "ds64");
+        EXPECT_EQ(u64At(b, 20), 104 + dataSize - 8);
+        EXPECT_EQ(u64At(b, 28), dataSize);
+        EXPECT_EQ(u64At(b, 36), frames);
+        EXPECT_EQ(u32At(b, 100), 0xFFFFFFFFu);
 
-    SF_INFO info{};
-    SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
-    ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
-    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
-    EXPECT_EQ(info.channels, channels);
-    EXPECT_EQ(static_cast<std::uint64_t>(info.frames), frames);
-    std::vector<int> first(channels * 2);
-    ASSERT_EQ(sf_readf_int(sf, first.data(), 2), 2);
-    for (int i = 0; i < channels * 2; ++i) {
-        const int expected = static_cast<int>(static_cast<std::uint32_t>(head[3 * i] | head[3 * i + 1] << 8 | head[3 * i + 2] << 16) << 8);
-        ASSERT_EQ(first[i], expected) << i;
+        SF_INFO info{};
+        SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info);
+        ASSERT_NE(sf, nullptr) << sf_strerror(nullptr);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_RF64);
+        EXPECT_EQ(info.channels, channels);
+        EXPECT_EQ(static_cast<std::uint64_t>(info.frames), frames);
+        std::vector<int> first(channels * 2);
+        ASSERT_EQ(sf_readf_int(sf, first.data(), 2), 2);
+        for (int i = 0; i < channels * 2; ++i) {
+            const int expected = static_cast<int>(static_cast<std::uint32_t>(head[3 * i] | head[3 * i + 1] << 8 | head[3 * i + 2] << 16) << 8);
+            ASSERT_EQ(first[i], expected) << i;
+        }
+        ASSERT_EQ(sf_seek(sf, static_cast<sf_count_t>(frames - 1), SEEK_SET), static_cast<sf_count_t>(frames - 1));
+        EXPECT_EQ(sf_readf_int(sf, first.data(), 2), 1);
+        sf_close(sf);
+
+        CWaveFile reader;
+        ASSERT_EQ(reader.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
+        EXPECT_EQ(reader.dataSize(), dataSize);
+        EXPECT_EQ(reader.numFrames(), frames);
+        reader.seekToFrame(frames - 10);
+        Bytes last(tail.size() + blockAlign, 0xEE);
+        EXPECT_EQ(reader.readData(last.data(), static_cast<std::int64_t>(last.size())), static_cast<std::int64_t>(tail.size()));
+        EXPECT_EQ(Bytes(last.begin(), last.begin() + static_cast<std::ptrdiff_t>(tail.size())), tail);
+        EXPECT_EQ(Bytes(last.begin() + static_cast<std::ptrdiff_t>(tail.size()), last.end()), Bytes(blockAlign, 0));
     }
-    ASSERT_EQ(sf_seek(sf, static_cast<sf_count_t>(frames - 1), SEEK_SET), static_cast<sf_count_t>(frames - 1));
-    EXPECT_EQ(sf_readf_int(sf, first.data(), 2), 1);
-    sf_close(sf);
-
-    CWaveFile reader;
-    ASSERT_EQ(reader.open(path, CWaveFile::OpenMode::ReadOnly), kWaveOk);
-    EXPECT_EQ(reader.dataSize(), dataSize);
-    EXPECT_EQ(reader.numFrames(), frames);
-    reader.seekToFrame(frames - 1);
-    Bytes tail(blockAlign * 3, 0xEE);
-    EXPECT_EQ(reader.readData(tail.data(), static_cast<std::int64_t>(tail.size())), static_cast<std::int64_t>(blockAlign));
-    EXPECT_EQ(tail, Bytes(tail.size(), 0));
 }
 
 TEST(WaveFileWrite, RefusedOpensLeaveNoFile)
@@ -259,7 +299,7 @@ private:
     void (*previous_)(int) = nullptr;
 };
 
-TEST(WaveFileWrite, WriteFailuresAreReported)
+TEST(WaveFileWrite, AFailedWriteEndsTheTakeAtTheLastWholeBuffer)
 {
     ScratchDir dir;
     {
@@ -273,22 +313,42 @@ TEST(WaveFileWrite, WriteFailuresAreReported)
         EXPECT_FALSE(fileExists(path));
     }
     {
-        // Samples beyond the limit are refused; the sizes are still patched
-        // for what reached the file.
+        // The second buffer only partly fits: its bytes are cut away, the
+        // header names the first, and nothing is written after the failure,
+        // not even once there is room again.
         const std::string path = dir.path("samples.wav");
         CWaveFile file;
-        const Bytes samples = countingBytes(600);
+        const Bytes first = countingBytes(600), second = countingBytes(600, 7);
         {
             FileSizeLimit limit(1000);
             ASSERT_EQ(file.openForWriting(path, 2, 48000, 1, 3, 0), kWaveOk);
-            EXPECT_EQ(file.writeData(samples.data(), 600), kWaveOk);
-            EXPECT_EQ(file.writeData(samples.data(), 600), kWaveIoError);
+            EXPECT_EQ(file.writeData(first.data(), 600), kWaveOk);
+            EXPECT_EQ(file.writeData(second.data(), 600), kWaveIoError);
+            EXPECT_TRUE(file.writeFailed());
         }
-        EXPECT_EQ(file.close(), kWaveOk);
+        EXPECT_EQ(file.writeData(second.data(), 6), kWaveIoError);
+        EXPECT_EQ(file.close(), kWaveIoError);
         const Bytes b = readFile(path);
-        ASSERT_EQ(b.size(), 1000u);
-        EXPECT_EQ(u32At(b, 100), 1000u - 104);
-        EXPECT_EQ(u32At(b, 4), 1000u - 8);
+        ASSERT_EQ(b.size(), 104u + 600);
+        EXPECT_EQ(u32At(b, 100), 600u);
+        EXPECT_EQ(u32At(b, 4), 104u + 600 - 8);
+        EXPECT_EQ(Bytes(b.begin() + 104, b.end()), first);
+        const ReadLengths n = readLengths(path);
+        EXPECT_EQ(n.ours, 100);
+        EXPECT_EQ(n.sndfile, 100);
+        EXPECT_EQ(n.sox, 100);
+    }
+    {
+        // The very first buffer fails: nothing was recorded, no file stays.
+        const std::string path = dir.path("none.wav");
+        CWaveFile file;
+        {
+            FileSizeLimit limit(200);
+            ASSERT_EQ(file.openForWriting(path, 2, 48000, 1, 3, 0), kWaveOk);
+            EXPECT_EQ(file.writeData(countingBytes(600).data(), 600), kWaveIoError);
+        }
+        EXPECT_EQ(file.close(), kWaveIoError);
+        EXPECT_FALSE(fileExists(path));
     }
     {
         // Writing with no recording open.

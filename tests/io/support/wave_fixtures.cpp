@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include "wavefile/byte_order.h"
 
@@ -184,6 +185,21 @@ void writeRecording(const std::string& path, int channels, int rate, int formatT
     ASSERT_EQ(file.openForWriting(path, channels, rate, formatTag, bytesPerSample, 0), kWaveOk);
     ASSERT_EQ(file.writeData(data.data(), static_cast<std::int64_t>(data.size())), kWaveOk);
     ASSERT_EQ(file.close(), kWaveOk);
+}
+
+ReadLengths readLengths(const std::string& path)
+{
+    ReadLengths n;
+    CWaveFile file;
+    if (file.open(path, CWaveFile::OpenMode::ReadOnly) == kWaveOk) n.ours = static_cast<std::int64_t>(file.numFrames());
+    SF_INFO info{};
+    if (SNDFILE* sf = sf_open(path.c_str(), SFM_READ, &info)) {
+        n.sndfile = info.frames;
+        sf_close(sf);
+    }
+    const std::string soxi = runCommand(std::string(ORVELAN_SOXI) + " -s " + path + " 2>/dev/null");
+    if (!soxi.empty() && soxi[0] >= '0' && soxi[0] <= '9') n.sox = std::stoll(soxi);
+    return n;
 }
 
 std::string runCommand(const std::string& command)

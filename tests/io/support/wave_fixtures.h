@@ -79,6 +79,13 @@ Bytes readAllData(CWaveFile& file, std::size_t bufferLength = 4096);
 void writeRecording(const std::string& path, int channels, int rate, int formatTag, int bytesPerSample,
                     const Bytes& data);
 
+// The frames our reader, libsndfile and soxi find in a file; -1 where one
+// refuses it.
+struct ReadLengths {
+    std::int64_t ours = -1, sndfile = -1, sox = -1;
+};
+ReadLengths readLengths(const std::string& path);
+
 // Runs a shell command; its standard output.
 std::string runCommand(const std::string& command);
 
