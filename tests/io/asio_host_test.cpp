@@ -215,7 +215,7 @@ TEST_F(HostTest, MessagesAreAnsweredAndAResetRequestReopensTheDriverAtTheNextSta
   struct Case {
     long selector, value, answer;
   };
-  for (const Case c : {Case{1, 2, 1}, Case{1, 3, 1}, Case{1, 4, 0}, Case{1, 5, 1}, Case{1, 6, 1}, Case{1, 7, 1},
+  for (const Case c : {Case{1, 2, 1}, Case{1, 3, 1}, Case{1, 4, 1}, Case{1, 5, 1}, Case{1, 6, 1}, Case{1, 7, 1},
                        Case{1, 8, 1}, Case{1, 9, 1}, Case{1, 10, 0}, Case{2, 0, 2}, Case{4, 512, 0}, Case{5, 0, 1},
                        Case{6, 0, 1}, Case{7, 0, 1}, Case{8, 0, 0}, Case{99, 0, 0}})
     EXPECT_EQ(asioMessage(c.selector, c.value, nullptr, nullptr), c.answer) << c.selector << " " << c.value;
@@ -305,10 +305,11 @@ TEST_F(HostTest, ProcessorModes) {
   EXPECT_EQ(asioSelectProcessor(4), kAsioProcessorMode);
 }
 
-TEST_F(HostTest, WithoutAProcessorEveryBlockReportsAnErrorAndTheOutputsCarryZeros) {
+TEST_F(HostTest, AFailedLoadLeavesNoProcessorEveryBlockReportsAnErrorAndTheOutputsCarryZeros) {
   gConfig.input = sine();
   open(gConfig);
   prepare(2, 256);
+  ASSERT_EQ(asioSelectProcessor(0), 0);
   EXPECT_EQ(asioSelectProcessor(2), kAsioProcessorMissing);  // the failed load leaves no processor
   gDevice->captureOutputs(512);
   ASSERT_EQ(asioStart(), 1);
@@ -385,6 +386,7 @@ TEST_F(HostTest, ReblockingDeliversEveryHalfWholeAndContinuous) {
       for (int i = 0; i < frames; ++i) out[i] = float((position + i) % 8192 + 1 + channel * 10000);
     };
     open(gConfig);
+    ASSERT_EQ(asioSelectProcessor(kProcessorPassThrough), 0);
     prepare(2, c.blockFrames);
     const int halves = 2 + 3 * c.blockFrames / c.bufferFrames + 8;
     const std::int64_t frames = std::int64_t(halves) * c.bufferFrames;
@@ -441,6 +443,7 @@ TEST_F(HostTest, ResamplingKeepsASineCleanBothWays) {
     gConfig.bufferSizes.preferred = bufferFrames;
     gConfig.input = sine();
     open(gConfig);
+    ASSERT_EQ(asioSelectProcessor(kProcessorPassThrough), 0);
     prepare(2, 256);
     ASSERT_EQ(asioSetSampleRate(32000.0), 0);
     ASSERT_EQ(asioDeviceBlockSize(), 384);
