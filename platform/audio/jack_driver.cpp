@@ -34,9 +34,15 @@ thread_local const JackAudioDriver* tInCycle = nullptr;
 struct JackEvents {
   static int process(jack_nframes_t frames, void* self) {
     auto* driver = static_cast<JackAudioDriver*>(self);
-    // Set before process() looks at running_, so stop() either sees the
-    // cycle and waits for it, or the cycle sees the stream stopped.
+    // Set before running_ is looked at, so stop() either sees the cycle and
+    // waits for it, or the cycle sees the stream stopped and leaves the
+    // host alone.
     driver->inCycle_.store(true);
+    if (!driver->running_.load()) {
+      driver->inCycle_.store(false);
+      driver->silenceOutputs(frames);
+      return 0;
+    }
     tInCycle = driver;
     const std::int64_t begin = monotonicNs();
     driver->process(frames);
@@ -151,6 +157,7 @@ void JackAudioDriver::closeClientLocked() {
   idleOutputs_.clear();
   for (ActiveChannel& a : active_) a.port = nullptr;
   activated_ = false;
+  inCycle_.store(false);
 }
 
 void JackAudioDriver::waitForCycle() const {
@@ -268,9 +275,6 @@ int JackAudioDriver::start() {
   index_ = 0;
   time_ = TimeInfo{};
   resetSent_.store(false);
-  // A cycle cancelled by the last deactivation may have left the flag set;
-  // no cycle of ours runs before the client is activated.
-  if (!activated_) inCycle_.store(false);
   pendingRate_.store(0.0);
   worstCycleNs_.store(0);
   rate_ = double(jack_get_sample_rate(client_));
@@ -311,10 +315,13 @@ int JackAudioDriver::stopLocked() {
   // cancels JACK's process thread wherever it is, which would leave the
   // host's state half-updated. Later cycles see running_ clear and only
   // write silence.
-  waitForCycle();
   if (!activated_) return kDriverOk;
+  waitForCycle();
   if (!serverGone_.load() && client_) jack_deactivate(client_);
   activated_ = false;
+  // A cycle that deactivation cancelled before it saw running_ clear cannot
+  // leave the flag set for the next stop.
+  inCycle_.store(false);
   return kDriverOk;
 }
 
@@ -353,7 +360,7 @@ bool JackAudioDriver::followPeriod(std::uint32_t frames) {
 }
 
 void JackAudioDriver::process(std::uint32_t frames) {
-  if (!running_.load() || (long(frames) != bufferSize_ && !followPeriod(frames))) {
+  if (long(frames) != bufferSize_ && !followPeriod(frames)) {
     silenceOutputs(frames);
     return;
   }
