@@ -31,7 +31,8 @@ bool openHost(double rate, int block) {
   std::vector<int> inputs(32), outputs(24);
   for (int c = 0; c < 32; ++c) inputs[std::size_t(c)] = c;
   for (int c = 0; c < 24; ++c) outputs[std::size_t(c)] = c;
-  return io::asioOpenDriver("Bench") == 0 && io::asioSetInputChannels(inputs.data(), 32) == 0 &&
+  return io::asioOpenDriver("Bench") == 0 && io::asioSelectProcessor(io::kProcessorPassThrough) == 0 &&
+         io::asioSetInputChannels(inputs.data(), 32) == 0 &&
          io::asioSetOutputChannels(outputs.data(), 24) == 0 && io::asioSetBufferSize(block) == 0 &&
          io::asioSetSampleRate(rate) == 0 && io::asioCreateBuffers() == 0 && io::asioStart() == 1;
 }

@@ -35,7 +35,8 @@ void BM_JackHost48k64(benchmark::State& state) {
   std::vector<int> inputs(32), outputs(24);
   for (int c = 0; c < 32; ++c) inputs[std::size_t(c)] = c;
   for (int c = 0; c < 24; ++c) outputs[std::size_t(c)] = c;
-  if (io::asioOpenDriver("JACK") != 0 || io::asioSetInputChannels(inputs.data(), 32) != 0 ||
+  if (io::asioOpenDriver("JACK") != 0 || io::asioSelectProcessor(io::kProcessorPassThrough) != 0 ||
+      io::asioSetInputChannels(inputs.data(), 32) != 0 ||
       io::asioSetOutputChannels(outputs.data(), 24) != 0 || io::asioCreateBuffers() != 0) {
     state.SkipWithError("the host did not open JACK");
     io::asioExitEngine();

@@ -67,11 +67,22 @@ void fitChannelList(std::vector<int>& list, long available) {
   }
 }
 
+// Releasing a driver also ends its stream.
 void releaseDriver() {
   auto& h = hostState();
   if (h.driverList) h.driverList->removeCurrentDriver();
   h.driver = nullptr;
   h.loaded = false;
+  h.running = false;
+}
+
+// A reopen that failed: the driver's name, its buffers and the reset request
+// stay, so the next start tries again.
+void keepReopenPending(const std::string& name, bool buffers) {
+  auto& h = hostState();
+  h.openName = name;
+  h.reopenBuffers = buffers;
+  if (!(h.status & kAsioStatusResetRequest)) h.status = kAsioStatusResetRequest;
 }
 
 }  // namespace
@@ -81,14 +92,15 @@ HostState& hostState() {
   return state;
 }
 
+int reblockStartOffset(const HostState& host) {
+  return host.asioBufferFrames == host.deviceBlockFrames ? 0 : std::max(host.deviceBlockFrames - 1, 0);
+}
+
 void setBlock(HostState& host, int frames) {
   host.blockFrames = frames;
   host.deviceBlockFrames = frames * host.deviceFactor / host.appFactor;
   host.resampleSteps = frames / host.appFactor;
-  // The reblocking path starts with its input block one sample short of
-  // full, so every driver half, from the first on, is delivered whole.
-  host.startOffset =
-      host.asioBufferFrames == host.deviceBlockFrames ? 0 : std::max(host.deviceBlockFrames - 1, 0);
+  host.startOffset = reblockStartOffset(host);
 }
 
 void asioUseCatalog(std::unique_ptr<audio::DriverCatalog> catalog) { hostState().catalog = std::move(catalog); }
@@ -110,9 +122,12 @@ void asioInitEngine() {
   h.deviceRate = h.appRate = 0.0;
   h.asioBufferFrames = 0;
   setBlock(h, 0);
-  h.processorMode = kProcessorPassThrough;
-  h.function = asioPassThrough;
+  h.processorMode = kProcessorNone;
+  h.function = nullptr;
   h.object = h.pendingObject = nullptr;
+  h.openName.clear();
+  h.reopenBuffers = false;
+  h.driverError.clear();
   h.library.release();
   h.library.setSource({}, {});
   h.status = kAsioStatusNone;
@@ -130,7 +145,8 @@ void asioExitEngine() {
   auto& h = hostState();
   asioCloseDriver();
   h.object = h.pendingObject = nullptr;
-  h.function = asioPassThrough;
+  h.function = nullptr;
+  h.processorMode = kProcessorNone;
   h.library.release();
   h.driverList.reset();
 }
@@ -147,9 +163,13 @@ const char* asioDriverName(int i) {
 
 const char* asioCurrentDriver() {
   const auto& h = hostState();
-  if (!h.driver || !h.driverList) return nullptr;
-  return asioDriverName(h.driverList->currentIndex());
+  if (h.openName.empty()) return nullptr;
+  for (int i = 0; i < std::min(asioDriverCount(), kMaxListedDriverNames); ++i)
+    if (h.openName == h.driverNames[i]) return h.driverNames[i];
+  return nullptr;
 }
+
+const char* asioDriverError() { return hostState().driverError.c_str(); }
 
 audio::AudioDriver* asioDriver() { return hostState().driver; }
 
@@ -157,15 +177,20 @@ int asioOpenDriver(const char* name) {
   auto& h = hostState();
   asioDisposeBuffers();
   if (h.loaded || h.driver) releaseDriver();
+  h.openName.clear();
+  h.reopenBuffers = false;
+  h.driverError.clear();
   if (!h.driverList || !h.driverList->loadDriver(name)) return kAsioNoDriverByName;
 
   h.driverInfo = AsioDriverInfo{};
   h.driver = h.driverList->currentDriver();
   if (const int code = initDriver(h.driver, h.driverInfo); code != 0) {
+    h.driverError = h.driverInfo.errorMessage;
     releaseDriver();
     return code;
   }
   h.loaded = true;
+  h.openName = name;
 
   long numInputs = 0, numOutputs = 0;
   if (const int code = h.driver->getChannels(&numInputs, &numOutputs); code != 0) return code;
@@ -191,8 +216,11 @@ int asioOpenDriver(const char* name) {
 }
 
 int asioCloseDriver() {
+  auto& h = hostState();
   asioDisposeBuffers();
   releaseDriver();
+  h.openName.clear();
+  h.reopenBuffers = false;
   return 0;
 }
 
@@ -269,7 +297,7 @@ int asioSetBufferSize(int frames) {
 }
 
 int asioBufferSize() { return hostState().blockFrames; }
-int asioDeviceBufferSize() { return hostState().asioBufferFrames; }
+int asioDeviceBufferSize() { return hostState().asioBufferFrames.load(std::memory_order_relaxed); }
 int asioDeviceBlockSize() { return hostState().deviceBlockFrames; }
 
 int asioSetInputChannels(const int* list, int count) {
@@ -317,23 +345,35 @@ bool asioBuffersReady() { return hostState().buffersCreated; }
 
 int asioReset() {
   auto& h = hostState();
-  if (!h.driver || !h.driverList) return kAsioNotPresent;  // no driver to reopen
-  if (h.running && h.driver->stop() == audio::kDriverOk) {
+  if (!h.driverList || h.openName.empty()) return kAsioNotPresent;  // no driver to reopen
+  if (h.running && h.driver && h.driver->stop() == audio::kDriverOk) {
     h.running = false;
     asioClearBuffers();
   }
-  char name[audio::kDriverNameSize] = {};
-  h.driverList->driverName(h.driverList->currentIndex(), name);
-  const bool hadBuffers = h.buffersCreated;
+  const std::string name = h.openName;
+  const bool hadBuffers = h.buffersCreated || h.reopenBuffers;
   const int block = h.blockFrames;
   asioDisposeBuffers();
   releaseDriver();
-  const int opened = asioOpenDriver(name);
-  if (opened == kAsioNoDriverByName) return opened;
+  const int opened = asioOpenDriver(name.c_str());
+  if (opened == kAsioNoDriverByName || !h.driver) {
+    keepReopenPending(name, hadBuffers);
+    return opened;
+  }
   if (block > 0) setBlock(h, block);
   const int result = hadBuffers ? asioCreateBuffers() : opened;
   h.status ^= kAsioStatusResetRequest;
   return result;
+}
+
+int asioClearProcessor() {
+  auto& h = hostState();
+  if (h.running) return kAsioRunning;
+  h.object = nullptr;
+  h.function = nullptr;
+  h.library.release();
+  h.processorMode = kProcessorNone;
+  return 0;
 }
 
 int asioSelectProcessor(int mode) {
@@ -396,6 +436,7 @@ long asioMessage(long selector, long value, void*, double*) {
       switch (value) {
         case audio::kEngineVersion:
         case audio::kResetRequest:
+        case audio::kBufferSizeChange:
         case audio::kResyncRequest:
         case audio::kLatenciesChanged:
         case audio::kSupportsTimeInfo:
@@ -410,6 +451,9 @@ long asioMessage(long selector, long value, void*, double*) {
     case audio::kResetRequest:
       hostState().status = kAsioStatusResetRequest;
       return 1;
+    case audio::kBufferSizeChange:
+      // Followed while streaming: the processing block stays as it is.
+      return followDriverBufferSize(hostState(), value) ? 1 : 0;
     case audio::kResyncRequest:
     case audio::kLatenciesChanged:
     case audio::kSupportsTimeInfo:
@@ -422,5 +466,10 @@ long asioMessage(long selector, long value, void*, double*) {
 int asioStatus() { return hostState().status; }
 
 std::int64_t asioDroppedSwitches() { return hostState().droppedSwitches; }
+
+std::int64_t asioXruns() {
+  const auto& h = hostState();
+  return h.driver ? h.driver->xruns() : 0;
+}
 
 }  // namespace orvelan::io

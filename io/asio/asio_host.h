@@ -42,6 +42,10 @@ enum AsioStatus : int {
 };
 
 enum AsioProcessorMode : int {
+  // None chosen yet (or cleared): the outputs carry silence. Until a
+  // processor is chosen nothing of the inputs reaches the outputs, so raw
+  // capsules never go out where beams are expected.
+  kProcessorNone = -1,
   kProcessorPassThrough = 0,  // inputs copied to outputs
   kProcessorLibraryObject = 1,  // the object a library's vxAPIobject() returns
   kProcessorLibraryFunction = 2,  // a function exported by a library
@@ -70,8 +74,12 @@ void asioExitEngine();
 int asioDriverCount();
 // The listed name of driver i (i below the count and below 10), else null.
 const char* asioDriverName(int i);
-// The listed name of the loaded driver, or null.
+// The listed name of the driver in use, or null. A driver whose reopen
+// failed (its server gone) stays current: the next asioStart tries again.
 const char* asioCurrentDriver();
+// Why the driver last refused to open ("No JACK server is running", ...);
+// empty after a successful open.
+const char* asioDriverError();
 // The driver that is loaded, or null (for drivers' own extras in tests and tools).
 audio::AudioDriver* asioDriver();
 
@@ -97,6 +105,7 @@ int asioNumActiveOutputs();
 int asioCreateBuffers();
 int asioDisposeBuffers();
 // 1 started (or already running), 0 refused; or a non-zero reopen result.
+// A reopen that fails stays pending, so every later start tries again.
 int asioStart();
 // 1 stopped, 0 refused.
 int asioStop();
@@ -107,7 +116,11 @@ void asioClearBuffers();
 // Reopens the current driver and restores its buffers.
 int asioReset();
 
+// The host starts with no processor (kProcessorNone); modes 0..3 choose one.
 int asioSelectProcessor(int mode);
+// Back to no processor, silence on the outputs (before the object of mode 3
+// goes away, say); kAsioRunning while streaming.
+int asioClearProcessor();
 void asioSetProcessorObject(vxAudioClass* object);
 // The library (and, for mode 2, the export) the library modes load; an
 // empty path leaves those modes without a library.
@@ -124,5 +137,8 @@ long asioMessage(long selector, long value, void* message, double* opt);
 int asioStatus();
 // Buffer switches dropped because another one was still running.
 std::int64_t asioDroppedSwitches();
+// The overruns (xruns) the loaded driver counted since it was opened; 0
+// without a driver.
+std::int64_t asioXruns();
 
 }  // namespace orvelan::io

@@ -8,6 +8,7 @@
 // path). Nothing here allocates, locks or makes a system call besides the
 // driver's outputReady.
 #include <algorithm>
+#include <limits>
 
 #include "asio/host_state.h"
 
@@ -75,8 +76,10 @@ void floatsToHalf(float* in, const DriverChannel& channel, long index, int to, i
 // The re-entry guard: a switch that finds another one running is dropped
 // at once, touching nothing, and counted. The running one drains the count
 // of those it dropped when it leaves.
+bool enterGuard(HostState& h) { return h.busy.fetch_add(1, std::memory_order_acq_rel) + 1 == 0; }
+
 bool enterSwitch(HostState& h) {
-  if (h.busy.fetch_add(1, std::memory_order_acq_rel) + 1 == 0) return true;
+  if (enterGuard(h)) return true;
   h.droppedSwitches.fetch_add(1, std::memory_order_relaxed);
   return false;
 }
@@ -100,10 +103,15 @@ void processBlock(HostState& h) {
       dspsCopy_32f(deviceIn[c], blockIn[c], h.blockFrames);
   }
   int result = 1;
-  if (h.object)
+  if (h.object) {
     result = h.object->processBuffersDefault(h.blockIn.get(), h.blockOut.get());
-  else if (h.function)
+  } else if (h.function) {
     result = h.function(blockIn, blockOut, h.blockFrames);
+  } else if (h.processorMode == kProcessorNone) {
+    // Nothing chosen to process: silence, and nothing has failed.
+    for (std::size_t c = 0; c < h.outputs.size(); ++c) dspsZero_32f(blockOut[c], h.blockFrames);
+    result = 0;
+  }
   for (std::size_t c = 0; c < h.outputs.size(); ++c) {
     if (resampling)
       dspsFIR_32f(blockOut[c], deviceOut[c], h.resampleSteps, h.outputResamplers[c]);
@@ -131,11 +139,13 @@ void resetReblocking(HostState& host) {
   host.reblock.fill = host.startOffset;
 }
 
+namespace {
+
 audio::TimeInfo* bufferSwitchDirect(audio::TimeInfo*, long index, long) {
   HostState& h = hostState();
   if (!enterSwitch(h)) return nullptr;
   index = index ? 1 : 0;
-  const int frames = h.asioBufferFrames;
+  const int frames = h.asioBufferFrames.load(std::memory_order_relaxed);
   float** deviceIn = h.deviceIn->channelArray();
   float** deviceOut = h.deviceOut->channelArray();
   for (std::size_t c = 0; c < h.inputs.size(); ++c) halfToFloats(h.inputs[c], index, 0, deviceIn[c], frames);
@@ -151,7 +161,7 @@ audio::TimeInfo* bufferSwitchReblock(audio::TimeInfo*, long index, long) {
   if (!enterSwitch(h)) return nullptr;
   index = index ? 1 : 0;
   ReblockState& r = h.reblock;
-  const int halfFrames = h.asioBufferFrames, blockFrames = h.deviceBlockFrames;
+  const int halfFrames = h.asioBufferFrames.load(std::memory_order_relaxed), blockFrames = h.deviceBlockFrames;
   r.inPos = 0;
   r.inLeft = halfFrames;
   if (r.outPending > 0) {
@@ -188,12 +198,30 @@ audio::TimeInfo* bufferSwitchReblock(audio::TimeInfo*, long index, long) {
   return nullptr;
 }
 
-void bufferSwitch(long index, long processNow) {
+}  // namespace
+
+audio::TimeInfo* bufferSwitchTimeInfo(audio::TimeInfo* time, long index, long processNow) {
   HostState& h = hostState();
-  if (h.asioBufferFrames == h.deviceBlockFrames)
-    bufferSwitchDirect(&h.switchTime, index, processNow);
-  else
-    bufferSwitchReblock(&h.switchTime, index, processNow);
+  if (h.asioBufferFrames.load(std::memory_order_relaxed) == h.deviceBlockFrames)
+    return bufferSwitchDirect(time, index, processNow);
+  return bufferSwitchReblock(time, index, processNow);
+}
+
+void bufferSwitch(long index, long processNow) { bufferSwitchTimeInfo(&hostState().switchTime, index, processNow); }
+
+bool followDriverBufferSize(HostState& h, long frames) {
+  if (!h.buffersCreated || frames < 1 || frames > std::numeric_limits<int>::max()) return false;
+  // Inside the guard, so a switch that runs meanwhile (a driver that sent
+  // this from another thread) cannot see half-changed positions.
+  if (!enterGuard(h)) return false;
+  h.asioBufferFrames.store(int(frames), std::memory_order_relaxed);
+  h.startOffset = reblockStartOffset(h);
+  resetReblocking(h);
+  // The new path starts from silence, not from the old path's leftovers.
+  h.deviceIn->clear();
+  h.deviceOut->clear();
+  leaveSwitch(h);
+  return true;
 }
 
 }  // namespace orvelan::io

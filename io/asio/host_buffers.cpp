@@ -59,8 +59,7 @@ int asioCreateBuffers() {
   h.bufferInfos.clear();
   for (int c : h.inputList) h.bufferInfos.push_back({1, c, {nullptr, nullptr}});
   for (int c : h.outputList) h.bufferInfos.push_back({0, c, {nullptr, nullptr}});
-  h.callbacks.bufferSwitchTimeInfo =
-      h.asioBufferFrames == h.deviceBlockFrames ? bufferSwitchDirect : bufferSwitchReblock;
+  h.callbacks.bufferSwitchTimeInfo = bufferSwitchTimeInfo;
   // A driver that could not make its halves leaves nothing half-made.
   if (const int code = h.driver->createBuffers(h.bufferInfos.data(), long(h.bufferInfos.size()),
                                                h.asioBufferFrames, &h.callbacks);
@@ -70,7 +69,8 @@ int asioCreateBuffers() {
     return code;
   }
   h.buffersCreated = true;
-  if (const int code = asioSelectProcessor(h.processorMode); code != 0) return failCreate(code);
+  if (h.processorMode != kProcessorNone)
+    if (const int code = asioSelectProcessor(h.processorMode); code != 0) return failCreate(code);
 
   h.inputs.assign(std::size_t(numInputs), {});
   h.outputs.assign(std::size_t(numOutputs), {});

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "asio/asio_host.h"
@@ -41,7 +42,9 @@ struct HostState {
   std::vector<int> outputList{0, 1};
   int blockFrames = 0;        // the processor's block
   int deviceBlockFrames = 0;  // the same block at the device rate
-  int asioBufferFrames = 0;   // the driver's buffer size
+  // The driver's buffer size. Atomic: a driver whose period changes while
+  // streaming has the switch follow it on the driver's thread.
+  std::atomic<int> asioBufferFrames{0};
   double deviceRate = 0.0;
   double appRate = 0.0;
   int appFactor = 1;     // device rate = app rate x deviceFactor / appFactor
@@ -49,7 +52,7 @@ struct HostState {
   int resampleSteps = 0;  // blockFrames / appFactor
   int tapsIndex = -1;     // resampler taps row, -1 without resampling
   int startOffset = 0;    // initial fill of the reblocking input block
-  int processorMode = kProcessorPassThrough;
+  int processorMode = kProcessorNone;
 
   AsioDriverInfo driverInfo;
   std::vector<audio::BufferInfo> bufferInfos;    // inputs, then outputs
@@ -78,6 +81,13 @@ struct HostState {
   ProcessorLibrary library;
 
   audio::AudioDriver* driver = nullptr;
+  // The listed name of the driver in use, kept while a reopen that failed
+  // (its server or device gone) waits for the next start to try again, and
+  // whether that reopen is to make buffers again.
+  std::string openName;
+  bool reopenBuffers = false;
+  // What the driver said when it last refused to open; empty otherwise.
+  std::string driverError;
   std::unique_ptr<audio::DriverCatalog> catalog;
   std::unique_ptr<AsioDriverList> driverList;
   char driverNames[kMaxListedDriverNames][audio::kDriverNameSize] = {};
@@ -89,13 +99,21 @@ HostState& hostState();
 // resampling steps, reblocking start offset). frames must be divisible by
 // appFactor.
 void setBlock(HostState& host, int frames);
+// The reblocking path starts with its input block one sample short of full,
+// so every driver half, from the first on, is delivered whole.
+int reblockStartOffset(const HostState& host);
 
 // The driver's callbacks (buffer_switch.cpp): the direct path when the
-// driver's buffer equals the device-rate block, else the reblocking path.
+// driver's buffer equals the device-rate block, else the reblocking path,
+// chosen anew at every half (the driver's size may change while streaming).
 void bufferSwitch(long index, long processNow);
-audio::TimeInfo* bufferSwitchDirect(audio::TimeInfo* time, long index, long processNow);
-audio::TimeInfo* bufferSwitchReblock(audio::TimeInfo* time, long index, long processNow);
+audio::TimeInfo* bufferSwitchTimeInfo(audio::TimeInfo* time, long index, long processNow);
 // Positions of the reblocking path at a start.
 void resetReblocking(HostState& host);
+// The driver's buffer is now `frames` long (a message on the driver's
+// thread, between two switches): the switch reblocks to the unchanged
+// processing block from the next half on. False when there are no buffers
+// or a switch is running.
+bool followDriverBufferSize(HostState& host, long frames);
 
 }  // namespace orvelan::io

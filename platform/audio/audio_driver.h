@@ -70,7 +70,11 @@ enum MessageSelector : long {
   kSelectorSupported = 1,  // value: a selector; answer 1 when the host handles it
   kEngineVersion = 2,      // answer: the host's interface version
   kResetRequest = 3,       // the driver needs to be reopened
-  kBufferSizeChange = 4,   // value: the new buffer size
+  // value: the driver's new buffer size. A host that answers 1 has followed
+  // it: from the next half on, every half carries that many frames (the
+  // driver's halves must be large enough). Sent on the callback thread,
+  // between two switches. A host that answers 0 needs a reset instead.
+  kBufferSizeChange = 4,
   kResyncRequest = 5,      // the driver lost samples
   kLatenciesChanged = 6,
   kSupportsTimeInfo = 7,   // answer 1: the driver may call bufferSwitchTimeInfo
@@ -122,6 +126,10 @@ class AudioDriver {
   // kDriverOk when the driver wants to hear, inside the switch, that the
   // output half is written.
   virtual int outputReady() = 0;
+
+  // Periods the driver lost or delivered late since it was opened (0 for a
+  // driver that cannot tell). Safe from any thread.
+  virtual std::int64_t xruns() const { return 0; }
 };
 
 }  // namespace orvelan::audio

@@ -15,6 +15,8 @@
 #include "asio/driver_info.h"
 #include "audio/backends/builtin_drivers.h"
 #include "audio/backends/virtual/virtual_device.h"
+#include "chain/audio_graph.h"
+#include "support/chain_fixtures.h"
 #include "framework/audio_class.h"
 
 namespace orvelan::io {
@@ -215,7 +217,7 @@ TEST_F(HostTest, MessagesAreAnsweredAndAResetRequestReopensTheDriverAtTheNextSta
   struct Case {
     long selector, value, answer;
   };
-  for (const Case c : {Case{1, 2, 1}, Case{1, 3, 1}, Case{1, 4, 0}, Case{1, 5, 1}, Case{1, 6, 1}, Case{1, 7, 1},
+  for (const Case c : {Case{1, 2, 1}, Case{1, 3, 1}, Case{1, 4, 1}, Case{1, 5, 1}, Case{1, 6, 1}, Case{1, 7, 1},
                        Case{1, 8, 1}, Case{1, 9, 1}, Case{1, 10, 0}, Case{2, 0, 2}, Case{4, 512, 0}, Case{5, 0, 1},
                        Case{6, 0, 1}, Case{7, 0, 1}, Case{8, 0, 0}, Case{99, 0, 0}})
     EXPECT_EQ(asioMessage(c.selector, c.value, nullptr, nullptr), c.answer) << c.selector << " " << c.value;
@@ -305,10 +307,11 @@ TEST_F(HostTest, ProcessorModes) {
   EXPECT_EQ(asioSelectProcessor(4), kAsioProcessorMode);
 }
 
-TEST_F(HostTest, WithoutAProcessorEveryBlockReportsAnErrorAndTheOutputsCarryZeros) {
+TEST_F(HostTest, AFailedLoadLeavesNoProcessorEveryBlockReportsAnErrorAndTheOutputsCarryZeros) {
   gConfig.input = sine();
   open(gConfig);
   prepare(2, 256);
+  ASSERT_EQ(asioSelectProcessor(0), 0);
   EXPECT_EQ(asioSelectProcessor(2), kAsioProcessorMissing);  // the failed load leaves no processor
   gDevice->captureOutputs(512);
   ASSERT_EQ(asioStart(), 1);
@@ -322,6 +325,57 @@ TEST_F(HostTest, WithoutAProcessorEveryBlockReportsAnErrorAndTheOutputsCarryZero
   ASSERT_EQ(asioSelectProcessor(0), 0);
   ASSERT_EQ(asioStart(), 1);
   EXPECT_EQ(gDevicesMade, made + 1);
+}
+
+// At a rate the chain cannot run it is never handed to the host: the
+// outputs, where beams are expected, must then carry silence, not the raw
+// capsules. Pass-through copies inputs only when chosen, and clearing the
+// processor goes back to silence.
+TEST_F(HostTest, WithoutAChosenProcessorTheOutputsCarrySilence) {
+  gConfig.inputs = 32;
+  gConfig.outputs = 24;
+  gConfig.sampleRates = {96000.0};
+  gConfig.sampleRate = 96000.0;
+  gConfig.input.kind = InputSource::Kind::Callback;
+  gConfig.input.callback = [](int channel, std::int64_t, float* out, int frames) {
+    std::fill_n(out, frames, float(channel + 1) / 64.0f);
+  };
+  open(gConfig);
+  ASSERT_EQ(asioGetSampleRate(), 96000.0);
+  CAudioGraph graph;
+  EXPECT_NE(graph.setup(testing::chainFormat(32, 96000.0f), testing::chainFormat(24, 96000.0f)), vxOK);
+
+  std::vector<int> all(32);
+  for (int c = 0; c < 32; ++c) all[std::size_t(c)] = c;
+  ASSERT_EQ(asioSetInputChannels(all.data(), 32), 0);
+  ASSERT_EQ(asioSetOutputChannels(all.data(), 24), 0);
+  ASSERT_EQ(asioSetBufferSize(256), 0);
+  ASSERT_EQ(asioCreateBuffers(), 0);
+  ProbeBlock probe;
+  gProbe.outputValue = 0.75f;
+  asioSetProcessorObject(&probe);
+
+  enum class Choice { None, PassThrough, ClearedAfterObject };
+  for (const Choice choice : {Choice::None, Choice::PassThrough, Choice::ClearedAfterObject}) {
+    if (choice == Choice::PassThrough) ASSERT_EQ(asioSelectProcessor(kProcessorPassThrough), 0);
+    if (choice == Choice::ClearedAfterObject) {
+      ASSERT_EQ(asioSelectProcessor(kProcessorObject), 0);
+      ASSERT_EQ(asioClearProcessor(), 0);
+    }
+    ASSERT_EQ(asioCreateBuffers(), 0);
+    gDevice->captureOutputs(4 * 256);
+    ASSERT_EQ(asioStart(), 1);
+    ASSERT_EQ(gDevice->pump(4), 4);
+    EXPECT_EQ(asioClearProcessor(), kAsioRunning);
+    ASSERT_EQ(asioStop(), 1);
+    for (int c = 0; c < 24; ++c) {
+      const float expected = choice == Choice::PassThrough ? float(c + 1) / 64.0f : 0.0f;
+      for (int i = 0; i < 4 * 256; ++i)
+        ASSERT_EQ(gDevice->capturedOutput(c)[i], expected) << "choice " << int(choice) << " output " << c;
+    }
+    EXPECT_EQ(asioStatus(), kAsioStatusNone) << "no processor is no failure";
+  }
+  EXPECT_EQ(gProbe.calls, 0);
 }
 
 TEST_F(HostTest, SamplesAreConvertedPerTypeAtFullScaleOne) {
@@ -385,6 +439,7 @@ TEST_F(HostTest, ReblockingDeliversEveryHalfWholeAndContinuous) {
       for (int i = 0; i < frames; ++i) out[i] = float((position + i) % 8192 + 1 + channel * 10000);
     };
     open(gConfig);
+    ASSERT_EQ(asioSelectProcessor(kProcessorPassThrough), 0);
     prepare(2, c.blockFrames);
     const int halves = 2 + 3 * c.blockFrames / c.bufferFrames + 8;
     const std::int64_t frames = std::int64_t(halves) * c.bufferFrames;
@@ -441,6 +496,7 @@ TEST_F(HostTest, ResamplingKeepsASineCleanBothWays) {
     gConfig.bufferSizes.preferred = bufferFrames;
     gConfig.input = sine();
     open(gConfig);
+    ASSERT_EQ(asioSelectProcessor(kProcessorPassThrough), 0);
     prepare(2, 256);
     ASSERT_EQ(asioSetSampleRate(32000.0), 0);
     ASSERT_EQ(asioDeviceBlockSize(), 384);

@@ -1,9 +1,10 @@
 // The JACK backend against a private dummy server: the server's rate and
 // period are what it offers; a signal sent out of our outputs and looped
 // back into our inputs by JACK connections arrives sample-exact one period
-// later; a stalled callback is counted as an xrun; a buffer-size change and
-// the server's death reach the host as reset requests, after which the
-// driver still closes cleanly.
+// later; a stalled callback is counted as an xrun; a buffer-size change is
+// handed to a host that follows it and is a reset request for one that does
+// not; the server's death reaches the host as a reset request, the dead
+// client is closed soon after, and the driver still closes cleanly.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
 
@@ -156,6 +157,34 @@ TEST_F(JackDriverTest, BufferSizeChangeReachesTheHostAsOneResetRequest) {
   EXPECT_EQ(driver->disposeBuffers(), kDriverOk);
 }
 
+// A host that follows size changes hears of the new period on the callback
+// thread, before the first switch at that size, and streaming goes on with
+// halves that carry whole periods.
+TEST_F(JackDriverTest, BufferSizeChangeIsFollowedByAHostThatCan) {
+  host().followsBufferSize = true;
+  createBuffers(1, 1);
+  std::atomic<std::int64_t> switchesAfterChange{0};
+  host().onSwitch = [&](long index) {
+    const long frames = host().lastBufferSize.load();
+    if (frames == 0) return;
+    // Every sample of the period is ours to write (the sanitizer build
+    // checks the half is that long).
+    auto* out = static_cast<float*>(infos[1].buffers[index]);
+    std::fill_n(out, frames, 0.25f);
+    switchesAfterChange.fetch_add(1);
+  };
+  ASSERT_EQ(driver->start(), kDriverOk);
+  ASSERT_TRUE(waitUntil([&] { return host().switches.load() >= 5; }));
+  ASSERT_EQ(jack_set_buffer_size(driver->client(), 2 * kPeriod), 0);
+  ASSERT_TRUE(waitUntil([&] { return switchesAfterChange.load() >= 20; }));
+  EXPECT_EQ(host().bufferSizeChanges.load(), 1);
+  EXPECT_EQ(host().lastBufferSize.load(), 2 * kPeriod);
+  EXPECT_EQ(host().resetRequests.load(), 0);
+  EXPECT_EQ(host().mostInside.load(), 1);
+  EXPECT_EQ(driver->stop(), kDriverOk);
+  EXPECT_EQ(host().threadCount(), 1u);  // the news came on the callback thread
+}
+
 TEST_F(JackDriverTest, ServerDeathReachesTheHostAsAResetAndTheDriverStillCloses) {
   createBuffers(2, 2);
   ASSERT_EQ(driver->start(), kDriverOk);
@@ -163,6 +192,8 @@ TEST_F(JackDriverTest, ServerDeathReachesTheHostAsAResetAndTheDriverStillCloses)
   server->kill();
   ASSERT_TRUE(waitUntil([&] { return host().resetRequests.load() == 1; }));
   EXPECT_TRUE(driver->serverGone());
+  EXPECT_TRUE(waitUntil([&] { return !driver->clientOpen(); }));
+  EXPECT_EQ(driver->outputPortName(0), "");
   EXPECT_EQ(driver->stop(), kDriverOk);
   EXPECT_EQ(driver->disposeBuffers(), kDriverOk);
   EXPECT_EQ(driver->start(), kDriverNotPresent);

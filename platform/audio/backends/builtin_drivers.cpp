@@ -71,7 +71,10 @@ DriverClassTable builtinClasses() {
                  }
                  return std::make_unique<JackAudioDriver>(config);
                },
-               [] { return JackAudioDriver::serverRunning(); }});
+               // Listed wherever libjack is (it is linked in), server or not:
+               // a server started after the program is then still reachable,
+               // and opening without one fails with the driver's reason.
+               [] { return true; }});
   classes.add({kAlsaClassId,
                [](const CatalogEntry& entry) -> std::unique_ptr<AudioDriver> {
                  AlsaDriverConfig config;

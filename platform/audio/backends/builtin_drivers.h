@@ -20,8 +20,8 @@ inline constexpr const char* kJackClassId = "{702E96AF-96CF-41D9-A76F-9CBBDCFD27
 inline constexpr const char* kAlsaClassId = "{D359D861-60E9-41FE-BA37-7886A4743A8F}";
 inline constexpr const char* kCatalogEnvironmentVariable = "ORVELAN_AUDIO_DRIVERS";
 
-// "Virtual Audio Device", then JACK and ALSA (listed only where their
-// backends are built and can run).
+// "Virtual Audio Device", then JACK (always: its library is linked in) and
+// ALSA (listed only where a sound card exists).
 std::vector<CatalogEntry> builtinEntries();
 DriverClassTable builtinClasses();
 

@@ -38,7 +38,7 @@ int claimName(const std::string& name) {
 
 }  // namespace
 
-JackServer::JackServer(int rate, int period) {
+JackServer::JackServer(int rate, int period) : rate_(rate), period_(period) {
   // More tests may run side by side than there are names: wait for one to
   // come free rather than skip, unless jackd cannot be run at all.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -99,6 +99,14 @@ void JackServer::kill() {
   ::kill(pid_, SIGKILL);
   waitpid(pid_, nullptr, 0);
   pid_ = -1;
+}
+
+bool JackServer::restart() {
+  kill();
+  started_ = false;
+  if (name_.empty() || cannotRun_) return false;
+  start(rate_, period_);
+  return started_;
 }
 
 JackServer::~JackServer() {

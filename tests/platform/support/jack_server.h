@@ -30,12 +30,16 @@ class JackServer {
   std::string clientName() const { return name_ + "_client"; }
   // Ends the server at once (SIGKILL), as a crash would.
   void kill();
+  // Starts the server again under the same name, rate and period (after
+  // kill(), as a user would); true when it came up.
+  bool restart();
 
  private:
   void start(int rate, int period);
   void releaseName();
 
   std::string name_;
+  int rate_ = 0, period_ = 0;
   int nameLock_ = -1;
   pid_t pid_ = -1;
   bool started_ = false;

@@ -31,7 +31,7 @@ void sampleRateDidChange(double rate) {
   host().changedRate.store(rate);
 }
 
-long message(long selector, long, void*, double*) {
+long message(long selector, long value, void*, double*) {
   host().noteThread();
   switch (selector) {
     case kResetRequest:
@@ -39,6 +39,13 @@ long message(long selector, long, void*, double*) {
       return 1;
     case kSupportsTimeInfo:
       return host().answersTimeInfo.load() ? 1 : 0;
+    case kSelectorSupported:
+      return value == kBufferSizeChange && host().followsBufferSize.load() ? 1 : 0;
+    case kBufferSizeChange:
+      if (!host().followsBufferSize.load()) return 0;
+      host().bufferSizeChanges.fetch_add(1);
+      host().lastBufferSize.store(value);
+      return 1;
     default:
       return 0;
   }
@@ -56,6 +63,9 @@ void RecordingHost::reset() {
   resetRequests = 0;
   changedRate = 0.0;
   answersTimeInfo = true;
+  followsBufferSize = false;
+  bufferSizeChanges = 0;
+  lastBufferSize = 0;
   lastSamplePosition = -1;
   std::lock_guard lock(threadsMutex);
   threads.clear();

@@ -28,6 +28,10 @@ struct RecordingHost {
   std::atomic<std::int64_t> resetRequests{0};
   std::atomic<double> changedRate{0.0};
   std::atomic<bool> answersTimeInfo{true};
+  // Whether the host follows kBufferSizeChange (answers 1), and the sizes it was told.
+  std::atomic<bool> followsBufferSize{false};
+  std::atomic<std::int64_t> bufferSizeChanges{0};
+  std::atomic<long> lastBufferSize{0};
   std::atomic<std::int64_t> lastSamplePosition{-1};
 
   // Threads that made any callback (kept under a mutex: tests only).

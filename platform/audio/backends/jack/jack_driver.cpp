@@ -25,25 +25,32 @@ jack_client_t* openClient(const std::string& name, const std::string& server, ja
 // attempt; our callers report failures themselves.
 void quiet(const char*) {}
 
+// The driver whose process callback runs on this thread, so that stop()
+// called from inside the host's switch only asks the stream to end.
+thread_local const JackAudioDriver* tInCycle = nullptr;
+
 }  // namespace
 
 struct JackEvents {
   static int process(jack_nframes_t frames, void* self) {
     auto* driver = static_cast<JackAudioDriver*>(self);
-    // Set before process() looks at running_, so stop() either sees the
-    // cycle and waits for it, or the cycle sees the stream stopped.
+    // Set before running_ is looked at, so stop() either sees the cycle and
+    // waits for it, or the cycle sees the stream stopped and leaves the
+    // host alone.
     driver->inCycle_.store(true);
+    if (!driver->running_.load()) {
+      driver->inCycle_.store(false);
+      driver->silenceOutputs(frames);
+      return 0;
+    }
+    tInCycle = driver;
     const std::int64_t begin = monotonicNs();
     driver->process(frames);
+    tInCycle = nullptr;
     driver->inCycle_.store(false);
     const std::int64_t took = monotonicNs() - begin;
     if (took > driver->worstCycleNs_.load(std::memory_order_relaxed))
       driver->worstCycleNs_.store(took, std::memory_order_relaxed);
-    return 0;
-  }
-  static int bufferSize(jack_nframes_t frames, void* self) {
-    auto* driver = static_cast<JackAudioDriver*>(self);
-    if (driver->bufferSize_ > 0 && long(frames) != driver->bufferSize_) driver->resetPending_.store(true);
     return 0;
   }
   static int sampleRate(jack_nframes_t rate, void* self) {
@@ -55,20 +62,42 @@ struct JackEvents {
     return 0;
   }
   // The process thread is gone with the server, so this thread is the
-  // stream's last: it tells the host to reopen.
+  // stream's last: it tells the host to reopen, and wakes the reaper to
+  // close the dead client (which cannot be done on this thread).
   static void shutdown(jack_status_t, const char*, void* self) {
     auto* driver = static_cast<JackAudioDriver*>(self);
     driver->serverGone_.store(true);
     if (driver->running_.exchange(false) && driver->callbacks_.message && !driver->resetSent_.exchange(true))
       driver->callbacks_.message(kResetRequest, 0, nullptr, nullptr);
+    driver->reap_.release();
   }
 };
 
 JackAudioDriver::JackAudioDriver(JackDriverConfig config) : config_(std::move(config)) {}
 
 JackAudioDriver::~JackAudioDriver() {
-  stop();
-  closeClient();
+  if (reaper_.joinable()) {
+    quitReaper_.store(true);
+    reap_.release();
+    reaper_.join();
+  }
+  std::lock_guard lock(control_);
+  stopLocked();
+  closeClientLocked();
+}
+
+void JackAudioDriver::runReaper() {
+  for (;;) {
+    reap_.acquire();
+    if (quitReaper_.load()) return;
+    std::lock_guard lock(control_);
+    if (!serverGone_.load() || !client_) continue;
+    // The cycle that was under way when the server went finishes first:
+    // closing cancels JACK's threads.
+    running_.store(false);
+    waitForCycle();
+    closeClientLocked();
+  }
 }
 
 bool JackAudioDriver::serverRunning(const std::string& server) {
@@ -84,6 +113,7 @@ bool JackAudioDriver::serverRunning(const std::string& server) {
 }
 
 bool JackAudioDriver::init(void*) {
+  std::lock_guard lock(control_);
   if (client_) return true;
   jack_set_error_function(quiet);
   jack_status_t status;
@@ -92,6 +122,8 @@ bool JackAudioDriver::init(void*) {
     errorMessage_ = (status & JackServerFailed) ? "No JACK server is running" : "The JACK server refused the client";
     return false;
   }
+  serverGone_.store(false);
+  clientOpen_.store(true);
   inputPorts_.clear();
   outputPorts_.clear();
   for (int c = 0; c < config_.inputs + config_.outputs; ++c) {
@@ -101,25 +133,40 @@ bool JackAudioDriver::init(void*) {
                                            input ? JackPortIsInput : JackPortIsOutput, 0);
     if (!port) {
       errorMessage_ = "JACK refused the port " + name;
-      closeClient();
+      closeClientLocked();
       return false;
     }
     (input ? inputPorts_ : outputPorts_).push_back(port);
   }
   jack_set_process_callback(client_, JackEvents::process, this);
-  jack_set_buffer_size_callback(client_, JackEvents::bufferSize, this);
   jack_set_sample_rate_callback(client_, JackEvents::sampleRate, this);
   jack_set_xrun_callback(client_, JackEvents::xrun, this);
   jack_on_info_shutdown(client_, JackEvents::shutdown, this);
+  if (!reaper_.joinable()) reaper_ = std::thread([this] { runReaper(); });
   errorMessage_.clear();
   return true;
 }
 
-void JackAudioDriver::closeClient() {
+void JackAudioDriver::closeClientLocked() {
   if (!client_) return;
   jack_client_close(client_);
   client_ = nullptr;
+  clientOpen_.store(false);
+  inputPorts_.clear();
+  outputPorts_.clear();
+  idleOutputs_.clear();
+  for (ActiveChannel& a : active_) a.port = nullptr;
   activated_ = false;
+  inCycle_.store(false);
+}
+
+void JackAudioDriver::waitForCycle() const {
+  while (inCycle_.load()) std::this_thread::yield();
+}
+
+jack_client_t* JackAudioDriver::client() const {
+  std::lock_guard lock(control_);
+  return client_;
 }
 
 void JackAudioDriver::getDriverName(char* name) { copyText(name, kDriverNameSize, "JACK"); }
@@ -129,6 +176,7 @@ long JackAudioDriver::getDriverVersion() { return 1; }
 void JackAudioDriver::getErrorMessage(char* text) { copyText(text, kErrorMessageSize, errorMessage_); }
 
 int JackAudioDriver::getChannels(long* numInputs, long* numOutputs) {
+  std::lock_guard lock(control_);
   if (!client_) return kDriverNotPresent;
   *numInputs = long(inputPorts_.size());
   *numOutputs = long(outputPorts_.size());
@@ -136,11 +184,13 @@ int JackAudioDriver::getChannels(long* numInputs, long* numOutputs) {
 }
 
 int JackAudioDriver::canSampleRate(double rate) {
+  std::lock_guard lock(control_);
   if (!client_ || serverGone_.load()) return kDriverNotPresent;
   return rate == double(jack_get_sample_rate(client_)) ? kDriverOk : kDriverNoClock;
 }
 
 int JackAudioDriver::getSampleRate(double* rate) {
+  std::lock_guard lock(control_);
   if (!client_ || serverGone_.load()) return kDriverNotPresent;
   *rate = double(jack_get_sample_rate(client_));
   return kDriverOk;
@@ -149,6 +199,7 @@ int JackAudioDriver::getSampleRate(double* rate) {
 int JackAudioDriver::setSampleRate(double rate) { return canSampleRate(rate); }
 
 int JackAudioDriver::getBufferSize(long* minSize, long* maxSize, long* preferredSize, long* granularity) {
+  std::lock_guard lock(control_);
   if (!client_ || serverGone_.load()) return kDriverNotPresent;
   *minSize = *maxSize = *preferredSize = long(jack_get_buffer_size(client_));
   *granularity = 0;
@@ -156,6 +207,7 @@ int JackAudioDriver::getBufferSize(long* minSize, long* maxSize, long* preferred
 }
 
 int JackAudioDriver::getChannelInfo(ChannelInfo* info) {
+  std::lock_guard lock(control_);
   if (!client_) return kDriverNotPresent;
   const auto& ports = info->isInput ? inputPorts_ : outputPorts_;
   if (info->channel < 0 || std::size_t(info->channel) >= ports.size()) return kDriverInvalidParameter;
@@ -169,13 +221,16 @@ int JackAudioDriver::getChannelInfo(ChannelInfo* info) {
 
 int JackAudioDriver::createBuffers(BufferInfo* infos, long numChannels, long bufferSize,
                                    const DriverCallbacks* callbacks) {
+  std::lock_guard lock(control_);
   if (!client_ || serverGone_.load()) return kDriverNotPresent;
   if (!active_.empty() || running_.load()) return kDriverInvalidMode;
   if (!buffersRequestUsable(infos, numChannels, callbacks)) return kDriverInvalidParameter;
   if (bufferSize != long(jack_get_buffer_size(client_))) return kDriverInvalidMode;
   if (!channelListValid(infos, numChannels, int(inputPorts_.size()), int(outputPorts_.size())))
     return kDriverInvalidParameter;
-  layOutBufferHalves(storage_, infos, numChannels, std::size_t(bufferSize));
+  // Room for any period JACK can switch to while streaming.
+  capacity_ = std::max(bufferSize, kMaxPeriod);
+  layOutBufferHalves(storage_, infos, numChannels, std::size_t(capacity_));
   active_.clear();
   for (long i = 0; i < numChannels; ++i) {
     const bool isInput = infos[i].isInput != 0;
@@ -194,23 +249,24 @@ int JackAudioDriver::createBuffers(BufferInfo* infos, long numChannels, long buf
 }
 
 int JackAudioDriver::disposeBuffers() {
-  stop();
+  std::lock_guard lock(control_);
+  stopLocked();
   if (active_.empty()) return kDriverInvalidMode;
   active_.clear();
   idleOutputs_.clear();
   storage_.clear();
-  bufferSize_ = 0;
+  bufferSize_ = capacity_ = 0;
   return kDriverOk;
 }
 
 int JackAudioDriver::start() {
+  std::lock_guard lock(control_);
   if (!client_ || serverGone_.load()) return kDriverNotPresent;
   if (running_.load()) return kDriverOk;
   if (bufferSize_ == 0) return kDriverInvalidMode;
   std::fill(storage_.begin(), storage_.end(), 0.0f);
   index_ = 0;
   time_ = TimeInfo{};
-  resetPending_.store(false);
   resetSent_.store(false);
   pendingRate_.store(0.0);
   worstCycleNs_.store(0);
@@ -238,37 +294,67 @@ int JackAudioDriver::start() {
 }
 
 int JackAudioDriver::stop() {
-  if (!activated_) return kDriverOk;
+  if (tInCycle == this) {  // inside the host's switch: the stream ends after this cycle
+    running_.store(false);
+    return kDriverOk;
+  }
+  std::lock_guard lock(control_);
+  return stopLocked();
+}
+
+int JackAudioDriver::stopLocked() {
   running_.store(false);
-  // Deactivation returns once the process callback can no longer run; with
-  // the server gone there is nothing to deactivate, but a cycle that was
-  // under way may still be finishing.
-  if (!serverGone_.load())
-    jack_deactivate(client_);
-  else
-    while (inCycle_.load()) std::this_thread::yield();
+  // A cycle that already reached the host runs to its end: deactivation
+  // cancels JACK's process thread wherever it is, which would leave the
+  // host's state half-updated. Later cycles see running_ clear and only
+  // write silence.
+  if (!activated_) return kDriverOk;
+  waitForCycle();
+  if (!serverGone_.load() && client_) jack_deactivate(client_);
   activated_ = false;
+  // A cycle that deactivation cancelled before it saw running_ clear cannot
+  // leave the flag set for the next stop.
+  inCycle_.store(false);
   return kDriverOk;
 }
 
 int JackAudioDriver::outputReady() { return kDriverNotPresent; }
 
 std::string JackAudioDriver::inputPortName(int channel) const {
-  return jack_port_name(inputPorts_.at(std::size_t(channel)));
+  std::lock_guard lock(control_);
+  if (channel < 0 || std::size_t(channel) >= inputPorts_.size()) return {};
+  return jack_port_name(inputPorts_[std::size_t(channel)]);
 }
 
 std::string JackAudioDriver::outputPortName(int channel) const {
-  return jack_port_name(outputPorts_.at(std::size_t(channel)));
+  std::lock_guard lock(control_);
+  if (channel < 0 || std::size_t(channel) >= outputPorts_.size()) return {};
+  return jack_port_name(outputPorts_[std::size_t(channel)]);
+}
+
+void JackAudioDriver::silenceOutputs(std::uint32_t frames) {
+  for (jack_port_t* port : outputPorts_)
+    std::fill_n(static_cast<float*>(jack_port_get_buffer(port, frames)), frames, 0.0f);
+}
+
+// The first cycle of a new period: the host is told (on this thread, between
+// two switches) and, when it follows, the halves carry the new size from
+// this cycle on. Asked once: a host that declined has a reset pending.
+bool JackAudioDriver::followPeriod(std::uint32_t frames) {
+  if (resetSent_.load(std::memory_order_relaxed)) return false;
+  if (!callbacks_.message) return false;
+  if (long(frames) <= capacity_ && callbacks_.message(kSelectorSupported, kBufferSizeChange, nullptr, nullptr) == 1 &&
+      callbacks_.message(kBufferSizeChange, long(frames), nullptr, nullptr) == 1) {
+    bufferSize_ = long(frames);
+    return true;
+  }
+  if (!resetSent_.exchange(true)) callbacks_.message(kResetRequest, 0, nullptr, nullptr);
+  return false;
 }
 
 void JackAudioDriver::process(std::uint32_t frames) {
-  const bool sizeChanged = long(frames) != bufferSize_ || resetPending_.load(std::memory_order_relaxed);
-  if (!running_.load(std::memory_order_relaxed) || sizeChanged) {
-    for (jack_port_t* port : outputPorts_)
-      std::fill_n(static_cast<float*>(jack_port_get_buffer(port, frames)), frames, 0.0f);
-    if (sizeChanged && running_.load(std::memory_order_relaxed) && callbacks_.message &&
-        !resetSent_.exchange(true))
-      callbacks_.message(kResetRequest, 0, nullptr, nullptr);
+  if (long(frames) != bufferSize_ && !followPeriod(frames)) {
+    silenceOutputs(frames);
     return;
   }
   const double rate = pendingRate_.exchange(0.0, std::memory_order_relaxed);

@@ -7,13 +7,22 @@
 // into it, the host's switch runs, and its outputs go to the ports, so the
 // host adds no latency of its own.
 //
-// A buffer-size change, and the server going away, reach the host as
-// kResetRequest; a rate change as sampleRateDidChange; xruns are counted.
+// A period change while streaming (routine under PipeWire) is handed to the
+// host as kBufferSizeChange at the first cycle of the new size: the halves
+// are made large enough for any period, so a host that follows goes on
+// without a pause; one that does not gets kResetRequest and silence. The
+// server going away reaches the host as kResetRequest, and the dead client
+// is closed soon after by a thread of the driver's own (JACK forbids closing
+// it on the thread that brings the news). A rate change reaches the host as
+// sampleRateDidChange; xruns are counted.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <semaphore>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/audio_driver.h"
@@ -35,6 +44,10 @@ struct JackDriverConfig {
 
 class JackAudioDriver final : public AudioDriver {
  public:
+  // The largest period the halves hold without being made again (JACK's own
+  // limit); a longer one needs a reset.
+  static constexpr long kMaxPeriod = 8192;
+
   explicit JackAudioDriver(JackDriverConfig config);
   ~JackAudioDriver() override;
 
@@ -54,18 +67,22 @@ class JackAudioDriver final : public AudioDriver {
   int createBuffers(BufferInfo* infos, long numChannels, long bufferSize, const DriverCallbacks* callbacks) override;
   int disposeBuffers() override;
   int start() override;
+  // Returns once the last process cycle that reached the host has finished.
   int stop() override;
   int outputReady() override;
 
-  // The full JACK names of our ports ("orvelan:in_1"), for connections.
+  // The full JACK names of our ports ("orvelan:in_1"), for connections;
+  // empty once the client is closed.
   std::string inputPortName(int channel) const;
   std::string outputPortName(int channel) const;
-  jack_client_t* client() const { return client_; }
+  jack_client_t* client() const;
 
-  std::int64_t xruns() const { return xruns_.load(); }
+  std::int64_t xruns() const override { return xruns_.load(); }
   // The longest process cycle since start (copies and the host's switch).
   std::int64_t worstCycleNs() const { return worstCycleNs_.load(); }
   bool serverGone() const { return serverGone_.load(); }
+  // Whether a client is open (a dead one is closed soon after its server goes).
+  bool clientOpen() const { return clientOpen_.load(); }
 
  private:
   struct ActiveChannel {
@@ -76,9 +93,18 @@ class JackAudioDriver final : public AudioDriver {
 
   friend struct JackEvents;  // the JACK callbacks
   void process(std::uint32_t frames);
-  void closeClient();
+  bool followPeriod(std::uint32_t frames);
+  void silenceOutputs(std::uint32_t frames);
+  // Under control_:
+  int stopLocked();
+  void closeClientLocked();
+  void waitForCycle() const;
+  void runReaper();
 
   JackDriverConfig config_;
+  // Taken by the control calls and by the reaper that closes a dead client,
+  // never by the process callback.
+  mutable std::mutex control_;
   jack_client_t* client_ = nullptr;
   std::string errorMessage_;
   std::vector<jack_port_t*> inputPorts_;
@@ -87,7 +113,8 @@ class JackAudioDriver final : public AudioDriver {
   std::vector<ActiveChannel> active_;
   std::vector<jack_port_t*> idleOutputs_;  // output ports without buffers: silence
   std::vector<float> storage_;
-  long bufferSize_ = 0;
+  long capacity_ = 0;    // frames each half holds
+  long bufferSize_ = 0;  // frames each half carries now (the process thread follows the period)
   DriverCallbacks callbacks_;
   bool useTimeInfo_ = false;
   TimeInfo time_;
@@ -97,12 +124,16 @@ class JackAudioDriver final : public AudioDriver {
 
   std::atomic<bool> running_{false};
   std::atomic<bool> inCycle_{false};  // the process callback is running
-  std::atomic<bool> resetPending_{false};
   std::atomic<bool> resetSent_{false};
   std::atomic<double> pendingRate_{0.0};
   std::atomic<std::int64_t> xruns_{0};
   std::atomic<std::int64_t> worstCycleNs_{0};
   std::atomic<bool> serverGone_{false};
+  std::atomic<bool> clientOpen_{false};
+
+  std::thread reaper_;
+  std::counting_semaphore<> reap_{0};  // released by the shutdown notice and at destruction
+  std::atomic<bool> quitReaper_{false};
 };
 
 }  // namespace orvelan::audio

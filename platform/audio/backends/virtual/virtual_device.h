@@ -90,6 +90,8 @@ class VirtualAudioDevice final : public AudioDriver {
   int start() override;
   int stop() override;
   int outputReady() override;
+  // The paced clock's skipped periods.
+  std::int64_t xruns() const override { return latePeriods_.load(); }
 
   const VirtualDeviceConfig& config() const { return config_; }
 
