@@ -297,11 +297,35 @@ std::complex<double> highPassLeak(const PatternSpec& spec, const CrossoverPair& 
            (lowBandShape(spec, hz) * firResponse(crossover.lowPass, hz));
 }
 
+// Level the low band takes in the reference direction, relative to its
+// shape, for the HF path's share through the crossover there (relative to
+// the low band through the low-pass). Every pattern but the torus keeps 1:
+// the capsule at its look hears its axis almost in phase with the low band.
+// The torus's ring that capsule hears from the side, up to a quarter period
+// behind the low band until the phases are aligned above the reference
+// frequency; the share then adds in quadrature and digs a notch of up to
+// 1.5 dB into the crossover, too narrow for the 31-tap equaliser, whose
+// attempt tilts the ring over the whole low band. There the low band makes
+// up the level the two bands would have in phase (the crossover's passband
+// ripple, where the high-pass changes sign, subtracting as it would). The
+// gain is real: the low band keeps its phase, and so the shared latency.
+double referenceLevel(const PatternSpec& spec, const CrossoverPair& crossover, const std::complex<double>& share,
+                      double hz)
+{
+    if (spec.family != PatternFamily::Torus) return 1.0;
+    // The high-pass over the low-pass, both linear-phase about one centre: real.
+    const double sign = std::real(firResponse(crossover.highPass, hz) / firResponse(crossover.lowPass, hz)) < 0.0 ? -1.0 : 1.0;
+    const double inPhase = 1.0 + sign * std::abs(share);
+    return std::sqrt(std::max(inPhase * inPhase - share.imag() * share.imag(), 0.0)) - share.real();
+}
+
 // Order weights of the low band that, with the HF path's share added
 // through the crossover, give the beam the pattern d (normalised to 1 in
-// the reference direction) around the crossover too.
-std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternSpec& spec, const OrderWeights& d,
-                                                                 const std::complex<double>& leak, double hz)
+// the reference direction) around the crossover too, the low band at its
+// reference level.
+std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternSpec& spec, const CrossoverPair& crossover,
+                                                                 const OrderWeights& d, const std::complex<double>& leak,
+                                                                 double hz)
 {
     std::array<std::complex<double>, kMaxOrder + 1> e{};
     for (int n = 0; n <= kMaxOrder; ++n) e[n] = d[n];
@@ -310,7 +334,8 @@ std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternSpe
     const std::vector<std::complex<double>> h = RadialModel::instance().hfOrderWeights(spec.hfMode, hz, overCell);
     const std::complex<double> hfReference =
         RadialModel::instance().hfReference(spec.hfMode, referenceAngleDegrees(spec), hz, overCell);
-    for (int n = 0; n <= kMaxOrder; ++n) e[n] += (d[n] * hfReference - h[n]) * leak;
+    const double level = referenceLevel(spec, crossover, hfReference * leak, hz);
+    for (int n = 0; n <= kMaxOrder; ++n) e[n] = d[n] * level + (d[n] * hfReference - h[n]) * leak;
     return e;
 }
 
@@ -357,7 +382,7 @@ ModalFilters designModalFilters(const PatternSpec& spec, int variant)
         std::array<std::complex<double>, kMaxOrder + 1> e{};
         if (hz > 0.0) {
             const OrderWeights d = wngLimitedWeights(held, reference, hz, wngDb);
-            e = leakCompensated(spec, d, highPassLeak(spec, crossover, hz), hz);
+            e = leakCompensated(spec, crossover, d, highPassLeak(spec, crossover, hz), hz);
         }
         const std::complex<double> common = hz > 0.0 ? lowBandShape(spec, hz) : 0.0;
         std::complex<double> wanted = 0.0;
