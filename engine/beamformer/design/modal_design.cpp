@@ -78,15 +78,14 @@ std::vector<float> curveOf(const std::vector<std::complex<double>>& d)
 }
 
 // Look directions spread over one hull triangle (one vertex capsule, two
-// face-centre capsules; every triangle is alike), with the cosines of the
-// angles between each and the capsules of its HF cell: the nearest capsule
-// (mode 1) or the triangle's three (mode 2).
-std::vector<std::vector<double>> lookCellCosines(int hfMode)
+// face-centre capsules; every triangle is alike), each with the capsules of
+// its HF cell: the nearest capsule (mode 1) or the triangle's three (mode 2).
+std::vector<CellLook> looksOverOneTriangle(int hfMode)
 {
     const Triangle& t = capsuleTriangles()[0];
     const auto& v = capsuleVectors();
     constexpr int kSteps = 8;
-    std::vector<std::vector<double>> looks;
+    std::vector<CellLook> looks;
     for (int i = 0; i <= kSteps; ++i)
         for (int j = 0; i + j <= kSteps; ++j) {
             const double a = double(i) / kSteps, b = double(j) / kSteps, c = 1.0 - a - b;
@@ -94,13 +93,24 @@ std::vector<std::vector<double>> lookCellCosines(int hfMode)
                       a * v[t[0]].z + b * v[t[1]].z + c * v[t[2]].z};
             const double norm = std::sqrt(dot(look, look));
             look = {look.x / norm, look.y / norm, look.z / norm};
-            std::vector<double> cosines;
             if (hfMode == 1)
-                cosines.push_back(dot(look, v[nearestCapsule(look)]));
+                looks.push_back({look, {nearestCapsule(look)}});
             else
-                for (int capsule : t) cosines.push_back(dot(look, v[capsule]));
-            looks.push_back(cosines);
+                looks.push_back({look, std::vector<int>(t.begin(), t.end())});
         }
+    return looks;
+}
+
+// The cosines of the angles between each of those looks and its cell's capsules.
+std::vector<std::vector<double>> lookCellCosines(int hfMode)
+{
+    const auto& v = capsuleVectors();
+    std::vector<std::vector<double>> looks;
+    for (const CellLook& look : cellLooks(hfMode)) {
+        std::vector<double> cosines;
+        for (int capsule : look.capsules) cosines.push_back(dot(look.direction, v[capsule]));
+        looks.push_back(cosines);
+    }
     return looks;
 }
 
@@ -121,6 +131,12 @@ const std::vector<std::vector<double>>& cellCentreCosines(int hfMode)
         return std::vector<std::vector<double>>{look};
     }()};
     return cosines[hfMode == 1 ? 0 : 1];
+}
+
+const std::vector<CellLook>& cellLooks(int hfMode)
+{
+    static const std::vector<CellLook> looks[2] = {looksOverOneTriangle(1), looksOverOneTriangle(2)};
+    return looks[hfMode == 1 ? 0 : 1];
 }
 
 const std::vector<std::vector<double>>& cellCosinesAcrossLooks(int hfMode)
