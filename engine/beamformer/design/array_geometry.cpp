@@ -152,4 +152,18 @@ std::vector<std::int32_t> triangleTableByMember()
     return table;
 }
 
+Vec3 offsetVector(const Vec3& look, double gammaDegrees, double rollDegrees)
+{
+    // An orthonormal frame around the look.
+    const Vec3& a = look;
+    Vec3 helper = std::abs(a.z) < 0.9 ? Vec3{0, 0, 1} : Vec3{1, 0, 0};
+    Vec3 b{a.y * helper.z - a.z * helper.y, a.z * helper.x - a.x * helper.z, a.x * helper.y - a.y * helper.x};
+    const double nb = std::sqrt(dot(b, b));
+    b = {b.x / nb, b.y / nb, b.z / nb};
+    const Vec3 c{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    const double g = gammaDegrees * std::numbers::pi / 180.0, r = rollDegrees * std::numbers::pi / 180.0;
+    const double cb = std::sin(g) * std::cos(r), cc = std::sin(g) * std::sin(r), ca = std::cos(g);
+    return {ca * a.x + cb * b.x + cc * c.x, ca * a.y + cb * b.y + cc * c.y, ca * a.z + cb * b.z + cc * c.z};
+}
+
 }  // namespace orvelan::design

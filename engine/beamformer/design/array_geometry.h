@@ -45,6 +45,11 @@ int containingTriangle(const Vec3& direction);
 // Weights w with direction ~ sum w_c * capsule_c (all >= 0 inside).
 std::array<double, 3> triangleCoordinates(int triangle, const Vec3& direction);
 
+// The unit vector at gammaDegrees from the unit vector look, turned about it
+// by rollDegrees (roll 0 in the plane through look and the z axis, or the x
+// axis for a look near the poles).
+Vec3 offsetVector(const Vec3& look, double gammaDegrees, double rollDegrees);
+
 // Grids of kGridRows x kGridColumns, entry [theta * kGridColumns + phi].
 std::vector<std::int32_t> nearestCapsuleGrid();
 std::vector<std::int32_t> triangleGrid();

@@ -78,15 +78,14 @@ std::vector<float> curveOf(const std::vector<std::complex<double>>& d)
 }
 
 // Look directions spread over one hull triangle (one vertex capsule, two
-// face-centre capsules; every triangle is alike), with the cosines of the
-// angles between each and the capsules of its HF cell: the nearest capsule
-// (mode 1) or the triangle's three (mode 2).
-std::vector<std::vector<double>> lookCellCosines(int hfMode)
+// face-centre capsules; every triangle is alike), each with the capsules of
+// its HF cell: the nearest capsule (mode 1) or the triangle's three (mode 2).
+std::vector<CellLook> looksOverOneTriangle(int hfMode)
 {
     const Triangle& t = capsuleTriangles()[0];
     const auto& v = capsuleVectors();
     constexpr int kSteps = 8;
-    std::vector<std::vector<double>> looks;
+    std::vector<CellLook> looks;
     for (int i = 0; i <= kSteps; ++i)
         for (int j = 0; i + j <= kSteps; ++j) {
             const double a = double(i) / kSteps, b = double(j) / kSteps, c = 1.0 - a - b;
@@ -94,13 +93,24 @@ std::vector<std::vector<double>> lookCellCosines(int hfMode)
                       a * v[t[0]].z + b * v[t[1]].z + c * v[t[2]].z};
             const double norm = std::sqrt(dot(look, look));
             look = {look.x / norm, look.y / norm, look.z / norm};
-            std::vector<double> cosines;
             if (hfMode == 1)
-                cosines.push_back(dot(look, v[nearestCapsule(look)]));
+                looks.push_back({look, {nearestCapsule(look)}});
             else
-                for (int capsule : t) cosines.push_back(dot(look, v[capsule]));
-            looks.push_back(cosines);
+                looks.push_back({look, std::vector<int>(t.begin(), t.end())});
         }
+    return looks;
+}
+
+// The cosines of the angles between each of those looks and its cell's capsules.
+std::vector<std::vector<double>> lookCellCosines(int hfMode)
+{
+    const auto& v = capsuleVectors();
+    std::vector<std::vector<double>> looks;
+    for (const CellLook& look : cellLooks(hfMode)) {
+        std::vector<double> cosines;
+        for (int capsule : look.capsules) cosines.push_back(dot(look.direction, v[capsule]));
+        looks.push_back(cosines);
+    }
     return looks;
 }
 
@@ -121,6 +131,12 @@ const std::vector<std::vector<double>>& cellCentreCosines(int hfMode)
         return std::vector<std::vector<double>>{look};
     }()};
     return cosines[hfMode == 1 ? 0 : 1];
+}
+
+const std::vector<CellLook>& cellLooks(int hfMode)
+{
+    static const std::vector<CellLook> looks[2] = {looksOverOneTriangle(1), looksOverOneTriangle(2)};
+    return looks[hfMode == 1 ? 0 : 1];
 }
 
 const std::vector<std::vector<double>>& cellCosinesAcrossLooks(int hfMode)
@@ -297,11 +313,35 @@ std::complex<double> highPassLeak(const PatternDesign& patternDesign, const Cros
            (lowBandShape(patternDesign, hz) * firResponse(crossover.lowPass, hz));
 }
 
+// Level the low band takes in the reference direction, relative to its
+// shape, for the HF path's share through the crossover there (relative to
+// the low band through the low-pass). Every pattern but the torus keeps 1:
+// the capsule at its look hears its axis almost in phase with the low band.
+// The torus's ring that capsule hears from the side, up to a quarter period
+// behind the low band until the phases are aligned above the reference
+// frequency; the share then adds in quadrature and digs a notch of up to
+// 1.5 dB into the crossover, too narrow for the 31-tap equaliser, whose
+// attempt tilts the ring over the whole low band. There the low band makes
+// up the level the two bands would have in phase (the crossover's passband
+// ripple, where the high-pass changes sign, subtracting as it would). The
+// gain is real: the low band keeps its phase, and so the shared latency.
+double referenceLevel(const PatternDesign& patternDesign, const CrossoverPair& crossover, const std::complex<double>& share,
+                      double hz)
+{
+    if (patternDesign.family != PatternFamily::Torus) return 1.0;
+    // The high-pass over the low-pass, both linear-phase about one centre: real.
+    const double sign = std::real(firResponse(crossover.highPass, hz) / firResponse(crossover.lowPass, hz)) < 0.0 ? -1.0 : 1.0;
+    const double inPhase = 1.0 + sign * std::abs(share);
+    return std::sqrt(std::max(inPhase * inPhase - share.imag() * share.imag(), 0.0)) - share.real();
+}
+
 // Order weights of the low band that, with the HF path's share added
 // through the crossover, give the beam the pattern d (normalised to 1 in
-// the reference direction) around the crossover too.
-std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternDesign& patternDesign, const OrderWeights& d,
-                                                                 const std::complex<double>& leak, double hz)
+// the reference direction) around the crossover too, the low band at its
+// reference level.
+std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternDesign& patternDesign, const CrossoverPair& crossover,
+                                                                 const OrderWeights& d, const std::complex<double>& leak,
+                                                                 double hz)
 {
     std::array<std::complex<double>, kMaxOrder + 1> e{};
     for (int n = 0; n <= kMaxOrder; ++n) e[n] = d[n];
@@ -310,7 +350,8 @@ std::array<std::complex<double>, kMaxOrder + 1> leakCompensated(const PatternDes
     const std::vector<std::complex<double>> h = RadialModel::instance().hfOrderWeights(patternDesign.hfMode, hz, overCell);
     const std::complex<double> hfReference =
         RadialModel::instance().hfReference(patternDesign.hfMode, referenceAngleDegrees(patternDesign), hz, overCell);
-    for (int n = 0; n <= kMaxOrder; ++n) e[n] += (d[n] * hfReference - h[n]) * leak;
+    const double level = referenceLevel(patternDesign, crossover, hfReference * leak, hz);
+    for (int n = 0; n <= kMaxOrder; ++n) e[n] = d[n] * level + (d[n] * hfReference - h[n]) * leak;
     return e;
 }
 
@@ -357,7 +398,7 @@ ModalFilters designModalFilters(const PatternDesign& patternDesign, int variant)
         std::array<std::complex<double>, kMaxOrder + 1> e{};
         if (hz > 0.0) {
             const OrderWeights d = wngLimitedWeights(held, reference, hz, wngDb);
-            e = leakCompensated(patternDesign, d, highPassLeak(patternDesign, crossover, hz), hz);
+            e = leakCompensated(patternDesign, crossover, d, highPassLeak(patternDesign, crossover, hz), hz);
         }
         const std::complex<double> common = hz > 0.0 ? lowBandShape(patternDesign, hz) : 0.0;
         std::complex<double> wanted = 0.0;

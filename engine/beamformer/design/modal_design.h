@@ -26,6 +26,7 @@
 #include <complex>
 #include <vector>
 
+#include "beamformer/design/array_geometry.h"
 #include "beamformer/design/beam_patterns.h"
 #include "beamformer/design/pattern_catalogue.h"
 
@@ -64,9 +65,15 @@ private:
 };
 
 // Look directions spread over one hull triangle (one vertex capsule, two
-// face-centre capsules; every triangle is alike), each with the cosines of
-// the angles between it and the capsules of its HF cell: the nearest
-// capsule (mode 1) or the triangle's three (mode 2).
+// face-centre capsules; every triangle is alike), each with the capsules of
+// its HF cell: the nearest capsule (mode 1) or the triangle's three (mode 2).
+struct CellLook {
+    Vec3 direction;
+    std::vector<int> capsules;
+};
+const std::vector<CellLook>& cellLooks(int hfMode);
+// The same looks, each with the cosines of the angles between it and the
+// capsules of its HF cell.
 const std::vector<std::vector<double>>& cellCosinesAcrossLooks(int hfMode);
 // The same for the one look at the centre of the cell.
 const std::vector<std::vector<double>>& cellCentreCosines(int hfMode);

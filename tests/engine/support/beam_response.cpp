@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "beamformer/design/fir_design.h"
 #include "beamformer/design/radial_biquads.h"
@@ -13,7 +12,6 @@ namespace tables = beamformer::tables;
 using namespace design;
 
 namespace {
-constexpr double kPi = std::numbers::pi;
 
 std::vector<double> widened(const float* taps, int length) { return std::vector<double>(taps, taps + length); }
 
@@ -144,16 +142,7 @@ bool limitBindsAt(int pattern, int variant, double hz)
 
 Direction offsetDirection(const Direction& look, double gammaDegrees, double rollDegrees)
 {
-    // Build an orthonormal frame around the look direction.
-    const Vec3 a = unitVector(look);
-    Vec3 helper = std::abs(a.z) < 0.9 ? Vec3{0, 0, 1} : Vec3{1, 0, 0};
-    Vec3 b{a.y * helper.z - a.z * helper.y, a.z * helper.x - a.x * helper.z, a.x * helper.y - a.y * helper.x};
-    const double nb = std::sqrt(dot(b, b));
-    b = {b.x / nb, b.y / nb, b.z / nb};
-    const Vec3 c{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-    const double g = gammaDegrees * kPi / 180.0, r = rollDegrees * kPi / 180.0;
-    const double cb = std::sin(g) * std::cos(r), cc = std::sin(g) * std::sin(r), ca = std::cos(g);
-    return directionOf({ca * a.x + cb * b.x + cc * c.x, ca * a.y + cb * b.y + cc * c.y, ca * a.z + cb * b.z + cc * c.z});
+    return directionOf(offsetVector(unitVector(look), gammaDegrees, rollDegrees));
 }
 
 double decibels(double magnitude) { return 20.0 * std::log10(magnitude); }
