@@ -3,12 +3,34 @@
 #include <algorithm>
 #include <thread>
 
+namespace {
+
+// Every section passes its input on unchanged: b0 = a0, the rest 0.
+bool isIdentity(const Dsp64f* taps, int sections) {
+    for (int s = 0; s < sections; ++s) {
+        const Dsp64f* t = taps + CFilterStageBq::kTapsPerSection * s;
+        if (t[0] != t[3] || t[1] != 0.0 || t[2] != 0.0 || t[4] != 0.0 || t[5] != 0.0) return false;
+    }
+    return true;
+}
+
+// What identity sections output: the input plus the zero history, so -0
+// comes out as +0 (and a denormal as zero where the processor flushes
+// them), exactly as the filter's own arithmetic has it.
+void passThrough(const float* in, float* out, int frames) {
+    for (int i = 0; i < frames; ++i) out[i] = in[i] + 0.0f;
+}
+
+}  // namespace
+
 void CFilterStageBq::Channel::clear() {
     if (filter != nullptr) dspsIIRFree64f_32f(filter);
     dspsFree(taps);
     filter = nullptr;
     taps = nullptr;
     sections = 0;
+    identity = true;
+    identitySamples = kIdentityDrain;
     handOver.store(kIdle, std::memory_order_relaxed);
 }
 
@@ -18,7 +40,20 @@ void CFilterStageBq::Channel::takeHandedOverTaps() {
         !handOver.compare_exchange_strong(expected, kLoading, std::memory_order_acquire))
         return;
     dspsIIRSetTaps64f_32f(taps, filter);
+    const bool wasIdentity = identity;
+    identity = isIdentity(taps, sections);
+    // Identity taps after others start on the history those left behind.
+    if (identity && !wasIdentity) identitySamples = 0;
     handOver.store(kIdle, std::memory_order_release);
+}
+
+DspStatus CFilterStageBq::Channel::run(const float* in, float* out, int frames) {
+    if (identity && identitySamples >= kIdentityDrain) {
+        passThrough(in, out, frames);
+        return dspStsNoErr;
+    }
+    if (identity) identitySamples = std::min(kIdentityDrain, identitySamples + std::max(frames, 0));
+    return dspsIIR64f_32f(in, out, frames, filter);
 }
 
 vxResult CFilterStageBq::configure(const vxAudioInterface& in, const vxAudioInterface& out) {
@@ -101,14 +136,17 @@ vxResult CFilterStageBq::process(float** in, float** out, int frames) {
             continue;
         }
         channel.takeHandedOverTaps();
-        status.add(dspsIIR64f_32f(in[c], out[c], frames, channel.filter));
+        status.add(channel.run(in[c], out[c], frames));
     }
     return status.result();
 }
 
 void CFilterStageBq::reset() {
     for (Channel& channel : channels_)
-        if (channel.filter != nullptr) dspsIIRSetDlyLine64f_32f(channel.filter, nullptr);
+        if (channel.filter != nullptr) {
+            dspsIIRSetDlyLine64f_32f(channel.filter, nullptr);
+            channel.identitySamples = kIdentityDrain;
+        }
 }
 
 vxResult CFilterStageBq::stop() {

@@ -8,6 +8,10 @@
 // next block for that channel, keeping the filter history, so the change
 // falls on a block boundary and no sample is lost. The audio thread never
 // waits for the hand-over: taps still being written are taken a block later.
+//
+// Identity taps (the high-pass switched off) copy the input once the
+// history the previous taps left has passed through, which takes two
+// samples: the output is the same, bit for bit, without the filtering.
 #pragma once
 
 #include <atomic>
@@ -61,11 +65,20 @@ private:
         kLoading,  // the audio thread is loading them into the filter
     };
 
+    // Samples after which identity sections hold a zero history whatever
+    // they held before: each section's two delays shift out in two steps.
+    static constexpr int kIdentityDrain = 2;
+
     struct Channel {
         std::atomic<int> handOver{kIdle};
         int sections = 0;
         Dsp64f* taps = nullptr;  // kTapsPerSection x sections, the latest handed over
         DspsIIRState64f_32f* filter = nullptr;
+        // The audio thread's: the filter runs identity taps, and the samples
+        // it has filtered since they were loaded or its history cleared
+        // (counted up to kIdentityDrain).
+        bool identity = true;
+        int identitySamples = kIdentityDrain;
 
         Channel() = default;
         ~Channel() { clear(); }
@@ -73,6 +86,8 @@ private:
         void clear();
         // Loads pending taps into the filter; the audio thread's side.
         void takeHandedOverTaps();
+        // Filters, or copies where identity taps would output their input.
+        DspStatus run(const float* in, float* out, int frames);
     };
 
     vxKernelArray<Channel> channels_;

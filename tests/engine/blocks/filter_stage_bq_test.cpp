@@ -2,7 +2,9 @@
 // against their response, identity sections, tap hand-over at a block
 // boundary with the history kept (against a double-precision model), and the
 // set-up rules and codes.
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <complex>
 #include <numbers>
 #include <vector>
@@ -122,6 +124,56 @@ TEST(FilterStageBq, IdentitySectionsAndChannelsWithoutSectionsPassTheInputUnchan
     ASSERT_EQ(stage.setTaps(0, kHighpassTaps[0]), vxOK);
     ASSERT_EQ(stage.process(in.pointers(), out.pointers(), kFrames), vxOK);
     EXPECT_EQ(out[0], in[0]);
+}
+
+// The stage copies where its sections are identities; the output must be
+// what the filter itself gives, bit for bit: the same filter run alongside
+// through a corner, off (the corner's history draining out), the corner
+// again, off after a reset, with blocks as short as one sample and samples
+// a copy could treat otherwise (signed zeros, tiny and huge values).
+TEST(FilterStageBq, SwitchedOffItOutputsWhatTheIdentityFilterWould) {
+    constexpr int kChannels = 2;
+    CFilterStageBq stage;
+    makeStage(stage, kChannels);
+    std::vector<DspsIIRState64f_32f*> reference(kChannels, nullptr);
+    for (auto*& filter : reference)
+        ASSERT_EQ(dspsIIRInitAlloc64f_BiQuad_32f(&filter, kHighpassTaps[0], kHighpassSections, nullptr), dspStsNoErr);
+
+    const float specials[] = {-0.0f, 0.0f, 1e-40f, -1e-40f, 3e38f, -3e38f, 1e-30f, -1.0f};
+    int sample = 0;
+    const auto signal = [&](int c, int i) {
+        const int n = sample + i;
+        return n % 11 == 5 ? specials[(n / 11 + c) % 8] : std::sin(0.173f * float(n) + float(c)) * 0.8f;
+    };
+    struct Step {
+        int choice;  // -1: reset
+        int frames;
+    };
+    const Step steps[] = {{1, 256}, {0, 1}, {-2, 1}, {-2, 5}, {-2, 256}, {3, 7}, {-2, 64}, {0, 256},
+                          {-2, 256}, {2, 100}, {-1, 0}, {0, 3}, {-2, 256}, {1, 2}, {0, 256}};
+    ChannelSet in(kChannels, kFrames), out(kChannels, kFrames), expected(kChannels, kFrames);
+    for (const Step& step : steps) {
+        if (step.choice == -1) {
+            stage.reset();
+            for (auto* filter : reference) dspsIIRSetDlyLine64f_32f(filter, nullptr);
+            continue;
+        }
+        if (step.choice >= 0)
+            for (int c = 0; c < kChannels; ++c) {
+                ASSERT_EQ(stage.setTaps(c, kHighpassTaps[step.choice]), vxOK);
+                dspsIIRSetTaps64f_32f(kHighpassTaps[step.choice], reference[c]);
+            }
+        in.fill(signal);
+        ASSERT_EQ(stage.process(in.pointers(), out.pointers(), step.frames), vxOK);
+        for (int c = 0; c < kChannels; ++c) {
+            dspsIIR64f_32f(in[c].data(), expected[c].data(), step.frames, reference[c]);
+            for (int i = 0; i < step.frames; ++i)
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(out[c][i]), std::bit_cast<std::uint32_t>(expected[c][i]))
+                    << "channel " << c << " sample " << sample + i << ": " << out[c][i] << " for " << expected[c][i];
+        }
+        sample += step.frames;
+    }
+    for (auto* filter : reference) dspsIIRFree64f_32f(filter);
 }
 
 // Channel 0 switches 80 -> 320 Hz and channel 1 off -> 160 Hz after block 5,

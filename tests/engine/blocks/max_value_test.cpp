@@ -161,6 +161,44 @@ TEST_F(Meter, RefusesMoreFramesThanConfiguredWithoutMeasuring) {
     EXPECT_EQ(read().peak[0], 1.0f);
 }
 
+// Channels run side by side in groups; each must follow exactly the
+// envelope it follows on its own. 29 channels with one null make wide,
+// narrow and single runs; block lengths that are not multiples of four
+// leave samples over.
+TEST(MaxValueConfiguration, ChannelsMeteredTogetherMatchEachMeteredAlone) {
+    constexpr int kChannels = 29, kNull = 20;
+    CMaxValue together;
+    ASSERT_EQ(together.configure(meterFormat(kChannels), meterFormat(0)), vxOK);
+    std::vector<CMaxValue> alone(kChannels);
+    for (CMaxValue& m : alone) ASSERT_EQ(m.configure(meterFormat(1), meterFormat(0)), vxOK);
+
+    ChannelSet in(kChannels, kFrames);
+    std::vector<float*> pointers(in.pointers(), in.pointers() + kChannels);
+    pointers[kNull] = nullptr;
+    int sample = 0;
+    for (const int frames : {256, 255, 3, 1, 6, 256}) {
+        in.fill([&](int c, int i) {
+            const int n = sample + i;
+            return (n / (7 + c) % 2 ? 0.9f : 0.05f) * std::sin(0.3f * float(n) + float(c));
+        });
+        ASSERT_EQ(together.process(pointers.data(), nullptr, frames), vxOK);
+        for (int c = 0; c < kChannels; ++c)
+            if (c != kNull) {
+                float* one = in[c].data();
+                ASSERT_EQ(alone[c].process(&one, nullptr, frames), vxOK);
+            }
+        sample += frames;
+        float peaks[kChannels], levels[kChannels];
+        together.readLevels(peaks, levels, kChannels);
+        for (int c = 0; c < kChannels; ++c) {
+            float peak = 0.0f, level = 0.0f;
+            alone[c].readLevels(&peak, &level, 1);
+            EXPECT_EQ(levels[c], level) << "channel " << c << " after " << sample << " samples";
+            EXPECT_EQ(peaks[c], peak) << "channel " << c;
+        }
+    }
+}
+
 TEST(MaxValueConfiguration, RefusesComplexInputAndReconfigurationWhileRunning) {
     CMaxValue meter;
     vxAudioInterface complex = meterFormat(2);
