@@ -15,7 +15,7 @@
 #include <cstdlib>
 
 #include "support/allocation_counter.h"
-#include "recording_chain.h"
+#include "io/recording_chain.h"
 
 namespace {
 

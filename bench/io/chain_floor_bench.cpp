@@ -34,7 +34,7 @@
 #include "beamformer/runtime/beamformer_block.h"
 #include "beamformer/tables/beamformer_tables.h"
 #include "support/noise_channels.h"
-#include "recording_chain.h"
+#include "io/recording_chain.h"
 
 namespace {
 
@@ -133,7 +133,8 @@ void BM_BeamformerBlock(benchmark::State& state) {
         if (fading && blocks % loadEvery == 0) {
             state.PauseTiming();
             for (int beam = 0; beam < kBeams; ++beam)
-                b.block.setPatternParameter(beam, blocks / loadEvery % 2 == 0 ? 0 : kVariant);
+                if (b.block.setPatternParameter(beam, blocks / loadEvery % 2 == 0 ? 0 : kVariant) != 0)
+                    state.SkipWithError("pattern load refused");
             state.ResumeTiming();
         }
         ++blocks;

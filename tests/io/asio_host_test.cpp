@@ -357,7 +357,9 @@ TEST_F(HostTest, WithoutAChosenProcessorTheOutputsCarrySilence) {
 
   enum class Choice { None, PassThrough, ClearedAfterObject };
   for (const Choice choice : {Choice::None, Choice::PassThrough, Choice::ClearedAfterObject}) {
-    if (choice == Choice::PassThrough) ASSERT_EQ(asioSelectProcessor(kProcessorPassThrough), 0);
+    if (choice == Choice::PassThrough) {
+      ASSERT_EQ(asioSelectProcessor(kProcessorPassThrough), 0);
+    }
     if (choice == Choice::ClearedAfterObject) {
       ASSERT_EQ(asioSelectProcessor(kProcessorObject), 0);
       ASSERT_EQ(asioClearProcessor(), 0);
