@@ -68,15 +68,13 @@ void vxCrossoverPair::splitAlignments(vxlbShadowFilter::Bank& low, vxlbShadowFil
     low.alignment.delayProcess(highShare, held, d);
     high.alignment.delayProcess(highShare, highHeld, d);
     // The high-pass FIR's outputs for the last d samples, from the kept
-    // high band: y[n] = sum h[t] high[n - t], n = T - d .. T - 1.
+    // high band: y[n] = sum h[t] high[n - t], n = T - d .. T - 1 (a pair
+    // runs as one only with both FIRs built).
     const float* h = high.coefficients.data();
     const float* newest = highHistory_.data() + historyLength_ - d;
     for (int j = 0; j < d; ++j) {
         float y = 0.0f;
-        if (high.fir != nullptr)
-            for (int t = 0; t < high.taps; ++t) y += h[t] * newest[j - t];
-        else
-            y = newest[j];
+        for (int t = 0; t < high.taps; ++t) y += h[t] * newest[j - t];
         highShare[j] = y;
         // Together the two lines held low + high-pass shares; the low-pass
         // stage keeps what is not the high-pass stage's.
