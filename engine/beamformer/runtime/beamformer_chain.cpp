@@ -210,7 +210,11 @@ void CRosphere::setSpeedPathsForTests(bool on) {
 }
 
 bool CRosphere::beamIdle(int beam) const {
-    return isBeam(beam) && beams_[beam].phase == Beam::Phase::kOff && beams_[beam].idleSamples >= drainSamples_;
+    return isBeam(beam) && idle(beams_[beam]);
+}
+
+bool CRosphere::idle(const Beam& beam) const {
+    return beam.phase == Beam::Phase::kOff && beam.idleSamples >= drainSamples_ && beam.filtersSteady();
 }
 
 bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
@@ -227,9 +231,13 @@ bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
             beam.hfDelay.clear();
         }
         // Once the crossover, equaliser and final delay hold nothing but
-        // zeros, running them on zeros changes nothing: the beam idles.
-        if (speedPaths_ && beam.idleSamples >= drainSamples_) return false;
-        beam.idleSamples = std::min(beam.idleSamples + frames, drainSamples_);
+        // zeros, running them on zeros changes nothing: the beam idles. A
+        // filter loaded meanwhile still fades in on those zeros, so that the
+        // beam switched on again meets the bank it would have met running.
+        if (speedPaths_ && idle(beam)) return false;
+        // The mode that takes the high band alone runs none of those
+        // stages: what they hold waits there and drains only in another.
+        if (mode != kHighBandOnly) beam.idleSamples = std::min(beam.idleSamples + frames, drainSamples_);
         dspsZero_32f(low, frames);
         dspsZero_32f(high, frames);
         return true;

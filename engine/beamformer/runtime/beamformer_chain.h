@@ -110,7 +110,8 @@ public:
     [[nodiscard]] int setBeamEnabled(int beam, bool on);
     bool beamEnabled(int beam) const;
     // The audio thread's view, for tests: the beam was switched off and has
-    // drained, so its blocks run none of its stages.
+    // drained, and no filter loaded since fades in, so its blocks run none of
+    // its stages.
     bool beamIdle(int beam) const;
 
     int beams() const { return beamCount_; }
@@ -153,6 +154,13 @@ private:
         int idleSamples = 0;
 
         std::array<vxAudioClass*, 5> stages() { return {&mbf, &hf, &lowPass, &highPass, &eq}; }
+        // No filter bank of the crossover or equaliser fades in or waits:
+        // running them on zeros would change nothing but the zeros.
+        bool filtersSteady() const {
+            for (const vxlbShadowFilter* f : {&lowPass, &highPass, &eq})
+                if (f->nextBank() >= 0 || f->filterWaiting()) return false;
+            return true;
+        }
     };
 
     // Give every beam its delay; false when a delay line could not grow to
@@ -167,6 +175,8 @@ private:
     bool formBands(Beam& beam, float** in, int mode, int frames);
     void combineBands(Beam& beam, float* out, int mode, bool eq, int frames);
     bool isBeam(int beam) const { return beam >= 0 && beam < beamCount_; }
+    // Switched off, drained, and no filter to fade in: nothing to run.
+    bool idle(const Beam& beam) const;
 
     // The components' windows and spectra for all beams' modal
     // beamformers, sized like theirs; false when the memory cannot be had.

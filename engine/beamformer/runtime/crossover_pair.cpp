@@ -6,7 +6,8 @@
 bool vxCrossoverPair::configure(int frames, float maxDelay) {
     historyLength_ = 2 * static_cast<int>(maxDelay) + 1;
     const bool ok = lowHistory_.allocate(historyLength_) && highHistory_.allocate(historyLength_) &&
-                    delayLine_.allocate(historyLength_) && difference_.allocate(frames);
+                    delayLine_.allocate(historyLength_) && difference_.allocate(frames) &&
+                    alignmentScratch_.allocate(3 * (static_cast<int>(maxDelay) + 1));
     reset();
     checkedLow_ = checkedHigh_ = -1;
     return ok;
@@ -16,7 +17,7 @@ void vxCrossoverPair::reset() {
     dspsZero_32f(lowHistory_.data(), lowHistory_.size());
     dspsZero_32f(highHistory_.data(), highHistory_.size());
     // The stages' FIRs start from zeros too.
-    historyKept_ = true;
+    keptSamples_ = historyLength_;
     asOne_ = false;
     lowBank_ = highBank_ = -1;
     highAlignmentLeft_ = 0;
@@ -55,18 +56,50 @@ void vxCrossoverPair::restoreHistory(vxlbShadowFilter::Bank& bank, const float* 
     dspsFIRSetDlyLine_32f(bank.fir, delayLine_.data());
 }
 
+void vxCrossoverPair::splitAlignments(vxlbShadowFilter::Bank& low, vxlbShadowFilter::Bank& high) {
+    const int d = high.alignment.delay();
+    if (d <= 0 || d != low.alignment.delay()) return;
+    float* held = alignmentScratch_.data();  // low's content, then the new one
+    float* highHeld = held + d;
+    float* highShare = highHeld + d;
+    // Pushing d zeros through a delay of d hands out all it holds and
+    // leaves it empty; pushing d samples then makes them its content.
+    dspsZero_32f(highShare, d);
+    low.alignment.delayProcess(highShare, held, d);
+    high.alignment.delayProcess(highShare, highHeld, d);
+    // The high-pass FIR's outputs for the last d samples, from the kept
+    // high band: y[n] = sum h[t] high[n - t], n = T - d .. T - 1 (a pair
+    // runs as one only with both FIRs built).
+    const float* h = high.coefficients.data();
+    const float* newest = highHistory_.data() + historyLength_ - d;
+    for (int j = 0; j < d; ++j) {
+        float y = 0.0f;
+        for (int t = 0; t < high.taps; ++t) y += h[t] * newest[j - t];
+        highShare[j] = y;
+        // Together the two lines held low + high-pass shares; the low-pass
+        // stage keeps what is not the high-pass stage's.
+        held[j] += highHeld[j] - y;
+    }
+    low.alignment.delayProcess(held, highHeld, d);
+    high.alignment.delayProcess(highShare, highHeld, d);
+}
+
 void vxCrossoverPair::separate(vxlbShadowFilter& lowPass, vxlbShadowFilter& highPass) {
     if (!asOne_) return;
-    restoreHistory(lowPass.banks_[lowBank_], lowHistory_.data());
-    restoreHistory(highPass.banks_[highBank_], highHistory_.data());
+    vxlbShadowFilter::Bank& low = lowPass.banks_[lowBank_];
+    vxlbShadowFilter::Bank& high = highPass.banks_[highBank_];
+    splitAlignments(low, high);
+    restoreHistory(low, lowHistory_.data());
+    restoreHistory(high, highHistory_.data());
     asOne_ = false;
     highAlignmentLeft_ = 0;
 }
 
 void vxCrossoverPair::runApart(vxlbShadowFilter& lowPass, vxlbShadowFilter& highPass) {
     separate(lowPass, highPass);
-    // The stages now see other inputs than the kept bands.
-    historyKept_ = false;
+    // The stages now see other inputs than the kept bands: the histories
+    // hold theirs again only once a whole history has been kept anew.
+    keptSamples_ = 0;
 }
 
 void vxCrossoverPair::runAsOne(vxlbShadowFilter::Bank& low, vxlbShadowFilter::Bank& high, const float* lowIn,
@@ -107,7 +140,7 @@ void vxCrossoverPair::process(vxlbShadowFilter& lowPass, vxlbShadowFilter& highP
     const bool steady = l >= 0 && h >= 0 && lowPass.slots_.next() < 0 && highPass.slots_.next() < 0 &&
                         !lowPass.slots_.waiting() && !highPass.slots_.waiting();
     bool asOne = false;
-    if (steady && historyKept_) {
+    if (steady && keptSamples_ >= historyLength_) {
         vxlbShadowFilter::Bank& lowBank = lowPass.banks_[l];
         vxlbShadowFilter::Bank& highBank = highPass.banks_[h];
         if (l != checkedLow_ || h != checkedHigh_ || lowBank.builds != checkedLowBuild_ ||
@@ -138,5 +171,5 @@ void vxCrossoverPair::process(vxlbShadowFilter& lowPass, vxlbShadowFilter& highP
     }
     keepHistory(lowHistory_.data(), low, frames);
     keepHistory(highHistory_.data(), high, frames);
-    historyKept_ = true;
+    keptSamples_ = std::min(historyLength_, keptSamples_ + frames);
 }

@@ -14,11 +14,11 @@
 // low-pass stage's alignment delay (the high-pass stage's drains the
 // samples it held). Both bands' recent samples are kept, so that the two
 // FIRs get back exactly the histories they would have had the moment the
-// stages run apart again (a load, another mode). Their alignment delays then
-// hold the sum in one and zeros in the other, which sums the same; only the
-// mode that takes the low band unfiltered drops the low-pass stage's share,
-// so for those few samples after such a switch the high band lacks its
-// part too (the switch jumps anyway: the unfiltered low band is not delayed).
+// stages run apart again (a load, another mode). The sum the alignment
+// delays hold is split back too: the high-pass stage's share is its FIR's
+// output over the last few samples, recomputed from the kept high band, and
+// the low-pass stage keeps the rest. So a mode that runs one stage alone
+// (the unfiltered low band) still gets the other's held samples.
 //
 // Threads: `configure` on the control thread while stopped; the rest on the
 // audio thread, which alone changes the stages' current banks. Nothing
@@ -57,13 +57,19 @@ private:
     void restoreHistory(vxlbShadowFilter::Bank& bank, const float* history);
     void keepHistory(float* history, const float* block, int frames);
     void separate(vxlbShadowFilter& lowPass, vxlbShadowFilter& highPass);
+    // Gives each stage's alignment delay the share of the sum it would hold
+    // had the stages run apart all along.
+    void splitAlignments(vxlbShadowFilter::Bank& low, vxlbShadowFilter::Bank& high);
 
     int historyLength_ = 0;  // the longest FIR's taps
     // Each band's last historyLength_ samples, oldest first.
     vxKernelArray<float> lowHistory_, highHistory_;
     vxKernelArray<float> delayLine_;   // a FIR's delay line, most recent first
     vxKernelArray<float> difference_;  // low - high for one block
-    bool historyKept_ = false;  // the histories hold the samples before this block
+    vxKernelArray<float> alignmentScratch_;  // three alignment delays' worth
+    // The samples before this block the histories hold as the stages saw
+    // them; all historyLength_ of them before the pair may run as one.
+    int keptSamples_ = 0;
     bool asOne_ = false;
     int lowBank_ = -1, highBank_ = -1;  // the banks the last block ran as one
     int highAlignmentLeft_ = 0;  // samples the high-pass alignment still holds

@@ -302,6 +302,41 @@ TEST(BeamformerChain, DisabledBeamDrainsToIdleAndComesBackOnAtItsNewLook) {
     }
 }
 
+TEST(BeamformerChain, AnOffBeamIdlesOnlyOnceItsStagesRanDryAndHoldNoFade) {
+    CRo32 block;
+    ASSERT_EQ(block.configure(format(32, kRate, 256), format(2, kRate, 256)), vxOK);
+    ASSERT_EQ(block.setPattern(0, 4), 0);
+    ASSERT_EQ(block.setPatternParameter(0, 0), 0);
+    ASSERT_EQ(block.start(), vxOK);
+    Signals s(2, 256);
+    for (int i = 0; i < 8; ++i) ASSERT_EQ(s.run(block), vxOK);
+    // The high band alone runs no crossover, equaliser or final delay: what
+    // they hold from before must wait for another mode to drain it.
+    ASSERT_EQ(block.setMbfMode(CRosphere::kHighBandOnly), 0);
+    ASSERT_EQ(block.setBeamEnabled(0, false), 0);
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(s.run(block), vxOK);
+        EXPECT_FALSE(block.chain().beamIdle(0)) << "block " << i;
+    }
+    ASSERT_EQ(block.setMbfMode(CRosphere::kBothBands), 0);
+    for (int i = 0; i < 4 && !block.chain().beamIdle(0); ++i) ASSERT_EQ(s.run(block), vxOK);
+    ASSERT_TRUE(block.chain().beamIdle(0));
+
+    // A pattern chosen while idle: its filters fade in on zeros before the
+    // beam idles again, as they would running.
+    ASSERT_EQ(block.setPattern(0, 5), 0);
+    ASSERT_EQ(block.setPatternParameter(0, 1), 0);
+    ASSERT_EQ(s.run(block), vxOK);
+    EXPECT_FALSE(block.chain().beamIdle(0));
+    bool again = false;
+    for (int i = 0; i < 400 && !again; ++i) {
+        ASSERT_EQ(s.run(block), vxOK);
+        for (float v : s.outputs[0]) ASSERT_EQ(v, 0.0f);
+        again = block.chain().beamIdle(0);
+    }
+    EXPECT_TRUE(again);
+}
+
 TEST(BeamformerChain, ReenabledBeamSoundsLikeOneNeverSwitchedOff) {
     // Two beams alike; one is switched off long enough to idle, then on
     // again. Once its filters have refilled, it matches the other exactly:
