@@ -22,15 +22,18 @@ bool takes_one_data_byte(std::uint8_t status)
 
 }  // namespace
 
-midi_msg_parser_t::midi_msg_parser_t(midi_msg_pool_ptr pool)
-    : pool_(std::move(pool)), capacity_(pool_->message_size()),
+midi_msg_parser_t::midi_msg_parser_t(midi_msg_pool_ptr pool, realtime_bytes realtime)
+    : pool_(std::move(pool)), realtime_(realtime), capacity_(pool_->message_size()),
       buffer_(static_cast<std::size_t>(capacity_), 0)
 {
 }
 
 midi_msg_parser_t::~midi_msg_parser_t() = default;
 
-midi_msg_parser_ptr create_parser(midi_msg_pool_ptr pool) { return std::make_shared<midi_msg_parser_t>(std::move(pool)); }
+midi_msg_parser_ptr create_parser(midi_msg_pool_ptr pool, realtime_bytes realtime)
+{
+    return std::make_shared<midi_msg_parser_t>(std::move(pool), realtime);
+}
 
 int midi_msg_parser_t::parse(const std::uint8_t* bytes, int n, std::vector<midi_msg_ptr>& out)
 {
@@ -43,7 +46,7 @@ void midi_msg_parser_t::process(std::uint8_t b, std::vector<midi_msg_ptr>& out)
     // Real-time bytes may appear anywhere and leave the message being
     // collected untouched.
     if (b >= 0xF8) {
-        if (b != 0xFD) emit_realtime(b, out);
+        if (b != 0xFD && realtime_ == realtime_bytes::emit) emit_realtime(b, out);
         return;
     }
     switch (state_) {

@@ -9,15 +9,22 @@
 
 namespace orvelan::midi {
 
+// What the parser does with real-time bytes (F8 to FF, but FD).
+enum class realtime_bytes {
+    emit,  // each comes out at once as a one-byte message
+    drop,  // each is passed over and takes no pool message
+};
+
 // Keeps its state between calls, so a message may arrive split across any
 // number of chunks. Channel and system common messages honour running
-// status; real-time bytes come out at once, even inside another message; a
+// status; real-time bytes come out at once, even inside another message, or
+// are dropped, and either way leave the message around them whole; a
 // system-exclusive message longer than a pool message comes out in pieces.
 // A message for which the pool has no room is lost, nothing else. One
 // thread at a time.
 class midi_msg_parser_t {
 public:
-    explicit midi_msg_parser_t(midi_msg_pool_ptr pool);
+    explicit midi_msg_parser_t(midi_msg_pool_ptr pool, realtime_bytes realtime = realtime_bytes::emit);
     midi_msg_parser_t(const midi_msg_parser_t&) = delete;
     midi_msg_parser_t& operator=(const midi_msg_parser_t&) = delete;
     virtual ~midi_msg_parser_t();
@@ -38,6 +45,7 @@ private:
     void emit_sysex(std::vector<midi_msg_ptr>& out);
 
     midi_msg_pool_ptr pool_;
+    realtime_bytes realtime_;
     state_t state_ = idle;
     std::uint8_t running_status_ = 0xF6;  // data bytes before any status byte are ignored
     int count_ = 0;
@@ -47,6 +55,6 @@ private:
 
 using midi_msg_parser_ptr = std::shared_ptr<midi_msg_parser_t>;
 
-midi_msg_parser_ptr create_parser(midi_msg_pool_ptr pool);
+midi_msg_parser_ptr create_parser(midi_msg_pool_ptr pool, realtime_bytes realtime = realtime_bytes::emit);
 
 }  // namespace orvelan::midi

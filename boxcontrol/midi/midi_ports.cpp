@@ -56,7 +56,7 @@ int transport_midi_input_dev_t::open(midi_msg_pool_ptr pool)
     if (connection_) return port_already_open;
     // Parser and lists are ready before the first byte can arrive.
     pool_ = std::move(pool);
-    parser_ = create_parser(pool_);
+    parser_ = create_parser(pool_, realtime_bytes::drop);
     parsed_.reserve(static_cast<std::size_t>(pool_->message_count()));
     received_.reserve(static_cast<std::size_t>(pool_->message_count()));
     connection_ = transport_->open_input(index_, *this);

@@ -2,7 +2,10 @@
 // the ports' status codes, on top of any byte transport of platform/midi.
 // An input port cuts what arrives into pool messages with its own parser
 // (on the transport's delivery thread) and keeps them in a locked list until
-// read; an output port sends a message's bytes and keeps the message out of
+// read. Real-time bytes (clocks, active sensing and the like) are dropped
+// there: they mean nothing to the box, which speaks in system-exclusive
+// frames, and an interface sending clocks would otherwise fill the pool
+// between two reads and crowd out the box's answers; an output port sends a message's bytes and keeps the message out of
 // its pool until the transport has finished with them.
 #pragma once
 

@@ -254,9 +254,9 @@ void CZorbControl::run()
 
     while (!stopRequested()) {
         input_->read(received_);
-        // Only an answer shows the box is there: anything else that comes (an
-        // interface's active sensing or clocks, stray messages) still leaves
-        // the pass idle, and an idle pass always waits, so the time-out stays
+        // Only an answer shows the box is there: anything else that comes
+        // (stray messages; an interface's clocks and active sensing never get
+        // past the port) still leaves the pass idle, and an idle pass always waits, so the time-out stays
         // some ten idle periods however busy the port is.
         const bool answered = takeReceived();
         if (!answered) {
@@ -281,8 +281,8 @@ bool CZorbControl::takeReceived()
 {
     // The port's messages and the parser's share one pool: each received
     // message goes back before its bytes are parsed again, and each parsed
-    // one once it is handled, so a burst that nearly fills the pool (clocks
-    // before every answer) still leaves room for the frames among it.
+    // one once it is handled, so a burst that nearly fills the pool still
+    // leaves room for the frames among it.
     bool answered = false;
     std::uint8_t bytes[kPoolMessageSize];
     for (auto& m : received_) {

@@ -3,6 +3,7 @@
 // exhausted pool, and a bounded fuzz loop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -167,6 +168,42 @@ TEST(MidiParser, ExhaustedPoolLosesOnlyTheMessagesWithoutRoom)
     // Once messages are back, parsing goes on where the stream is.
     out.clear();
     EXPECT_EQ(run(*parser, {0x90, 7, 8}, out), (std::vector<Parsed>{short_msg({0x90, 7, 8})}));
+}
+
+// Dropping real-time bytes changes nothing else: any stream, real-time bytes
+// scattered through it (inside notes and sysex too), gives exactly the
+// messages that emitting them gives, less the real-time ones, and a pool too
+// small for the real-time messages is never touched by them.
+TEST(MidiParser, DroppedRealTimeBytesLeaveEveryOtherMessageAsItWas)
+{
+    const auto is_realtime = [](const Parsed& p) {
+        return p.kind == midi_kind_short && p.bytes.size() == 1 && p.bytes[0] >= 0xF8;
+    };
+    std::mt19937 rng(2024);
+    const std::uint8_t realtime[] = {0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF};
+    for (int round = 0; round < 300; ++round) {
+        Bytes stream(rng() % 60);
+        for (auto& b : stream) {
+            const auto r = rng() % 4;
+            b = static_cast<std::uint8_t>(r == 0 ? realtime[rng() % 8] : r == 1 ? 0x80 | rng() : rng() & 0x7F);
+        }
+        std::vector<Parsed> expected = parse_all(stream);
+        std::erase_if(expected, is_realtime);
+
+        // Room for every other message, but not for the real-time ones.
+        auto pool = create_pool(std::max<int>(static_cast<int>(expected.size()), 1), 256);
+        auto parser = create_parser(pool, realtime_bytes::drop);
+        std::vector<midi_msg_ptr> out;
+        EXPECT_EQ(run(*parser, stream, out), expected) << describe(stream);
+    }
+    // A frame with every real-time byte inside it comes out whole and alone.
+    const Bytes frame = valid_frame();
+    Bytes noisy = frame;
+    for (std::size_t i = 0; i < 8; ++i) noisy.insert(noisy.begin() + 1 + 13 * static_cast<std::ptrdiff_t>(i), realtime[i]);
+    auto pool = create_pool(1, 256);
+    auto parser = create_parser(pool, realtime_bytes::drop);
+    std::vector<midi_msg_ptr> out;
+    EXPECT_EQ(run(*parser, noisy, out), (std::vector<Parsed>{long_msg(frame)}));
 }
 
 TEST(MidiParser, RandomStreamsGiveWellFormedMessages)

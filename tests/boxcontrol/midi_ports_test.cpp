@@ -139,23 +139,43 @@ TEST_F(PortsOnBus, MisuseAndRefusalCodes)
     EXPECT_EQ(in->start(), port_start_refused);
 }
 
+// A real-time byte inside the frame (the bus puts it after the first byte)
+// neither cuts the frame nor arrives itself.
 TEST_F(PortsOnBus, AFrameArrivesWholeHoweverTheBytesAreCut)
 {
     open_and_start();
     const Bytes frame = frame_bytes();
     for (std::size_t split = 0; split <= frame.size(); ++split) {
-        for (std::uint8_t injected : {0x00, 0xF8}) {
+        for (std::uint8_t injected : {0x00, 0xF8, 0xFE, 0xFF}) {
             box->set_options({.split_size = split, .inject_realtime = injected});
             box->emit(frame);
             const auto got = read_all();
-            ASSERT_EQ(got.size(), injected ? 2u : 1u) << "split " << split;
-            if (injected) {
-                EXPECT_EQ(bytes_of(got[0]), (Bytes{0xF8}));
-            }
-            EXPECT_EQ(bytes_of(got.back()), frame) << "split " << split;
-            EXPECT_EQ(got.back()->kind(), midi_kind_long);
+            ASSERT_EQ(got.size(), 1u) << "split " << split << " injected " << int{injected};
+            EXPECT_EQ(bytes_of(got[0]), frame) << "split " << split << " injected " << int{injected};
+            EXPECT_EQ(got[0]->kind(), midi_kind_long);
         }
     }
+}
+
+// Clocks and active sensing take no pool message however many come between
+// two reads, so the frames among them always find room.
+TEST_F(PortsOnBus, RealTimeBytesTakeNoPoolMessages)
+{
+    open_and_start();
+    Bytes stream(200, 0xF8);
+    const Bytes frame = frame_bytes();
+    Bytes with_sensing = frame;
+    for (std::size_t at = 100; at > 0; at -= 20) with_sensing.insert(with_sensing.begin() + at, 0xFE);
+    stream.insert(stream.end(), with_sensing.begin(), with_sensing.end());
+    stream.insert(stream.end(), {0xFA, 0xFB, 0xFC, 0xF9, 0xFD, 0xFF});
+    const Bytes note = {0x90, 0x3C, 0xF8, 0x40};
+    stream.insert(stream.end(), note.begin(), note.end());
+    box->emit(stream);
+    const auto got = read_all();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(bytes_of(got[0]), frame);
+    EXPECT_EQ(bytes_of(got[1]), (Bytes{0x90, 0x3C, 0x40}));
+    EXPECT_EQ(pool->in_use(), 2);
 }
 
 TEST_F(PortsOnBus, ABurstBeyondThePoolLosesMessagesUntilTheyAreReturned)

@@ -35,16 +35,15 @@ TEST(MidiPortsThreads, EverythingEmittedIsReadInOrder)
     std::atomic<bool> gave_up{false};
     std::thread device([&] {
         for (int i = 0; i < kMessages && !gave_up; ++i) {
-            // Two pool messages each (the clock and the sysex): at most 17
-            // unreleased pairs stay well within the pool of 64, so that
-            // nothing is lost.
-            while (i - released.load() > 16 && !gave_up) std::this_thread::yield();
+            // One pool message each (the clock inside takes none): at most
+            // 33 unreleased stay well within the pool of 64, so that nothing
+            // is lost.
+            while (i - released.load() > 32 && !gave_up) std::this_thread::yield();
             const Bytes sysex = {0xF0, static_cast<std::uint8_t>(i & 0x7F), static_cast<std::uint8_t>(i >> 7), 0xF7};
             box->emit(sysex);
         }
     });
     int next = 0;
-    int clocks = 0;
     std::vector<midi_msg_ptr> got;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (next < kMessages) {
@@ -55,11 +54,7 @@ TEST(MidiPortsThreads, EverythingEmittedIsReadInOrder)
         }
         ASSERT_EQ(in->read(got), port_ok);
         for (const auto& m : got) {
-            if (m->size() == 1) {
-                ++clocks;
-                continue;
-            }
-            EXPECT_EQ(m->size(), 4);
+            EXPECT_EQ(m->size(), 4) << "the clock inside the sysex is dropped";
             EXPECT_EQ(m->data()[1] | (m->data()[2] << 7), next);
             ++next;
         }
@@ -69,9 +64,6 @@ TEST(MidiPortsThreads, EverythingEmittedIsReadInOrder)
     }
     device.join();
     bus->flush();
-    if (!gave_up) {
-        EXPECT_EQ(clocks, kMessages);
-    }
 }
 
 TEST(MidiPortsThreads, ClosingWhileTheBusDeliversIsSafe)

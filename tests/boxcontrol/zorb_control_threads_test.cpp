@@ -352,22 +352,42 @@ TEST_F(ZorbControlSession, AReplyUnderAnotherCommandIdAnswersNothing)
     EXPECT_TRUE(confirmations_seen().empty());
 }
 
-// Both start-up answers behind 30 timing clocks each: 62 messages wait in
-// the input port at once, near the whole 64-message pool.
-TEST_F(ZorbControlSession, ClockBurstsBeforeTheStartUpAnswersLoseNothing)
+// Timing clocks in bursts of 30 before the answers, with real-time bytes
+// inside every frame as well: the start-up answers alone put 62 messages'
+// worth of bytes into the input port at once, and clocks before every answer
+// (the three settings answers come together) some 93, beyond the whole
+// 64-message pool if each real-time byte took a message.
+TEST_F(ZorbControlSession, ClockBurstsBeforeTheAnswersLoseNothing)
 {
+    struct Case {
+        const char* what;
+        int answers;            // answers that come behind a burst
+        std::uint8_t inside;    // real-time byte after each frame's first byte; 0 none
+    };
+    const Case cases[] = {
+        {"the start-up answers", 2, 0},
+        {"every answer, the calibration pages too", 1000, 0},
+        {"every answer, with active sensing inside each frame", 1000, 0xFE},
+    };
     box.setCalibration(test_values());
-    box.setClockBursts(30, 2);
-    start();
-    ASSERT_TRUE(eventually([&] { return confirmed(0x80000, 1); }));
-    EXPECT_EQ(confirmations_seen(),
-              (std::vector<Confirmation>{{0x10004, 1}, {0x30001, 1}, {0x11000, 3}, {0x80000, 1}}));
-    float values[32];
-    ASSERT_EQ(control->getCalibration(values, 32), 0);
-    EXPECT_FLOAT_EQ(values[0], 1.0f);
-    EXPECT_NEAR(values[1], 15.999756f, 1e-6);
-    for (int i = 2; i < 32; ++i) EXPECT_FLOAT_EQ(values[i], i / 16.0f) << i;
-    EXPECT_EQ(problems, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        confirmations.clear();
+        problems = 0;
+        box.setClockBursts(30, c.answers);
+        box.endpoint().set_options({.split_size = 5, .inject_realtime = c.inside});
+        start();
+        ASSERT_TRUE(eventually([&] { return confirmed(0x80000, 1); }));
+        EXPECT_EQ(confirmations_seen(),
+                  (std::vector<Confirmation>{{0x10004, 1}, {0x30001, 1}, {0x11000, 3}, {0x80000, 1}}));
+        float values[32];
+        ASSERT_EQ(control->getCalibration(values, 32), 0);
+        EXPECT_FLOAT_EQ(values[0], 1.0f);
+        EXPECT_NEAR(values[1], 15.999756f, 1e-6);
+        for (int i = 2; i < 32; ++i) EXPECT_FLOAT_EQ(values[i], i / 16.0f) << i;
+        EXPECT_EQ(problems, 0);
+        control.reset();
+    }
 }
 
 // Every answer comes 16 idle periods after its question: the start-up times

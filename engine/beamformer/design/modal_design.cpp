@@ -385,7 +385,7 @@ ModalFilters designModalFilters(const PatternDesign& patternDesign, int variant)
     const OrderWeights held = heldPatternWeights(patternDesign, variant);
     const double reference = referenceAngleDegrees(patternDesign);
     const double wngDb = patternDesign.variantValues[variant];
-    const CrossoverPair crossover = designCrossover(patternDesign.crossoverLength);
+    const CrossoverPair crossover = designCrossover(patternDesign);
     const auto& grid = modalFitter().gridHz();
     const RadialModel& model = RadialModel::instance();
     const double x = std::cos(reference * kPi / 180.0);
@@ -456,7 +456,7 @@ std::vector<float> designedPolarCurve(const PatternDesign& patternDesign, const 
     // The whole beam at the reference frequency: the low band through the
     // crossover's low-pass, the HF path's share through its high-pass.
     const double hz = kReferenceHz;
-    const CrossoverPair crossover = designCrossover(patternDesign.crossoverLength);
+    const CrossoverPair crossover = designCrossover(patternDesign);
     const auto low = realisedWeights(patternDesign, filters, hz);
     const std::complex<double> lowPass = firResponse(crossover.lowPass, hz);
     const std::complex<double> leak =

@@ -160,7 +160,7 @@ void writePattern(std::ostream& out, int index)
     const PatternDesign& patternDesign = patternCatalogue()[index];
     const std::string p = "pattern" + std::to_string(index);
     const int variants = static_cast<int>(patternDesign.variantValues.size());
-    const CrossoverPair crossover = designCrossover(patternDesign.crossoverLength);
+    const CrossoverPair crossover = designCrossover(patternDesign);
 
     std::vector<double> modal, curves, eq;
     std::vector<std::int32_t> tapCounts, eqLengths;
