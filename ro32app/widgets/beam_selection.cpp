@@ -580,18 +580,28 @@ void CBeamSelection::loadState(const QString& fileName)
     resetTrackTemplate();
 }
 
+QString CBeamSelection::askFileName(bool save, const QString& title, const QString& start)
+{
+    QFileDialog dialog(this, title, start, tr("Orvelan Settings Files (*.ovs);;All Files (*)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // Qt's own dialog adds no extension by itself; without one a name
+        // typed as "setup" would be saved where the load's suffix check
+        // refuses it.
+        dialog.setDefaultSuffix("ovs");
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
+}
+
 void CBeamSelection::saveStateDialog()
 {
-    QFileDialog dialog(this, tr("Save Current Settings"), fileName_,
-                       tr("Orvelan Settings Files (*.ovs);;All Files (*)"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    // Qt's own dialog adds no extension by itself; without one a name typed
-    // as "setup" would be saved where the load's suffix check refuses it.
-    dialog.setDefaultSuffix("ovs");
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QString name = dialog.selectedFiles().value(0);
+    const QString name = askFileName(true, tr("Save Current Settings"), fileName_);
     if (name.isEmpty())
         return;
     if (!hasBeamTrackSettingsSuffix(name)) {
@@ -607,18 +617,10 @@ void CBeamSelection::loadStateDialog()
         refuse(kStreamingLoad);
         return;
     }
-    QFileDialog dialog(this, tr("open settings File"), settingsDirectory_,
-                       tr("Orvelan Settings Files (*.ovs);;All Files (*)"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QString name = dialog.selectedFiles().value(0);
-    if (name.isEmpty())
-        return;
+    const QString name = askFileName(false, tr("open settings File"), settingsDirectory_);
     // loadState checks the suffix and warns as the dialog would.
-    loadState(name);
+    if (!name.isEmpty())
+        loadState(name);
 }
 
 }  // namespace orvelan::app

@@ -133,6 +133,8 @@ private:
     void rememberFile(const QString& fileName);
     void refuse(const QString& text);
     void warnSuffix();
+    // Qt's own save or open dialog on settings files; empty when cancelled.
+    QString askFileName(bool save, const QString& title, const QString& start);
     void showPhiLink(bool status);
 
     int maxTracks_;

@@ -384,25 +384,27 @@ void CBeamSelectionTrack::askLabel()
 
 void CBeamSelectionTrack::askPhi()
 {
-    bool ok = false;
     // 360 is accepted and shown as typed, like the dialog always did.
-    const int angle = QInputDialog::getInt(this, tr("azimuth"), tr("azimuth angle in degree:"), phi(), 0,
-                                           360, 1, &ok);
-    if (!ok)
-        return;
-    azimuth_->setText(QString::number(angle));
-    emit phiChanged(id_, angle);
+    int angle = 0;
+    if (askAngle(azimuth_, tr("azimuth"), tr("azimuth angle in degree:"), 360, angle))
+        emit phiChanged(id_, angle);
 }
 
 void CBeamSelectionTrack::askTheta()
 {
+    int angle = 0;
+    if (askAngle(elevation_, tr("elevation"), tr("elevation angle in degree:"), 180, angle))
+        emit thetaChanged(id_, angle);
+}
+
+bool CBeamSelectionTrack::askAngle(QLabel* cell, const QString& title, const QString& prompt, int maximum,
+                                   int& angle)
+{
     bool ok = false;
-    const int angle = QInputDialog::getInt(this, tr("elevation"), tr("elevation angle in degree:"), theta(),
-                                           0, 180, 1, &ok);
-    if (!ok)
-        return;
-    elevation_->setText(QString::number(angle));
-    emit thetaChanged(id_, angle);
+    angle = QInputDialog::getInt(this, title, prompt, cellValue(cell), 0, maximum, 1, &ok);
+    if (ok)
+        cell->setText(QString::number(angle));
+    return ok;
 }
 
 void CBeamSelectionTrack::showGainWindow()

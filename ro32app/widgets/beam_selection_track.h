@@ -112,6 +112,9 @@ private:
     void askLabel();
     void askPhi();
     void askTheta();
+    // An angle dialog from 0 to maximum starting at the cell's value; a
+    // confirmed answer goes into the cell as typed.
+    bool askAngle(QLabel* cell, const QString& title, const QString& prompt, int maximum, int& angle);
     void showGainWindow();
 
     int id_ = -1;

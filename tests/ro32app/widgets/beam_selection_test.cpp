@@ -15,7 +15,7 @@
 #include "support/app_test_main.h"
 #include "support/modal_answerer.h"
 #include "support/signal_log.h"
-#include "widgets/beam_lists.h"
+#include "widgets/beam_editor_fixture.h"
 #include "widgets/beam_selection.h"
 #include "widgets/beam_selection_track.h"
 #include "widgets/on_off_button.h"
@@ -26,17 +26,6 @@ using orvelan::app::CBeamSelectionTrack;
 using namespace orvelan::apptest;
 
 namespace {
-
-// The editor as the main window makes it, with the beamformer's lists and
-// `tracks` tracks added.
-std::unique_ptr<CBeamSelection> makeEditor(int tracks)
-{
-    auto editor = std::make_unique<CBeamSelection>(":/ro32app/Resources", 18, 15, 255);
-    editor->setPatternAndParameterLists(beamPatterns(), beamParameters());
-    for (int k = 0; k < tracks; ++k)
-        editor->addBeam();
-    return editor;
-}
 
 void clickTrack(CBeamSelection& editor, int index)
 {
@@ -78,7 +67,7 @@ private slots:
         const int green = std::rand() % 256;
         const int blue = std::rand() % 256;
         std::srand(7);
-        auto editor = makeEditor(2);
+        auto editor = makeBeamEditor(2);
         QCOMPARE(editor->beamTrackCount(), 2);
         QCOMPARE(editor->activeBeamTrack(), -1);
         QCOMPARE(labels(*editor), (QStringList{"beam 1", "beam 2"}));
@@ -111,7 +100,7 @@ private slots:
 
     void the19thAddChangesNothing()
     {
-        auto editor = makeEditor(0);
+        auto editor = makeBeamEditor(0);
         SignalLog log;
         watchStructure(log, *editor);
         for (int k = 0; k < 19; ++k)
@@ -142,7 +131,7 @@ private slots:
         QFETCH(int, removed);
         QFETCH(QStringList, left);
         QFETCH(int, nextActive);
-        auto editor = makeEditor(count);
+        auto editor = makeBeamEditor(count);
         editor->show();
         SignalLog log;
         watchStructure(log, *editor);
@@ -166,7 +155,7 @@ private slots:
 
     void theDeleteButtonWithoutASelectionSaysSo()
     {
-        auto editor = makeEditor(2);
+        auto editor = makeBeamEditor(2);
         SignalLog log;
         watchStructure(log, *editor);
         ModalAnswerer answerer;
@@ -182,7 +171,7 @@ private slots:
 
     void addAndDeleteAreRefusedWhileStreaming()
     {
-        auto editor = makeEditor(3);
+        auto editor = makeBeamEditor(3);
         editor->setActiveBeamTrack(1);
         editor->setStreamingActive(true);
         SignalLog log;
@@ -212,7 +201,7 @@ private slots:
 
     void theLinkTurnsTheOtherTracksByTheSameAmount()
     {
-        auto editor = makeEditor(3);
+        auto editor = makeBeamEditor(3);
         editor->setPhi(0, 10);
         editor->setPhi(1, 0);
         editor->setPhi(2, 200);
@@ -266,7 +255,7 @@ private slots:
 
     void aPatternChangeKeepsTheVariantByNameOrValue()
     {
-        auto editor = makeEditor(1);
+        auto editor = makeBeamEditor(1);
         SignalLog log;
         log.watch(editor.get(), &CBeamSelection::beamTrackPatternChanged, "pattern");
         log.watch(editor.get(), &CBeamSelection::beamTrackParameterChanged, "parameter");
@@ -299,7 +288,7 @@ private slots:
 
     void theActiveTrackSlotsWithoutAnActiveTrackOnlyMarkDirty()
     {
-        auto editor = makeEditor(2);
+        auto editor = makeBeamEditor(2);
         QSignalSpy phi(editor.get(), &CBeamSelection::beamTrackPhiChanged);
         editor->setPhiLinkStatus(true);
         editor->resetDirtyFlag();
@@ -322,7 +311,7 @@ private slots:
 
     void setActiveBeamTrackIsSilentAndAClickOutOfRangeKeepsTheIndex()
     {
-        auto editor = makeEditor(3);
+        auto editor = makeBeamEditor(3);
         QSignalSpy active(editor.get(), &CBeamSelection::activeBeamTrackChanged);
         editor->setActiveBeamTrack(2);
         editor->setActiveBeamTrack(5);
@@ -339,7 +328,7 @@ private slots:
 
     void settersAndRowEditsMarkDirtyButAddDeleteAndSaveDoNot()
     {
-        auto editor = makeEditor(2);
+        auto editor = makeBeamEditor(2);
         using Change = std::function<void(CBeamSelection&)>;
         const QList<QPair<QString, Change>> setters{
             {"link", [](CBeamSelection& e) { e.setPhiLinkStatus(false); }},
@@ -380,7 +369,7 @@ private slots:
 
     void theRowSignalsAreRelayedWithTheCurrentIndex()
     {
-        auto editor = makeEditor(3);
+        auto editor = makeBeamEditor(3);
         SignalLog log;
         log.watch(editor.get(), &CBeamSelection::beamTrackMuteChanged, "mute");
         CBeamSelectionTrack* third = editor->track(2);
@@ -393,7 +382,7 @@ private slots:
 
     void theSizeHintGrowsByARowPerTrack()
     {
-        auto editor = makeEditor(0);
+        auto editor = makeBeamEditor(0);
         const QSize empty = editor->minimumSizeHint();
         editor->addBeam();
         const int perRow = editor->minimumSizeHint().height() - empty.height();
@@ -412,7 +401,7 @@ private slots:
         QCOMPARE(links.linkButton()->toolTip(), QString("Link Azimuth"));
         QVERIFY(links.linkButton()->isCheckable());
 
-        auto full = makeEditor(0);
+        auto full = makeBeamEditor(0);
         QCOMPARE(full->addButton()->toolTip(), QString("Add beam"));
         QCOMPARE(full->deleteButton()->toolTip(), QString("Delete selected beam"));
         QCOMPARE(full->saveButton()->toolTip(), QString("create settings file"));

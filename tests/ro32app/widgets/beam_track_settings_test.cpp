@@ -16,7 +16,7 @@
 #include "support/app_test_main.h"
 #include "support/modal_answerer.h"
 #include "support/signal_log.h"
-#include "widgets/beam_lists.h"
+#include "widgets/beam_editor_fixture.h"
 #include "widgets/beam_selection.h"
 #include "widgets/beam_selection_track.h"
 #include "widgets/beam_track_settings.h"
@@ -31,15 +31,6 @@ namespace {
 const QString kTitle = "Beam Track Dialog";
 const QString kWrongSuffix = "Ending not recognized as an Orvelan Settings file!";
 const QString kStreaming = "You must stop streaming before loading a configuration file.";
-
-std::unique_ptr<CBeamSelection> makeEditor(int tracks)
-{
-    auto editor = std::make_unique<CBeamSelection>(":/ro32app/Resources", 18, 15, 255);
-    editor->setPatternAndParameterLists(beamPatterns(), beamParameters());
-    for (int k = 0; k < tracks; ++k)
-        editor->addBeam();
-    return editor;
-}
 
 // A file made with the settings class directly, as another program or a
 // hand would leave it: one call per track entry.
@@ -84,7 +75,7 @@ class BeamTrackSettingsTest : public QObject {
 private slots:
     void eighteenTracksComeBackWithEveryField()
     {
-        auto saved = makeEditor(18);
+        auto saved = makeBeamEditor(18);
         const QList<QStringList> parameters = beamParameters();
         for (int k = 0; k < 18; ++k) {
             saved->setColor(k, QColor(10 + k * 13, 250 - k * 7, 3 + k * 5));
@@ -113,7 +104,7 @@ private slots:
             QVERIFY(!raw.contains("tracks/19/label"));
         }
 
-        auto loaded = makeEditor(2);
+        auto loaded = makeBeamEditor(2);
         loaded->setActiveBeamTrack(1);
         loaded->loadState("round.ovs");
         QCOMPARE(loaded->beamTrackCount(), 18);
@@ -139,7 +130,7 @@ private slots:
 
     void aFileOfTheEarlierProgramLoads()
     {
-        auto editor = makeEditor(1);
+        auto editor = makeBeamEditor(1);
         editor->loadState(fixture("earlier_setup.ovs"));
         QCOMPARE(editor->beamTrackCount(), 2);
         QVERIFY(editor->phiLinkStatus());
@@ -188,7 +179,7 @@ private slots:
         // A refused name changes nothing, even when the file is a good one.
         QFile::remove(name);
         QVERIFY(QFile::copy(fixture("earlier_setup.ovs"), name));
-        auto editor = makeEditor(3);
+        auto editor = makeBeamEditor(3);
         editor->saveCurrentState("kept.ovs");
         SignalLog log;
         watchStructure(log, *editor);
@@ -214,7 +205,7 @@ private slots:
             s.setValue("color", QColor(1, 2, 3));
             s.setValue("label", "x");
         });
-        auto editor = makeEditor(0);
+        auto editor = makeBeamEditor(0);
         editor->loadState("lookup.ovs");
         QCOMPARE(editor->beamTrackCount(), 5);
         const QStringList patterns{"omni", "super3", "super3", "card2", "torus"};
@@ -235,7 +226,7 @@ private slots:
                 s.setValue("phi", 400);
             s.setValue("mute", false);
         });
-        auto editor = makeEditor(0);
+        auto editor = makeBeamEditor(0);
         editor->loadState("sparse.ovs");
         QCOMPARE(editor->beamTrackCount(), 3);
         for (int k = 0; k < 3; ++k) {
@@ -254,7 +245,7 @@ private slots:
     void aLoadRemovesLastToFirstThenAddsInOrder()
     {
         writeFile("two.ovs", 2, [](QSettings& s, int) { s.setValue("theta", 10); });
-        auto editor = makeEditor(3);
+        auto editor = makeBeamEditor(3);
         editor->setActiveBeamTrack(0);
         SignalLog log;
         watchStructure(log, *editor);
@@ -268,7 +259,7 @@ private slots:
     void twentyTracksLoadTheFirstEighteen()
     {
         writeFile("twenty.ovs", 20, [](QSettings& s, int i) { s.setValue("label", QString("t%1").arg(i)); });
-        auto editor = makeEditor(0);
+        auto editor = makeBeamEditor(0);
         SignalLog log;
         watchStructure(log, *editor);
         editor->loadState("twenty.ovs");
@@ -280,7 +271,7 @@ private slots:
 
     void aMissingFileEmptiesTheEditor()
     {
-        auto editor = makeEditor(2);
+        auto editor = makeBeamEditor(2);
         editor->setPhiLinkStatus(true);
         QVERIFY(editor->isDirty());
         editor->loadState("gone/setup.ovs");
@@ -299,7 +290,7 @@ private slots:
 
     void loadingIsRefusedWhileStreaming()
     {
-        auto editor = makeEditor(2);
+        auto editor = makeBeamEditor(2);
         editor->setStreamingActive(true);
         ModalAnswerer answerer;
         answerer.press("OK").press("OK");
@@ -323,7 +314,7 @@ private slots:
 
     void aNameTypedWithoutSuffixIsSavedAsOvsAndLoadsAgain()
     {
-        auto editor = makeEditor(3);
+        auto editor = makeBeamEditor(3);
         editor->setLabel(2, "typed");
         ModalAnswerer answerer;
         answerer.chooseFile("setup");
@@ -335,7 +326,7 @@ private slots:
         QCOMPARE(editor->fileName(), written);
         QVERIFY(editor->isDirty());
 
-        auto other = makeEditor(1);
+        auto other = makeBeamEditor(1);
         answerer.chooseFile(written);
         other->loadStateDialog();
         QCOMPARE(answerer.failures(), QStringList());
@@ -347,7 +338,7 @@ private slots:
 
     void theSaveDialogRefusesAnotherSuffix()
     {
-        auto editor = makeEditor(1);
+        auto editor = makeBeamEditor(1);
         // A name of its own: an existing file would bring up Qt's question
         // whether to replace it first.
         QFile::remove("refused.OVS");

@@ -1,10 +1,15 @@
 // The pattern and variant lists the beamformer offers, as the window hands
-// them to the beam-track editor: twelve patterns, six of them with five
-// white-noise-gain variants, the others with the single variant "0".
+// them to the beam-track editor (twelve patterns, six of them with five
+// white-noise-gain variants, the others with the single variant "0"), and
+// the editor as the window makes it.
 #pragma once
 
 #include <QList>
 #include <QStringList>
+
+#include <memory>
+
+#include "widgets/beam_selection.h"
 
 namespace orvelan::apptest {
 
@@ -25,6 +30,17 @@ inline QList<QStringList> beamParameters()
         lists << (fiveVariants ? wng : single);
     }
     return lists;
+}
+
+// 18 tracks at most, every tool button and column, the lists above and
+// `tracks` tracks added.
+inline std::unique_ptr<app::CBeamSelection> makeBeamEditor(int tracks)
+{
+    auto editor = std::make_unique<app::CBeamSelection>(":/ro32app/Resources", 18, 15, 255);
+    editor->setPatternAndParameterLists(beamPatterns(), beamParameters());
+    for (int k = 0; k < tracks; ++k)
+        editor->addBeam();
+    return editor;
 }
 
 }  // namespace orvelan::apptest
