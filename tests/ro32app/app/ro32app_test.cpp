@@ -1,0 +1,202 @@
+// The main window as a user meets it: it opens and closes, its docks and
+// menus stand where they should, and closing with modified beam tracks asks
+// first and only closes when the tracks are settled.
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+#include <memory>
+
+#include "app/ro32app.h"
+#include "support/app_test_main.h"
+#include "support/modal_answerer.h"
+#include "widgets/beam_selection.h"
+
+using orvelan::app::Ro32App;
+using orvelan::apptest::ModalAnswerer;
+
+namespace {
+
+const QString kClosingQuestion =
+    QStringLiteral("The beam track settings have been modified.\nDo you want to save your changes?");
+
+QDockWidget* dockNamed(const Ro32App& window, const QString& name)
+{
+    return window.findChild<QDockWidget*>(name, Qt::FindDirectChildrenOnly);
+}
+
+QRect dockGeometry(const Ro32App& window, const char* name)
+{
+    QDockWidget* dock = dockNamed(window, QString::fromLatin1(name));
+    return dock ? dock->geometry() : QRect();
+}
+
+}  // namespace
+
+class Ro32AppTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Ro32App> window;
+    std::unique_ptr<ModalAnswerer> answerer;
+
+    void openWindow()
+    {
+        window = std::make_unique<Ro32App>();
+        window->resize(1400, 900);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    // Modified tracks, so closing asks.
+    void modifyBeamTracks()
+    {
+        window->beamSelection()->setPhiLinkStatus(false);
+        QVERIFY(window->beamSelection()->isDirty());
+    }
+
+private slots:
+    void init()
+    {
+        answerer = std::make_unique<ModalAnswerer>();
+        openWindow();
+    }
+
+    void cleanup()
+    {
+        QCOMPARE(answerer->failures(), QStringList());
+        window.reset();
+        answerer.reset();
+    }
+
+    void titleWithoutDevice()
+    {
+        QCOMPARE(window->windowTitle(), QString("Orvelan -- beta -- (fs = 44.1kHz, )"));
+        QVERIFY(!window->windowIcon().isNull());
+    }
+
+    void docksAreFixedAndTitled_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("allowed");
+        QTest::addColumn<int>("area");
+        const int top = Qt::TopDockWidgetArea, left = Qt::LeftDockWidgetArea;
+        const int bottom = Qt::BottomDockWidgetArea, right = Qt::RightDockWidgetArea;
+        QTest::newRow("input volume") << "Input Volume" << top << top;
+        QTest::newRow("output volume") << "Output Volume" << top << top;
+        QTest::newRow("highpass") << "Highpass" << top << top;
+        QTest::newRow("monitor source") << "Monitor Source" << left << top;
+        QTest::newRow("beam tracks") << "Beam Tracks" << right << left;
+        QTest::newRow("input source") << "Input Source" << left << bottom;
+        QTest::newRow("audio transport") << "Audio Transport" << bottom << bottom;
+        QTest::newRow("recording source") << "Recording Source" << left << bottom;
+    }
+
+    void docksAreFixedAndTitled()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, allowed);
+        QFETCH(int, area);
+        QDockWidget* dock = dockNamed(*window, name);
+        QVERIFY(dock);
+        QCOMPARE(dock->windowTitle(), name);
+        QCOMPARE(dock->features(), QDockWidget::NoDockWidgetFeatures);
+        QCOMPARE(int(dock->allowedAreas()), allowed);
+        QCOMPARE(int(window->dockWidgetArea(dock)), area);
+        QVERIFY(dock->isVisible());
+        QVERIFY(dock->widget());
+    }
+
+    void docksReadInRows()
+    {
+        // The top row left to right, the bottom row left to right, the
+        // beam tracks beside the displays on the left.
+        const char* topRow[] = {"Input Volume", "Output Volume", "Highpass", "Monitor Source"};
+        const char* bottomRow[] = {"Input Source", "Audio Transport", "Recording Source"};
+        for (const auto& row : {std::vector<const char*>(std::begin(topRow), std::end(topRow)),
+                                std::vector<const char*>(std::begin(bottomRow), std::end(bottomRow))}) {
+            for (std::size_t k = 1; k < row.size(); ++k) {
+                const QRect before = dockGeometry(*window, row[k - 1]);
+                const QRect after = dockGeometry(*window, row[k]);
+                QVERIFY2(before.right() < after.left(), row[k]);
+                QCOMPARE(before.top(), after.top());
+            }
+        }
+        const QRect tracks = dockGeometry(*window, "Beam Tracks");
+        const QRect centre = window->centralWidget()->geometry();
+        QVERIFY(tracks.right() < centre.left());
+        QVERIFY(dockGeometry(*window, "Highpass").bottom() < tracks.top());
+        QVERIFY(tracks.bottom() < dockGeometry(*window, "Audio Transport").top());
+        // The tracks' scroll area is wide enough for a whole row.
+        QVERIFY(tracks.width() >= window->beamSelection()->minimumSizeHint().width() + 40);
+    }
+
+    void menus()
+    {
+        const QList<QAction*> menus = window->menuBar()->actions();
+        QCOMPARE(menus.size(), 2);
+        const QStringList menuTitles{"&Settings", "&Help"};
+        const QStringList actionTitles{"&Options", "&About"};
+        for (int k = 0; k < 2; ++k) {
+            QCOMPARE(menus[k]->text(), menuTitles[k]);
+            QMenu* menu = menus[k]->menu();
+            QVERIFY(menu);
+            QCOMPARE(menu->actions().size(), 1);
+            QCOMPARE(menu->actions()[0]->text(), actionTitles[k]);
+            QVERIFY(menu->actions()[0]->shortcut().isEmpty());
+        }
+    }
+
+    void closesWithoutAskingWhenTracksAreSaved()
+    {
+        QVERIFY(window->close());
+        QVERIFY(!window->isVisible());
+        QVERIFY(answerer->seen().isEmpty());
+    }
+
+    void closingQuestion_data()
+    {
+        QTest::addColumn<QList<QString>>("answers");  // the question's, then the save dialog's
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QString>("written");  // beam-track file left behind, if any
+        QTest::newRow("cancel") << QList<QString>{"Cancel"} << false << QString();
+        QTest::newRow("discard") << QList<QString>{"Discard"} << true << QString();
+        QTest::newRow("save, dialog cancelled") << QList<QString>{"Save", ""} << false << QString();
+        QTest::newRow("save") << QList<QString>{"Save", "tracks"} << true << QString("tracks.ovs");
+    }
+
+    void closingQuestion()
+    {
+        QFETCH(QList<QString>, answers);
+        QFETCH(bool, closes);
+        QFETCH(QString, written);
+        modifyBeamTracks();
+        answerer->press(answers[0]);
+        if (answers.size() > 1) {
+            if (answers[1].isEmpty())
+                answerer->press("Cancel");
+            else
+                answerer->chooseFile(answers[1]);
+        }
+        QCOMPARE(window->close(), closes);
+        QCOMPARE(window->isVisible(), !closes);
+        QCOMPARE(answerer->pending(), 0);
+        const ModalAnswerer::Seen question = answerer->seen().value(0);
+        QCOMPARE(question.title, QString("Orvelan"));
+        QVERIFY(question.labels.contains(kClosingQuestion));
+        for (const char* button : {"Save", "Discard", "Cancel"})
+            QVERIFY(question.buttons.contains(button));
+        if (!written.isEmpty())
+            QVERIFY(QFileInfo::exists(written));
+        QCOMPARE(QFileInfo::exists("tracks.ovs"), !written.isEmpty());
+        // A window that stayed still asks the next time.
+        if (!closes) {
+            answerer->press("Discard");
+            QVERIFY(window->close());
+        }
+    }
+};
+
+ORVELAN_APP_TEST_MAIN(Ro32AppTest)
+#include "ro32app_test.moc"
