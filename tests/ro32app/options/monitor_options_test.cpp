@@ -13,36 +13,11 @@
 
 using orvelan::app::CMonitorOptions;
 using orvelan::app::CRoOptions;
+using orvelan::apptest::actOnMonitorPage;
 using orvelan::apptest::BoxAnswers;
+using orvelan::apptest::kMonitorReduceCount;
+using orvelan::apptest::kMonitorReduceOffset;
 using orvelan::apptest::pairs;
-
-namespace {
-
-const char* const kReduceOffset =
-    "There are not enough channels available beyond the current offset.\nDo you want to reduce the offset by one?";
-const char* const kReduceCount =
-    "There are not enough channels available beyond the offset selection.\n"
-    "Do you want to reduce the number of monitor channels?";
-
-// "click 2" clicks a radio button, "choose 5" picks an offset as the user
-// does, "count 2" and "offset 5" call the slots themselves.
-void act(CMonitorOptions* page, const QString& action)
-{
-    const QStringList words = action.split(' ');
-    const int value = words.value(1).toInt();
-    if (words[0] == "click")
-        (value == 1 ? page->oneChannelButton() : page->twoChannelsButton())->click();
-    else if (words[0] == "choose")
-        page->offsetList()->setCurrentIndex(value);
-    else if (words[0] == "count")
-        page->updateNumMonitorChannels(value);
-    else if (words[0] == "offset")
-        page->updateStartChannel(value);
-    else
-        QFAIL(qPrintable("unknown action " + action));
-}
-
-}  // namespace
 
 class MonitorOptionsTest : public QObject {
     Q_OBJECT
@@ -110,7 +85,7 @@ private slots:
         QCOMPARE(page->offsetList()->currentIndex(), -1);
         BoxAnswers answers;
         for (const char* action : {"count 1", "count 2", "offset 0", "offset -1"})
-            act(page, action);
+            actOnMonitorPage(page, action);
         QCOMPARE(emitted.count(), 0);
         QCOMPARE(answers.problems(), QStringList());
     }
@@ -133,30 +108,27 @@ private slots:
         QTest::addColumn<int>("outputs");
         QTest::addColumn<int>("storedCount");
         QTest::addColumn<int>("storedOffset");
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("answer");    // empty: no question expected
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QStringList>("emitted");
+        orvelan::apptest::addUserChangeColumns();
         QTest::addColumn<int>("offset");
         QTest::addColumn<int>("count");
 
         QTest::newRow("2 at the last output, OK")
-            << 8 << 1 << 7 << "click 2" << "OK" << kReduceOffset << QStringList{"2,6"} << 6 << 2;
+            << 8 << 1 << 7 << "click 2" << "OK" << kMonitorReduceOffset << QStringList{"2,6"} << 6 << 2;
         QTest::newRow("2 at the last output, Cancel")
-            << 8 << 1 << 7 << "click 2" << "Cancel" << kReduceOffset << QStringList{} << 7 << 1;
+            << 8 << 1 << 7 << "click 2" << "Cancel" << kMonitorReduceOffset << QStringList{} << 7 << 1;
         QTest::newRow("2 where it fits") << 8 << 1 << 3 << "click 2" << "" << "" << QStringList{"2,3"} << 3 << 2;
         QTest::newRow("1 clicked again") << 8 << 1 << 3 << "click 1" << "" << "" << QStringList{"1,3"} << 3 << 1;
         QTest::newRow("2 clicked again") << 8 << 2 << 3 << "click 2" << "" << "" << QStringList{"2,3"} << 3 << 2;
         QTest::newRow("back to 1") << 8 << 2 << 3 << "click 1" << "" << "" << QStringList{"1,3"} << 3 << 1;
         QTest::newRow("last output with 2, OK")
-            << 8 << 2 << 3 << "choose 7" << "OK" << kReduceCount << QStringList{"1,7"} << 7 << 1;
+            << 8 << 2 << 3 << "choose 7" << "OK" << kMonitorReduceCount << QStringList{"1,7"} << 7 << 1;
         QTest::newRow("last output with 2, Cancel")
-            << 8 << 2 << 3 << "choose 7" << "Cancel" << kReduceCount << QStringList{} << 3 << 2;
+            << 8 << 2 << 3 << "choose 7" << "Cancel" << kMonitorReduceCount << QStringList{} << 3 << 2;
         QTest::newRow("offset that fits") << 8 << 2 << 3 << "choose 6" << "" << "" << QStringList{"2,6"} << 6 << 2;
         QTest::newRow("the stored offset by slot")
             << 8 << 2 << 3 << "offset 3" << "" << "" << QStringList{"2,3"} << 3 << 2;
         QTest::newRow("two outputs: 2 from 1, OK")
-            << 2 << 1 << 1 << "click 2" << "OK" << kReduceOffset << QStringList{"2,0"} << 0 << 2;
+            << 2 << 1 << 1 << "click 2" << "OK" << kMonitorReduceOffset << QStringList{"2,0"} << 0 << 2;
         QTest::newRow("one output: 2 cannot be clicked")
             << 1 << 1 << 0 << "click 2" << "" << "" << QStringList{} << 0 << 1;
         QTest::newRow("one output: 2 by slot sends 1")
@@ -169,10 +141,6 @@ private slots:
         QFETCH(int, outputs);
         QFETCH(int, storedCount);
         QFETCH(int, storedOffset);
-        QFETCH(QString, action);
-        QFETCH(QString, answer);
-        QFETCH(QString, question);
-        QFETCH(QStringList, emitted);
         QFETCH(int, offset);
         QFETCH(int, count);
 
@@ -180,16 +148,12 @@ private slots:
         window.addMonitorTab(storedCount, storedOffset, outputs);
         CMonitorOptions* page = window.monitorPage();
         QSignalSpy spy(&window, &CRoOptions::monitorChannelsChanged);
-        BoxAnswers answers;
-        if (!answer.isEmpty())
-            answers.press(answer);
-        act(page, action);
+        const auto change = orvelan::apptest::fetchUserChange();
+        BoxAnswers answers(change);
+        actOnMonitorPage(page, change.action);
 
-        QCOMPARE(answers.problems(), QStringList());
-        QCOMPARE(answers.noted().size(), question.isEmpty() ? 0 : 1);
-        if (!question.isEmpty())
-            ORVELAN_EXPECT_BOX(answers.noted()[0], "Monitor Options", question, true);
-        QCOMPARE(pairs(spy), emitted);
+        ORVELAN_EXPECT_ONLY_BOX(answers, "Monitor Options", change.question, true);
+        QCOMPARE(pairs(spy), change.emitted);
         QCOMPARE(page->offsetList()->currentIndex(), offset);
         QCOMPARE(page->numChannels(), count);
 

@@ -120,10 +120,7 @@ private slots:
         QTest::addColumn<int>("outputs");
         QTest::addColumn<int>("storedCount");
         QTest::addColumn<int>("storedOffset");
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("answer");  // empty: no question expected
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QStringList>("emitted");
+        orvelan::apptest::addUserChangeColumns();
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("offset");
 
@@ -155,10 +152,6 @@ private slots:
         QFETCH(int, outputs);
         QFETCH(int, storedCount);
         QFETCH(int, storedOffset);
-        QFETCH(QString, action);
-        QFETCH(QString, answer);
-        QFETCH(QString, question);
-        QFETCH(QStringList, emitted);
         QFETCH(int, count);
         QFETCH(int, offset);
 
@@ -166,16 +159,12 @@ private slots:
         window.addOutputTab(storedCount, storedOffset, outputs, outputs);
         COutputOptions* page = window.outputPage();
         QSignalSpy spy(&window, &CRoOptions::outputChannelsChanged);
-        BoxAnswers answers;
-        if (!answer.isEmpty())
-            answers.press(answer);
-        act(page, action);
+        const auto change = orvelan::apptest::fetchUserChange();
+        BoxAnswers answers(change);
+        act(page, change.action);
 
-        QCOMPARE(answers.problems(), QStringList());
-        QCOMPARE(answers.noted().size(), question.isEmpty() ? 0 : 1);
-        if (!question.isEmpty())
-            ORVELAN_EXPECT_BOX(answers.noted()[0], "Output Options", question, true);
-        QCOMPARE(pairs(spy), emitted);
+        ORVELAN_EXPECT_ONLY_BOX(answers, "Output Options", change.question, true);
+        QCOMPARE(pairs(spy), change.emitted);
         QCOMPARE(page->numberList()->currentIndex() + 1, count);
         QCOMPARE(page->offsetList()->currentIndex(), offset);
 

@@ -7,15 +7,54 @@
 #include <QComboBox>
 #include <QList>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QString>
 #include <QStringList>
 #include <QTest>
 
+#include "options/monitor_channel_page.h"
 #include "support/modal_answerer.h"
 
 namespace orvelan::apptest {
+
+// The questions both monitor pages ask.
+inline const char* const kMonitorReduceOffset =
+    "There are not enough channels available beyond the current offset.\nDo you want to reduce the offset by one?";
+inline const char* const kMonitorReduceCount =
+    "There are not enough channels available beyond the offset selection.\n"
+    "Do you want to reduce the number of monitor channels?";
+
+// The columns every table of user changes has: what the user does, the
+// button that answers the box it brings up (empty: no box expected), the
+// box's text and the "a,b" pairs the window forwards.
+struct UserChange {
+    QString action;
+    QString answer;
+    QString question;
+    QStringList emitted;
+};
+
+inline void addUserChangeColumns()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QStringList>("emitted");
+}
+
+template <class T>
+T fetched(const char* column)
+{
+    return *static_cast<T*>(QTest::qData(column, qMetaTypeId<T>()));
+}
+
+inline UserChange fetchUserChange()
+{
+    return {fetched<QString>("action"), fetched<QString>("answer"), fetched<QString>("question"),
+            fetched<QStringList>("emitted")};
+}
 
 struct NotedBox {
     QString title;
@@ -27,6 +66,13 @@ struct NotedBox {
 
 class BoxAnswers {
 public:
+    // Queues the row's answer, when it expects a box.
+    explicit BoxAnswers(const UserChange& change = {})
+    {
+        if (!change.answer.isEmpty())
+            press(change.answer);
+    }
+
     // The next message box is noted, then the button of that text pressed.
     BoxAnswers& press(const QString& button)
     {
@@ -89,6 +135,25 @@ inline QStringList entries(const QComboBox* list)
     return texts;
 }
 
+// On either monitor page: "click 2" clicks a radio button, "choose 5"
+// picks an offset as the user does, "count 2" and "offset 5" call the
+// slots themselves.
+inline void actOnMonitorPage(app::CMonitorChannelPage* page, const QString& action)
+{
+    const QString verb = action.section(' ', 0, 0);
+    const int value = action.section(' ', 1).toInt();
+    if (verb == "click")
+        (value == 1 ? page->oneChannelButton() : page->twoChannelsButton())->click();
+    else if (verb == "choose")
+        page->offsetList()->setCurrentIndex(value);
+    else if (verb == "count")
+        page->updateNumMonitorChannels(value);
+    else if (verb == "offset")
+        page->updateStartChannel(value);
+    else
+        QFAIL(qPrintable("unknown action " + action));
+}
+
 }  // namespace orvelan::apptest
 
 // Fails unless the noted box is the page's question (or refusal) with that
@@ -105,4 +170,15 @@ inline QStringList entries(const QComboBox* list)
         } else {                                                                                          \
             QCOMPARE((noted).buttons, QStringList{"OK"});                                                 \
         }                                                                                                 \
+    } while (false)
+
+// Fails unless exactly the one box of that title and text came (none when
+// expectedText is empty), every queued answer was used and nothing else
+// came up.
+#define ORVELAN_EXPECT_ONLY_BOX(answers, expectedTitle, expectedText, question)                           \
+    do {                                                                                                  \
+        QCOMPARE((answers).problems(), QStringList());                                                    \
+        QCOMPARE((answers).noted().size(), QString(expectedText).isEmpty() ? 0 : 1);                      \
+        if (!QString(expectedText).isEmpty())                                                             \
+            ORVELAN_EXPECT_BOX((answers).noted()[0], expectedTitle, expectedText, question);              \
     } while (false)

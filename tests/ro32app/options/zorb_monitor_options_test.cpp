@@ -14,19 +14,12 @@
 
 using orvelan::app::CRoOptions;
 using orvelan::app::CZorbMonitorOptions;
+using orvelan::apptest::actOnMonitorPage;
 using orvelan::apptest::BoxAnswers;
+using orvelan::apptest::kMonitorReduceCount;
+using orvelan::apptest::kMonitorReduceOffset;
 using orvelan::apptest::entries;
 using orvelan::apptest::pairs;
-
-namespace {
-
-const char* const kReduceOffset =
-    "There are not enough channels available beyond the current offset.\nDo you want to reduce the offset by one?";
-const char* const kReduceCount =
-    "There are not enough channels available beyond the offset selection.\n"
-    "Do you want to reduce the number of monitor channels?";
-
-}  // namespace
 
 class ZorbMonitorOptionsTest : public QObject {
     Q_OBJECT
@@ -110,10 +103,7 @@ private slots:
     {
         QTest::addColumn<int>("storedChannel");
         QTest::addColumn<int>("storedCount");
-        QTest::addColumn<QString>("action");  // "group g", "click n", "choose i"
-        QTest::addColumn<QString>("answer");  // empty: no question expected
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QStringList>("emitted");
+        orvelan::apptest::addUserChangeColumns();  // actions "group g" and those of both monitor pages
         QTest::addColumn<int>("group");
         QTest::addColumn<int>("offset");
         QTest::addColumn<int>("count");
@@ -122,17 +112,17 @@ private slots:
         QTest::newRow("to 8-LO with 2") << 10 << 2 << "group 2" << "" << "" << QStringList{"2,16"} << 2 << 0 << 2;
         QTest::newRow("back to headphone with 2") << 20 << 2 << "group 0" << "" << "" << QStringList{"2,0"} << 0 << 0 << 2;
         QTest::newRow("2 at the last ADAT offset, OK")
-            << 15 << 1 << "click 2" << "OK" << kReduceOffset << QStringList{"2,14"} << 1 << 6 << 2;
+            << 15 << 1 << "click 2" << "OK" << kMonitorReduceOffset << QStringList{"2,14"} << 1 << 6 << 2;
         QTest::newRow("2 at the last ADAT offset, Cancel")
-            << 15 << 1 << "click 2" << "Cancel" << kReduceOffset << QStringList{} << 1 << 7 << 1;
+            << 15 << 1 << "click 2" << "Cancel" << kMonitorReduceOffset << QStringList{} << 1 << 7 << 1;
         QTest::newRow("2 at headphone 1, OK")
-            << 1 << 1 << "click 2" << "OK" << kReduceOffset << QStringList{"2,0"} << 0 << 0 << 2;
+            << 1 << 1 << "click 2" << "OK" << kMonitorReduceOffset << QStringList{"2,0"} << 0 << 0 << 2;
         QTest::newRow("2 clicked again") << 10 << 2 << "click 2" << "" << "" << QStringList{"2,10"} << 1 << 2 << 2;
         QTest::newRow("1 clicked again") << 18 << 1 << "click 1" << "" << "" << QStringList{"1,18"} << 2 << 2 << 1;
         QTest::newRow("last ADAT offset with 2, OK")
-            << 8 << 2 << "choose 7" << "OK" << kReduceCount << QStringList{"1,15"} << 1 << 7 << 1;
+            << 8 << 2 << "choose 7" << "OK" << kMonitorReduceCount << QStringList{"1,15"} << 1 << 7 << 1;
         QTest::newRow("last ADAT offset with 2, Cancel")
-            << 8 << 2 << "choose 7" << "Cancel" << kReduceCount << QStringList{} << 1 << 0 << 2;
+            << 8 << 2 << "choose 7" << "Cancel" << kMonitorReduceCount << QStringList{} << 1 << 0 << 2;
         QTest::newRow("an offset that fits") << 8 << 2 << "choose 3" << "" << "" << QStringList{"2,11"} << 1 << 3 << 2;
     }
 
@@ -140,10 +130,6 @@ private slots:
     {
         QFETCH(int, storedChannel);
         QFETCH(int, storedCount);
-        QFETCH(QString, action);
-        QFETCH(QString, answer);
-        QFETCH(QString, question);
-        QFETCH(QStringList, emitted);
         QFETCH(int, group);
         QFETCH(int, offset);
         QFETCH(int, count);
@@ -152,23 +138,15 @@ private slots:
         window.addZorbMonitorTab(7, storedChannel, storedCount);
         CZorbMonitorOptions* page = window.zorbMonitorPage();
         QSignalSpy spy(&window, &CRoOptions::monitorChannelsChanged);
-        BoxAnswers answers;
-        if (!answer.isEmpty())
-            answers.press(answer);
-        const QString verb = action.section(' ', 0, 0);
-        const int value = action.section(' ', 1).toInt();
-        if (verb == "group")
-            page->groupList()->setCurrentIndex(value);
-        else if (verb == "click")
-            (value == 1 ? page->oneChannelButton() : page->twoChannelsButton())->click();
+        const auto change = orvelan::apptest::fetchUserChange();
+        BoxAnswers answers(change);
+        if (change.action.startsWith("group "))
+            page->groupList()->setCurrentIndex(change.action.section(' ', 1).toInt());
         else
-            page->offsetList()->setCurrentIndex(value);
+            actOnMonitorPage(page, change.action);
 
-        QCOMPARE(answers.problems(), QStringList());
-        QCOMPARE(answers.noted().size(), question.isEmpty() ? 0 : 1);
-        if (!question.isEmpty())
-            ORVELAN_EXPECT_BOX(answers.noted()[0], "Monitor Options", question, true);
-        QCOMPARE(pairs(spy), emitted);
+        ORVELAN_EXPECT_ONLY_BOX(answers, "Monitor Options", change.question, true);
+        QCOMPARE(pairs(spy), change.emitted);
         QCOMPARE(page->groupList()->currentIndex(), group);
         QCOMPARE(page->offsetList()->currentIndex(), offset);
         QCOMPARE(page->numChannels(), count);

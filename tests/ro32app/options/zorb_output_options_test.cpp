@@ -129,30 +129,25 @@ private slots:
     {
         QTest::addColumn<int>("stored");
         QTest::addColumn<int>("storedFirst");
-        QTest::addColumn<QString>("click");    // "box g" or "first g"
-        QTest::addColumn<QString>("warning");  // empty: none expected
-        QTest::addColumn<QStringList>("emitted");
+        orvelan::apptest::addUserChangeColumns();  // actions "box g" and "first g"
         QTest::addColumn<int>("checked");
         QTest::addColumn<int>("first");
 
-        QTest::newRow("check a group") << 1 << 1 << "box 1" << "" << QStringList{"3,1"} << 3 << 1;
-        QTest::newRow("check the third group") << 3 << 2 << "box 2" << "" << QStringList{"7,2"} << 7 << 2;
-        QTest::newRow("uncheck a group") << 3 << 1 << "box 1" << "" << QStringList{"1,1"} << 1 << 1;
+        QTest::newRow("check a group") << 1 << 1 << "box 1" << "" << "" << QStringList{"3,1"} << 3 << 1;
+        QTest::newRow("check the third group") << 3 << 2 << "box 2" << "" << "" << QStringList{"7,2"} << 7 << 2;
+        QTest::newRow("uncheck a group") << 3 << 1 << "box 1" << "" << "" << QStringList{"1,1"} << 1 << 1;
         QTest::newRow("uncheck the first group while others are active")
-            << 3 << 1 << "box 0" << kMoveFirst << QStringList{} << 3 << 1;
-        QTest::newRow("uncheck the last active group") << 2 << 2 << "box 1" << kOneRemains << QStringList{} << 2 << 2;
-        QTest::newRow("choose another first group") << 3 << 1 << "first 1" << "" << QStringList{"3,2"} << 3 << 2;
-        QTest::newRow("click the first group again") << 3 << 1 << "first 0" << "" << QStringList{"3,1"} << 3 << 1;
-        QTest::newRow("an inactive group cannot come first") << 1 << 1 << "first 2" << "" << QStringList{} << 1 << 1;
+            << 3 << 1 << "box 0" << "OK" << kMoveFirst << QStringList{} << 3 << 1;
+        QTest::newRow("uncheck the last active group") << 2 << 2 << "box 1" << "OK" << kOneRemains << QStringList{} << 2 << 2;
+        QTest::newRow("choose another first group") << 3 << 1 << "first 1" << "" << "" << QStringList{"3,2"} << 3 << 2;
+        QTest::newRow("click the first group again") << 3 << 1 << "first 0" << "" << "" << QStringList{"3,1"} << 3 << 1;
+        QTest::newRow("an inactive group cannot come first") << 1 << 1 << "first 2" << "" << "" << QStringList{} << 1 << 1;
     }
 
     void clicksAreReportedOrRefused()
     {
         QFETCH(int, stored);
         QFETCH(int, storedFirst);
-        QFETCH(QString, click);
-        QFETCH(QString, warning);
-        QFETCH(QStringList, emitted);
         QFETCH(int, checked);
         QFETCH(int, first);
 
@@ -160,20 +155,16 @@ private slots:
         window.addZorbOutputTab(7, stored, storedFirst);
         CZorbOutputOptions* page = window.zorbOutputPage();
         QSignalSpy spy(&window, &CRoOptions::zorbOutputGroupsChanged);
-        BoxAnswers answers;
-        if (!warning.isEmpty())
-            answers.press("OK");
-        const int g = click.section(' ', 1).toInt();
-        if (click.startsWith("box"))
+        const auto change = orvelan::apptest::fetchUserChange();
+        BoxAnswers answers(change);
+        const int g = change.action.section(' ', 1).toInt();
+        if (change.action.startsWith("box"))
             page->activeBox(g)->click();
         else
             page->firstButton(g)->click();
 
-        QCOMPARE(answers.problems(), QStringList());
-        QCOMPARE(answers.noted().size(), warning.isEmpty() ? 0 : 1);
-        if (!warning.isEmpty())
-            ORVELAN_EXPECT_BOX(answers.noted()[0], "ZORB Options", warning, false);
-        QCOMPARE(pairs(spy), emitted);
+        ORVELAN_EXPECT_ONLY_BOX(answers, "ZORB Options", change.question, false);
+        QCOMPARE(pairs(spy), change.emitted);
         QCOMPARE(checkedBoxes(page), checked);
         QCOMPARE(enabledFirstButtons(page), checked);
         QCOMPARE(checkedFirstButton(page), first);
