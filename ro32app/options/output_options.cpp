@@ -41,7 +41,11 @@ void COutputOptions::setMaxOutputChannels(int maxOutputChannels)
 
 void COutputOptions::setStartChannel(int outputChannelOffset)
 {
-    offset_ = std::clamp(outputChannelOffset, 0, std::max(0, offsetList_.count() - numChannels_));
+    // The count is loaded after the offset and shrinks to the room the offset
+    // leaves, as the window's own output list does; clamping against the
+    // default count here would show a stored single channel at the last
+    // output one channel lower than the window plays it.
+    offset_ = std::clamp(outputChannelOffset, 0, std::max(0, offsetList_.count() - 1));
     offsetList_.select(offsetList_.count() > 0 ? offset_ : -1);
 }
 

@@ -61,18 +61,18 @@ private slots:
 
         QTest::newRow("fits") << 4 << 2 << 8 << 8 << 8 << 4 << 2;
         QTest::newRow("offset leaves room for 2 only") << 4 << 6 << 8 << 8 << 8 << 2 << 6;
-        QTest::newRow("offset beyond the device") << 2 << 12 << 8 << 8 << 8 << 2 << 6;
+        QTest::newRow("offset beyond the device") << 2 << 12 << 8 << 8 << 8 << 1 << 7;
         QTest::newRow("count beyond the device") << 12 << 0 << 8 << 8 << 8 << 8 << 0;
         QTest::newRow("more outputs than beams") << 18 << 10 << 18 << 24 << 18 << 8 << 10;
         QTest::newRow("stored count above the room") << 8 << 20 << 18 << 24 << 18 << 1 << 20;
-        // The offset is fitted to the first count the list offers (2) before
-        // the stored count is read.
-        QTest::newRow("1 at the last output loads one lower") << 1 << 7 << 8 << 8 << 8 << 1 << 6;
+        // The offset keeps its place and the count shrinks to the room left,
+        // as the window's output list plays it.
+        QTest::newRow("1 at the last output stays there") << 1 << 7 << 8 << 8 << 8 << 1 << 7;
         QTest::newRow("count 0") << 0 << 3 << 8 << 8 << 8 << 1 << 3;
         QTest::newRow("negative offset") << 2 << -1 << 8 << 8 << 8 << 2 << 0;
         QTest::newRow("maximum above the outputs") << 4 << 0 << 18 << 8 << 8 << 4 << 0;
-        QTest::newRow("two outputs") << 2 << 1 << 2 << 2 << 2 << 2 << 0;
-        QTest::newRow("two outputs, 4 stored") << 4 << 1 << 2 << 2 << 2 << 2 << 0;
+        QTest::newRow("two outputs") << 2 << 1 << 2 << 2 << 2 << 1 << 1;
+        QTest::newRow("two outputs, 4 stored") << 4 << 1 << 2 << 2 << 2 << 1 << 1;
         QTest::newRow("one output") << 2 << 1 << 1 << 1 << 1 << 1 << 0;
     }
 
