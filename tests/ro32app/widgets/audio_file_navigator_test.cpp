@@ -228,7 +228,7 @@ private slots:
         QCOMPARE(runsOnRow(grabImage(&ruler.navigator), 157), 11);
     }
 
-    void aRulerWithoutRoomPaintsWithoutTicks_data()
+    void aRulerWithoutRoomStillPaints_data()
     {
         QTest::addColumn<QSize>("size");
         QTest::newRow("no width") << QSize(0, 120);
@@ -236,7 +236,7 @@ private slots:
         QTest::newRow("no height") << QSize(600, 0);
     }
 
-    void aRulerWithoutRoomPaintsWithoutTicks()
+    void aRulerWithoutRoomStillPaints()
     {
         QFETCH(QSize, size);
         Ruler ruler(65000, 1000, size);
