@@ -13,9 +13,9 @@
 // Qt is not built with the sanitizer. Its own thread pool (which fills
 // large shapes and converts large images in parallel) and Qt Test's
 // watchdog thread hand work over in ways ThreadSanitizer cannot see, so
-// the allocations and waits Qt makes there read as races. Calls into the C library from Qt's own code are left
-// out of the analysis; everything our code does, on any thread, is still
-// checked.
+// the allocations and waits Qt makes there read as races. Calls into the
+// C library from Qt's own code are left out of the analysis; everything our
+// code does, on any thread, is still checked.
 extern "C" const char* __tsan_default_suppressions()
 {
     return "called_from_lib:libQt6Core.so.6\n"
