@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -47,6 +48,20 @@ QFrame* separator(QFrame::Shape shape)
     line->setFrameShape(shape);
     line->setFrameShadow(QFrame::Sunken);
     return line;
+}
+
+// The headings must keep their columns' widths to stand over the cells, so a
+// heading the desktop's font makes too wide ("Elevation" in 50 pixels) gets
+// a smaller font rather than being cut off.
+void fitTextToWidth(QLabel& label)
+{
+    QFont font = label.font();
+    if (font.pointSizeF() <= 0.0)
+        return;
+    const int available = label.width() - 2;
+    while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(label.text()) > available)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label.setFont(font);
 }
 
 COnOffButton* toolSwitch(const QString& caption, const QString& tip, int onScheme, int offScheme)
@@ -123,6 +138,7 @@ CBeamSelection::CBeamSelection(const QString& resourcePath, int maxTracks, int b
             auto* heading = new QLabel(kColumns[bit].heading);
             heading->setAlignment(Qt::AlignCenter);
             heading->setFixedSize(kColumns[bit].width, kHeadingHeight);
+            fitTextToWidth(*heading);
             headings->addWidget(heading);
         }
         headings->addSpacing(kHeadingMargin);

@@ -9,6 +9,22 @@
 
 #include "app/resources.h"
 
+#if defined(__SANITIZE_THREAD__)
+// Qt is not built with the sanitizer. Its own thread pool (which fills
+// large shapes and converts large images in parallel) and Qt Test's
+// watchdog thread hand work over in ways ThreadSanitizer cannot see, so
+// the allocations and waits Qt makes there read as races. Calls into the
+// C library from Qt's own code are left out of the analysis; everything our
+// code does, on any thread, is still checked.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "called_from_lib:libQt6Core.so.6\n"
+           "called_from_lib:libQt6Gui.so.6\n"
+           "called_from_lib:libQt6Widgets.so.6\n"
+           "called_from_lib:libQt6Test.so.6\n";
+}
+#endif
+
 namespace orvelan::apptest {
 
 int runTests(int argc, char** argv, const std::function<int(int, char**)>& run)

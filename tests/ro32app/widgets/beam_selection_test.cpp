@@ -3,6 +3,7 @@
 // lookup by name or nearest value, the slots acting on the active track,
 // the dirty flag and the streaming lock.
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -414,6 +415,22 @@ private slots:
         noColumns.setPatternAndParameterLists(beamPatterns(), beamParameters());
         noColumns.addBeam();
         QCOMPARE(noColumns.beamTrackCount(), 0);
+    }
+
+    void everyHeadingFitsOverItsColumn()
+    {
+        auto editor = makeBeamEditor(0);
+        const QStringList headings = {"ID",      "Label",         "Azimuth", "Elevation",
+                                      "Pattern", "Specification", "Volume",  "Mute"};
+        int found = 0;
+        for (QLabel* label : editor->findChildren<QLabel*>()) {
+            if (!headings.contains(label->text()))
+                continue;
+            ++found;
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                     qPrintable(label->text()));
+        }
+        QCOMPARE(found, headings.size());
     }
 };
 
