@@ -9,19 +9,24 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QCloseEvent;
 class QDockWidget;
 class QTimerEvent;
 
 namespace orvelan::app {
 
+class CAudioFileNavigator;
 class CAudioTransport;
 class CBeamSelection;
 class CHpSelection;
 class CInputSourceSelection;
 class CInputVolume;
+class CLevelMeter;
 class CMonitorUnit;
 class CRecordingSinkSelection;
+class CRoOptions;
 class CVolumeUnit;
 
 class Ro32App : public QMainWindow {
@@ -33,16 +38,23 @@ public:
 
     // The panels, for whoever needs to reach one (the tests).
     CVolumeUnit* outputStrip() const { return outputStrip_; }
+    CLevelMeter* inputLevels() const { return inputLevels_; }
+    CLevelMeter* outputLevels() const { return outputLevels_; }
     CAudioTransport* transport() const { return transport_; }
+    CAudioFileNavigator* navigator() const { return navigator_; }
     CInputSourceSelection* inputSource() const { return inputSource_; }
     CRecordingSinkSelection* recordingSinks() const { return recordingSinks_; }
     CInputVolume* inputVolumePanel() const { return inputVolumePanel_; }
     CMonitorUnit* monitorPanel() const { return monitorPanel_; }
     CBeamSelection* beamSelection() const { return beamSelection_; }
     CHpSelection* hpSelection() const { return hpSelection_; }
+    CRoOptions* optionsWindow() const { return optionsWindow_.get(); }
 
     QString appName() const { return mAppName; }
     float sampleRate() const { return sampleRate_; }
+
+public slots:
+    void options();
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -61,13 +73,18 @@ private:
     QDockWidget* addFixedDock(const char* title, QWidget* content, Qt::DockWidgetAreas allowed);
 
     CVolumeUnit* outputStrip_ = nullptr;
+    CLevelMeter* inputLevels_ = nullptr;
+    CLevelMeter* outputLevels_ = nullptr;
     CAudioTransport* transport_ = nullptr;
+    CAudioFileNavigator* navigator_ = nullptr;
     CInputSourceSelection* inputSource_ = nullptr;
     CRecordingSinkSelection* recordingSinks_ = nullptr;
     CInputVolume* inputVolumePanel_ = nullptr;
     CMonitorUnit* monitorPanel_ = nullptr;
     CBeamSelection* beamSelection_ = nullptr;
     CHpSelection* hpSelection_ = nullptr;
+    // A window of its own, so not a child of this one.
+    std::unique_ptr<CRoOptions> optionsWindow_;
 
     QBasicTimer timer_;
     QStringList recordingSinkNames_;

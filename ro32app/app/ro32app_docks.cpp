@@ -10,11 +10,14 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "options/ro_options.h"
+#include "widgets/audio_file_navigator.h"
 #include "widgets/audio_transport.h"
 #include "widgets/beam_selection.h"
 #include "widgets/hp_selection.h"
 #include "widgets/input_source_selection.h"
 #include "widgets/input_volume.h"
+#include "widgets/level_meter.h"
 #include "widgets/monitor_unit.h"
 #include "widgets/recording_sink_selection.h"
 #include "widgets/volume_unit.h"
@@ -80,6 +83,9 @@ void Ro32App::createDockWindows()
     const Qt::DockWidgetArea bottom = Qt::BottomDockWidgetArea;
     const Qt::Orientation across = Qt::Horizontal;
     const DockPlace places[] = {
+        {QT_TR_NOOP("File Navigation"), navigator_, top, top, across, nullptr},
+        {QT_TR_NOOP("Input Levels"), inputLevels_, top, top, Qt::Vertical, nullptr},
+        {QT_TR_NOOP("Output Levels"), outputLevels_, top, top, across, "Input Levels"},
         {QT_TR_NOOP("Input Volume"), inputVolumePanel_, top, top, across, "Output Levels"},
         {QT_TR_NOOP("Output Volume"), outputVolume, top, top, across, "Input Volume"},
         {QT_TR_NOOP("Highpass"), hpSelection_, top, top, across, "Output Volume"},
@@ -106,9 +112,15 @@ void Ro32App::createMenus()
     QMenu* settings = menuBar()->addMenu(tr("&Settings"));
     QAction* optionsAction = settings->addAction(tr("&Options"));
     optionsAction->setShortcut(QKeySequence());
+    connect(optionsAction, &QAction::triggered, this, &Ro32App::options);
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* aboutAction = help->addAction(tr("&About"));
     aboutAction->setShortcut(QKeySequence());
+}
+
+void Ro32App::options()
+{
+    optionsWindow_->show();
 }
 
 }  // namespace orvelan::app

@@ -9,11 +9,14 @@
 #include <QTimerEvent>
 
 #include "app/resources.h"
+#include "options/ro_options.h"
+#include "widgets/audio_file_navigator.h"
 #include "widgets/audio_transport.h"
 #include "widgets/beam_selection.h"
 #include "widgets/hp_selection.h"
 #include "widgets/input_source_selection.h"
 #include "widgets/input_volume.h"
+#include "widgets/level_meter.h"
 #include "widgets/monitor_unit.h"
 #include "widgets/recording_sink_selection.h"
 #include "widgets/volume_unit.h"
@@ -49,12 +52,20 @@ Ro32App::~Ro32App()
     // user had pressed it while everything it touches still exists.
     transport_->setState(CAudioTransport::kStateStop);
     timer_.stop();
+    inputLevels_->stopTimer();
+    outputLevels_->stopTimer();
 }
 
 void Ro32App::createWidgets()
 {
     transport_ = new CAudioTransport(kResourcePath, kTransportButtons, 1);
     transport_->setState(CAudioTransport::kStateStop);
+
+    navigator_ = new CAudioFileNavigator(this);
+    inputLevels_ = new CLevelMeter(maxInputs_, this);
+    inputLevels_->setMinimumWidth(550);
+    outputLevels_ = new CLevelMeter(maxOutputs_, this);
+    outputLevels_->setMinimumWidth(300);
 
     outputStrip_ = new CVolumeUnit(0);
     outputStrip_->setGainTableEnabled(true);
@@ -74,6 +85,8 @@ void Ro32App::createWidgets()
     monitorPanel_ = new CMonitorUnit(maxInputs_, maxOutputs_);
     beamSelection_ = new CBeamSelection(kResourcePath, kMaxBeamTracks, kBeamEditorButtons, kBeamEditorColumns);
     hpSelection_ = new CHpSelection;
+    optionsWindow_ = std::make_unique<CRoOptions>();
+    optionsWindow_->setWindowTitle(mAppName);
 }
 
 void Ro32App::updateWindowTitle()
@@ -112,6 +125,8 @@ bool Ro32App::settleModifiedBeamTracks()
 
 void Ro32App::closeEvent(QCloseEvent* event)
 {
+    if (optionsWindow_->isVisible())
+        optionsWindow_->close();
     if (!settleModifiedBeamTracks()) {
         event->ignore();
         return;

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/ro32app.h"
+#include "options/ro_options.h"
 #include "support/app_test_main.h"
 #include "support/modal_answerer.h"
 #include "widgets/beam_selection.h"
@@ -83,6 +84,9 @@ private slots:
         QTest::addColumn<int>("area");
         const int top = Qt::TopDockWidgetArea, left = Qt::LeftDockWidgetArea;
         const int bottom = Qt::BottomDockWidgetArea, right = Qt::RightDockWidgetArea;
+        QTest::newRow("file navigation") << "File Navigation" << top << top;
+        QTest::newRow("input levels") << "Input Levels" << top << top;
+        QTest::newRow("output levels") << "Output Levels" << top << top;
         QTest::newRow("input volume") << "Input Volume" << top << top;
         QTest::newRow("output volume") << "Output Volume" << top << top;
         QTest::newRow("highpass") << "Highpass" << top << top;
@@ -112,7 +116,7 @@ private slots:
     {
         // The top row left to right, the bottom row left to right, the
         // beam tracks beside the displays on the left.
-        const char* topRow[] = {"Input Volume", "Output Volume", "Highpass", "Monitor Source"};
+        const char* topRow[] = {"Input Levels", "Output Levels", "Input Volume", "Output Volume", "Highpass", "Monitor Source"};
         const char* bottomRow[] = {"Input Source", "Audio Transport", "Recording Source"};
         for (const auto& row : {std::vector<const char*>(std::begin(topRow), std::end(topRow)),
                                 std::vector<const char*>(std::begin(bottomRow), std::end(bottomRow))}) {
@@ -123,6 +127,9 @@ private slots:
                 QCOMPARE(before.top(), after.top());
             }
         }
+        // The file ruler spans the top above the row.
+        const QRect ruler = dockGeometry(*window, "File Navigation");
+        QVERIFY(ruler.bottom() < dockGeometry(*window, "Input Levels").top());
         const QRect tracks = dockGeometry(*window, "Beam Tracks");
         const QRect centre = window->centralWidget()->geometry();
         QVERIFY(tracks.right() < centre.left());
@@ -146,6 +153,16 @@ private slots:
             QCOMPARE(menu->actions()[0]->text(), actionTitles[k]);
             QVERIFY(menu->actions()[0]->shortcut().isEmpty());
         }
+    }
+
+    void optionsFromTheMenuCloseWithTheWindow()
+    {
+        QAction* options = window->menuBar()->actions()[0]->menu()->actions()[0];
+        options->trigger();
+        QVERIFY(window->optionsWindow()->isVisible());
+        QCOMPARE(window->optionsWindow()->windowTitle(), QString("Orvelan"));
+        QVERIFY(window->close());
+        QVERIFY(!window->optionsWindow()->isVisible());
     }
 
     void closesWithoutAskingWhenTracksAreSaved()
