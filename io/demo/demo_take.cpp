@@ -64,13 +64,14 @@ double bandWeight(const DemoBand& band, double hz)
     return 1.0;
 }
 
-void fadeEnds(std::vector<double>& signal)
+template <typename T>
+void fadeEnds(std::vector<T>& signal)
 {
     const std::size_t fade = std::min(signal.size() / 2, std::size_t(std::lround(kDemoFadeSeconds * kRate)));
     for (std::size_t i = 0; i < fade; ++i) {
         const double g = rise((double(i) + 0.5) / double(fade));
-        signal[i] *= g;
-        signal[signal.size() - 1 - i] *= g;
+        signal[i] *= T(g);
+        signal[signal.size() - 1 - i] *= T(g);
     }
 }
 
@@ -227,47 +228,47 @@ std::vector<std::vector<float>> demoTakeCapsules(double seconds)
                 low = std::min(low, k);
                 high = std::max(high, k);
             }
-    std::vector<std::array<Complex, kDemoChannels>> capsuleSpectra(high >= low ? high - low + 1 : 0);
+    // Single precision is ample here and halves the largest array.
+    std::vector<std::array<std::complex<float>, kDemoChannels>> capsuleSpectra(high >= low ? high - low + 1 : 0);
     for (std::size_t k = low; k <= high; ++k) {
-        auto& bin = capsuleSpectra[k - low];
-        bin.fill(0.0);
+        std::array<Complex, kDemoChannels> bin{};
         for (int s = 0; s < kDemoSourceCount; ++s) {
             if (demoSourceWeight(s, binHz(k, n)) <= 0) continue;
             const sim::CapsuleTransfer p = sim::capsuleTransfer(kDemoSources[std::size_t(s)].direction, binHz(k, n));
             for (int c = 0; c < kDemoChannels; ++c) bin[std::size_t(c)] += spectra[s][k] * p[std::size_t(c)];
         }
+        for (int c = 0; c < kDemoChannels; ++c) capsuleSpectra[k - low][std::size_t(c)] = std::complex<float>(bin[std::size_t(c)]);
     }
 
     // Two real capsules per inverse transform: the first as the real part,
     // the second as the imaginary part of one complex signal.
-    std::vector<std::vector<double>> capsules(kDemoChannels, std::vector<double>(static_cast<std::size_t>(frames)));
+    std::vector<std::vector<float>> capsules(kDemoChannels, std::vector<float>(static_cast<std::size_t>(frames)));
     std::vector<Complex> z(n);
+    double peak = 0;
     for (int c = 0; c < kDemoChannels; c += 2) {
         std::fill(z.begin(), z.end(), Complex(0.0));
         const Complex i(0.0, 1.0);
         for (std::size_t k = low; k <= high; ++k) {
-            const Complex a = capsuleSpectra[k - low][std::size_t(c)], b = capsuleSpectra[k - low][std::size_t(c + 1)];
+            const Complex a(capsuleSpectra[k - low][std::size_t(c)]), b(capsuleSpectra[k - low][std::size_t(c + 1)]);
             z[k] = a + i * b;
             z[n - k] = std::conj(a) + i * std::conj(b);
         }
         design::fft(z, true);
         for (std::size_t t = 0; t < std::size_t(frames); ++t) {
-            capsules[std::size_t(c)][t] = z[t].real();
-            capsules[std::size_t(c + 1)][t] = z[t].imag();
+            capsules[std::size_t(c)][t] = float(z[t].real());
+            capsules[std::size_t(c + 1)][t] = float(z[t].imag());
         }
     }
 
-    // The band filters ring a little past the source's own fades.
-    for (auto& capsule : capsules) fadeEnds(capsule);
-    double peak = 0;
-    for (const auto& capsule : capsules)
-        for (double v : capsule) peak = std::max(peak, std::abs(v));
-    const double gain = peak > 0 ? std::pow(10.0, kDemoPeakDbfs / 20.0) / peak : 0.0;
-    std::vector<std::vector<float>> out(kDemoChannels, std::vector<float>(static_cast<std::size_t>(frames)));
-    for (int c = 0; c < kDemoChannels; ++c)
-        for (std::size_t t = 0; t < std::size_t(frames); ++t)
-            out[std::size_t(c)][t] = float(gain * capsules[std::size_t(c)][t]);
-    return out;
+    // The band filters ring a little past the sources' own fades.
+    for (auto& capsule : capsules) {
+        fadeEnds(capsule);
+        for (float v : capsule) peak = std::max(peak, double(std::abs(v)));
+    }
+    const float gain = peak > 0 ? float(std::pow(10.0, kDemoPeakDbfs / 20.0) / peak) : 0.0f;
+    for (auto& capsule : capsules)
+        for (float& v : capsule) v *= gain;
+    return capsules;
 }
 
 int writeDemoTake(const std::string& path, double seconds)

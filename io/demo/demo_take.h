@@ -33,7 +33,7 @@ inline constexpr int kDemoChannels = 32;
 inline constexpr double kDemoDefaultSeconds = 8.0;
 // Shortest and longest takes the generator makes.
 inline constexpr double kDemoMinSeconds = 1.0;
-inline constexpr double kDemoMaxSeconds = 120.0;
+inline constexpr double kDemoMaxSeconds = 30.0;
 inline constexpr double kDemoPeakDbfs = -12.0;
 // Raised-cosine fade at each end of the take.
 inline constexpr double kDemoFadeSeconds = 0.05;

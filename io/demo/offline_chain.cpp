@@ -44,7 +44,8 @@ int play(CAudioGraph& graph, const OfflineChainOptions& options, std::size_t bea
 
 int patternIndex(const char* name)
 {
-    CRo32Factory factory;
+    // The records never change once made, so one set serves every caller.
+    static const CRo32Factory factory;
     for (int p = 0; p < factory.count(); ++p)
         if (std::strncmp(factory.pattern(p)->name(), name, CRoPattern::kTextLength) == 0) return p;
     return -1;
