@@ -52,7 +52,9 @@ struct DemoSource {
     const char* name;
     design::Direction direction;
     DemoBand band;
-    double levelDb;  // RMS at the sphere's centre, before the take is normalised
+    // RMS over the whole take at the sphere's centre (the voice's pauses
+    // included), before the take is normalised.
+    double levelDb;
 };
 
 enum DemoSourceIndex : int { kDemoVoice = 0, kDemoTone = 1, kDemoNoise = 2, kDemoSourceCount = 3 };
@@ -61,8 +63,8 @@ inline constexpr double kDemoToneHz = 1000.0;
 
 inline constexpr std::array<DemoSource, kDemoSourceCount> kDemoSources{{
     {"voice", {.theta = 90.0, .phi = 0.0}, {300.0, 3000.0, 50.0}, 0.0},
-    {"tone", {.theta = 90.0, .phi = 90.0}, {kDemoToneHz - 50.0, kDemoToneHz + 50.0, 25.0}, -6.0},
-    {"noise", {.theta = 90.0, .phi = 180.0}, {5000.0, 9000.0, 50.0}, -6.0},
+    {"tone", {.theta = 90.0, .phi = 90.0}, {kDemoToneHz - 50.0, kDemoToneHz + 50.0, 25.0}, 6.0},
+    {"noise", {.theta = 90.0, .phi = 180.0}, {5000.0, 9000.0, 50.0}, 0.0},
 }};
 
 // Weight of source s's spectrum at hz, 0..1: its band, and for the voice
