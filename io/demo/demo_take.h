@@ -52,8 +52,9 @@ struct DemoSource {
     const char* name;
     design::Direction direction;
     DemoBand band;
-    // RMS over the whole take at the sphere's centre (the voice's pauses
-    // included), before the take is normalised.
+    // RMS in dB, over the whole take (the voice's pauses included), at the
+    // sphere's centre; only the differences count, as the take is then
+    // normalised to its peak.
     double levelDb;
 };
 
