@@ -70,6 +70,20 @@ QList<int> range(int first, int last)
     return list;
 }
 
+// The window's transport as the reconfiguration sees it: stopping and
+// starting the stream, each noted in the log.
+CAudioDeviceSetup::Transport loggingTransport(QStringList& log)
+{
+    return {[&log] {
+                log << "stop";
+                io::asioStop();
+            },
+            [&log] {
+                log << "start";
+                io::asioStart();
+            }};
+}
+
 void pressIn(QWidget* dialog, QDialogButtonBox::StandardButton which)
 {
     if (auto* buttons = dialog->findChild<QDialogButtonBox*>())
@@ -450,14 +464,6 @@ private slots:
             QCOMPARE(io::asioStart(), 1);
 
         QStringList seen;
-        CAudioDeviceSetup::Transport transport{[&] {
-                                                   seen << "stop";
-                                                   io::asioStop();
-                                               },
-                                               [&] {
-                                                   seen << "start";
-                                                   io::asioStart();
-                                               }};
         std::vector<std::function<int()>> steps;
         for (int i = 0; i < 3; ++i) {
             steps.push_back([&, i] {
@@ -471,7 +477,7 @@ private slots:
         }
         settings.numOutputChannels = 10;
         settings.outputChannelOffset = 2;
-        QCOMPARE(device->reconfigure(transport, steps), result);
+        QCOMPARE(device->reconfigure(loggingTransport(seen), steps), result);
         QCOMPARE(seen, log);
         QCOMPARE(io::asioIsRunning(), streaming);
         expectNoFailures();
@@ -488,15 +494,7 @@ private slots:
         settings.zorbFirstOutputGroup = 4;
         QStringList seen;
         answerer->press("OK");
-        const int result = device->reconfigure({[&] {
-                                                    seen << "stop";
-                                                    io::asioStop();
-                                                },
-                                                [&] {
-                                                    seen << "start";
-                                                    io::asioStart();
-                                                }},
-                                               {[&] {
+        const int result = device->reconfigure(loggingTransport(seen), {[&] {
                                                    seen << "step";
                                                    return 0;
                                                }});
