@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QInputDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -194,6 +195,7 @@ private slots:
                 listed << combo->itemText(i);
             current = combo->currentIndex();
             editable = combo->isEditable();
+            QCOMPARE(dialog->parentWidget(), &window);
             if (choose) {
                 combo->setCurrentIndex(combo->findText(kSecond));
                 pressIn(dialog, QDialogButtonBox::Ok);
@@ -300,7 +302,16 @@ private slots:
         openDriver(kBox);
         QCOMPARE(io::asioStart(), 1);
         const int running = CAudioDeviceSetup::kDriverFailure + io::kAsioRunning;
-        answerer->press("OK").press("OK").press("OK").press("OK");
+        // Warnings on the window, with their one OK button.
+        int onWindow = 0;
+        for (int i = 0; i < 4; ++i) {
+            answerer->answerWith([&](QWidget* dialog) {
+                auto* box = qobject_cast<QMessageBox*>(dialog);
+                QVERIFY(box);
+                onWindow += box->parentWidget() == &window && box->icon() == QMessageBox::Warning;
+                box->button(QMessageBox::Ok)->click();
+            });
+        }
         QCOMPARE(device->setSampleRate(48000.0), running);
         QCOMPARE(device->sampleRate, 44100.0f);
         QCOMPARE(device->setBufferLength(1024), running);
@@ -311,6 +322,7 @@ private slots:
         expectWarning(2, "Couldn't set inputs...\nPlease try connecting the hardware or try rebooting");
         expectWarning(3, "Couldn't set outputs...\nPlease check output settings, connect the hardware or try "
                          "rebooting");
+        QCOMPARE(onWindow, 4);
         expectNoFailures();
     }
 
