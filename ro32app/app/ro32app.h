@@ -9,14 +9,22 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <memory>
+
+#include "app/settings_file.h"
 
 class QCloseEvent;
 class QDockWidget;
 class QTimerEvent;
 
+namespace orvelan::platform::midi {
+class midi_transport;
+}
+
 namespace orvelan::app {
 
+class CAudioDeviceSetup;
 class CAudioFileNavigator;
 class CAudioTransport;
 class CBeamSelection;
@@ -28,12 +36,16 @@ class CMonitorUnit;
 class CRecordingSinkSelection;
 class CRoOptions;
 class CVolumeUnit;
+class CZorbBridge;
 
 class Ro32App : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit Ro32App(QWidget* parent = nullptr);
+    // The interface box is looked for on boxTransport; its answers (or the
+    // bounded wait for them) decide the output groups and who sets the
+    // preamplifier before the audio device opens.
+    explicit Ro32App(std::shared_ptr<platform::midi::midi_transport> boxTransport, QWidget* parent = nullptr);
     ~Ro32App() override;
 
     // The panels, for whoever needs to reach one (the tests).
@@ -51,9 +63,19 @@ public:
     CRoOptions* optionsWindow() const { return optionsWindow_.get(); }
 
     QString appName() const { return mAppName; }
-    float sampleRate() const { return sampleRate_; }
+    const CAppSettings& settings() const { return settings_; }
+    const CAudioDeviceSetup& device() const { return *device_; }
+    CZorbBridge& zorbBridge() const { return *zorbBridge_; }
+    int availableZorbOutputGroups() const;
+    bool boxSetsPreamp() const { return boxSetsPreamp_; }
 
 public slots:
+    void actOnMidiMessage(int cmd, int value);
+    void actOnMidiConnectionProblems();
+    void writeSettings(const QString& fileName);
+    void loadSettings(const QString& fileName);
+    void loadDefaultSettings();
+    void about();
     void options();
 
 protected:
@@ -62,10 +84,15 @@ protected:
 
 private:
     // Life cycle and title (ro32app_life_cycle.cpp).
+    void startBoxControl(std::shared_ptr<platform::midi::midi_transport> boxTransport);
+    void waitForBox();
     void createWidgets();
     void updateWindowTitle();
     // The closing question; true when the window may close.
     bool settleModifiedBeamTracks();
+
+    // Chain set-up and routing (ro32app_controls.cpp).
+    void initControls();
 
     // Docks and menus (ro32app_docks.cpp).
     void createDockWindows();
@@ -91,11 +118,16 @@ private:
     const QString mAppName = QStringLiteral("Orvelan");
     const QString settingsFile_ = QStringLiteral("orvelan.ini");
 
-    // The device's figures until the device set-up is in: what the window
-    // asks for and falls back on without a driver.
-    int maxInputs_ = 32;
-    int maxOutputs_ = 18;
-    float sampleRate_ = 44100.0f;
+    std::unique_ptr<CZorbBridge> zorbBridge_;
+    CAppSettings settings_;
+    std::unique_ptr<CAudioDeviceSetup> device_;
+    // Decided once at start-up from the box's answers, so every place that
+    // applies the input gain agrees on it.
+    bool boxSetsPreamp_ = false;
+
+    std::array<float, 32> calibrationGains_{};
+    bool calibrationReceived_ = false;
+    bool calibrationApplied_ = false;
 };
 
 }  // namespace orvelan::app

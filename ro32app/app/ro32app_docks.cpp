@@ -116,6 +116,7 @@ void Ro32App::createMenus()
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* aboutAction = help->addAction(tr("&About"));
     aboutAction->setShortcut(QKeySequence());
+    connect(aboutAction, &QAction::triggered, this, &Ro32App::about);
 }
 
 void Ro32App::options()

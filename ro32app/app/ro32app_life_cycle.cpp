@@ -8,7 +8,11 @@
 #include <QMessageBox>
 #include <QTimerEvent>
 
+#include "app/about_window.h"
+#include "app/audio_device.h"
 #include "app/resources.h"
+#include "app/zorb_bridge.h"
+#include "asio/asio_host.h"
 #include "options/ro_options.h"
 #include "widgets/audio_file_navigator.h"
 #include "widgets/audio_transport.h"
@@ -36,9 +40,17 @@ constexpr int kBeamEditorColumns = 255;
 
 }  // namespace
 
-Ro32App::Ro32App(QWidget* parent) : QMainWindow(parent)
+Ro32App::Ro32App(std::shared_ptr<platform::midi::midi_transport> boxTransport, QWidget* parent)
+    : QMainWindow(parent)
 {
+    startBoxControl(std::move(boxTransport));
+    device_ = std::make_unique<CAudioDeviceSetup>(this, mAppName, settings_);
+    // The settings come before the device: they say which outputs to open.
+    loadSettings(settingsFile_);
+    waitForBox();
+    device_->initAudioDevice();
     createWidgets();
+    initControls();
     createDockWindows();
     createMenus();
     setWindowIcon(QIcon(kResourcePath + "/vexolabs.png"));
@@ -54,6 +66,35 @@ Ro32App::~Ro32App()
     timer_.stop();
     inputLevels_->stopTimer();
     outputLevels_->stopTimer();
+    io::asioDisposeBuffers();
+    io::asioCloseDriver();
+    // Its thread is joined here; nothing it posted reaches the window after.
+    zorbBridge_.reset();
+}
+
+void Ro32App::startBoxControl(std::shared_ptr<platform::midi::midi_transport> boxTransport)
+{
+    zorbBridge_ = std::make_unique<CZorbBridge>(std::move(boxTransport));
+    connect(zorbBridge_.get(), &CZorbBridge::msgConfirmed, this, &Ro32App::actOnMidiMessage);
+    connect(zorbBridge_.get(), &CZorbBridge::connectionProblems, this, &Ro32App::actOnMidiConnectionProblems);
+    calibrationGains_.fill(0.0f);
+    calibrationReceived_ = false;
+    calibrationApplied_ = false;
+    zorbBridge_->startControl();
+}
+
+// Blocks the window's start for at most the bridge's bound: a box that
+// never lets its thread decide is taken as no box.
+void Ro32App::waitForBox()
+{
+    const CZorbBridge::BoxDecision decision = zorbBridge_->waitForBox();
+    device_->availableZorbOutputGroups = decision.availableZorbOutputGroups;
+    boxSetsPreamp_ = decision.boxSetsPreamp;
+}
+
+int Ro32App::availableZorbOutputGroups() const
+{
+    return device_->availableZorbOutputGroups;
 }
 
 void Ro32App::createWidgets()
@@ -62,9 +103,9 @@ void Ro32App::createWidgets()
     transport_->setState(CAudioTransport::kStateStop);
 
     navigator_ = new CAudioFileNavigator(this);
-    inputLevels_ = new CLevelMeter(maxInputs_, this);
+    inputLevels_ = new CLevelMeter(device_->maxInputs, this);
     inputLevels_->setMinimumWidth(550);
-    outputLevels_ = new CLevelMeter(maxOutputs_, this);
+    outputLevels_ = new CLevelMeter(device_->maxOutputs, this);
     outputLevels_->setMinimumWidth(300);
 
     outputStrip_ = new CVolumeUnit(0);
@@ -82,18 +123,56 @@ void Ro32App::createWidgets()
     recordingSinks_->setBaseName(1, QStringLiteral("out"));
 
     inputVolumePanel_ = new CInputVolume;
-    monitorPanel_ = new CMonitorUnit(maxInputs_, maxOutputs_);
+    monitorPanel_ = new CMonitorUnit(device_->maxInputs, device_->maxOutputs);
     beamSelection_ = new CBeamSelection(kResourcePath, kMaxBeamTracks, kBeamEditorButtons, kBeamEditorColumns);
     hpSelection_ = new CHpSelection;
     optionsWindow_ = std::make_unique<CRoOptions>();
-    optionsWindow_->setWindowTitle(mAppName);
 }
 
 void Ro32App::updateWindowTitle()
 {
-    const QString status;
+    // Only the box's own driver carries its calibration.
+    QString status;
+    if (io::asioBuffersReady() && device_->currentDriverName == device_->defaultDriverName)
+        status = calibrationApplied_ ? QStringLiteral("calibrated") : QStringLiteral("not calibrated");
     setWindowTitle(QStringLiteral("%1 -- beta -- (fs = %2kHz, %3)")
-                       .arg(mAppName, QString::number(sampleRate_ * 0.001, 'f', 1), status));
+                       .arg(mAppName, QString::number(device_->sampleRate * 0.001, 'f', 1), status));
+}
+
+void Ro32App::actOnMidiConnectionProblems()
+{
+}
+
+void Ro32App::loadSettings(const QString& fileName)
+{
+    settings_.loadSettings(fileName);
+}
+
+void Ro32App::loadDefaultSettings()
+{
+    settings_.loadDefaultSettings();
+}
+
+void Ro32App::writeSettings(const QString& fileName)
+{
+    SettingsWidgetValues widgets;
+    widgets.inputMode = inputSource_->mode();
+    widgets.preampVolume = inputVolumePanel_->preampVolume();
+    widgets.inputSliderVolume = inputVolumePanel_->strip()->volume();
+    widgets.outputMasterVolume = outputStrip_->volume();
+    widgets.monitorEnabled = monitorPanel_->status();
+    widgets.monitorVolume = monitorPanel_->strip()->volume();
+    widgets.monitorSection = monitorPanel_->isOutput() ? 1 : 0;
+    widgets.monitorChannel = monitorPanel_->channel();
+    widgets.fcHp = hpSelection_->selectedIndex();
+    widgets.beamTrackSettings = beamSelection_->fileName();
+    widgets.sensorFile = inputSource_->fileName();
+    settings_.writeSettings(fileName, widgets);
+}
+
+void Ro32App::about()
+{
+    showAboutWindow(this);
 }
 
 void Ro32App::timerEvent(QTimerEvent* event)
@@ -131,6 +210,7 @@ void Ro32App::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    writeSettings(settingsFile_);
     event->accept();
 }
 

@@ -1,7 +1,15 @@
-// The main window as a user meets it: it opens and closes, its docks and
-// menus stand where they should, and closing with modified beam tracks asks
-// first and only closes when the tracks are settled.
+// The main window as a user meets it, on the virtual audio device and with
+// no interface box: it opens and closes, its docks and menus stand where
+// they should, closing with modified beam tracks asks first and only closes
+// when the tracks are settled, and the settings live on in "orvelan.ini".
+
+// Before any Qt header: the bus has a member named emit, which Qt's keyword
+// macro of that name would blank out.
+#include "midi/virtual_midi_bus.h"
+
+#include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
@@ -9,16 +17,37 @@
 
 #include <memory>
 
+#include <QTabWidget>
+
+#include "app/audio_device.h"
 #include "app/ro32app.h"
+#include "audio/backends/builtin_drivers.h"
 #include "options/ro_options.h"
 #include "support/app_test_main.h"
 #include "support/modal_answerer.h"
 #include "widgets/beam_selection.h"
+#include "widgets/input_volume.h"
+#include "widgets/monitor_unit.h"
+#include "widgets/volume_unit.h"
 
+using orvelan::app::CAudioDeviceSetup;
 using orvelan::app::Ro32App;
 using orvelan::apptest::ModalAnswerer;
+using orvelan::platform::midi::virtual_midi_bus;
 
 namespace {
+
+const QString kSettingsFile = QStringLiteral("orvelan.ini");
+
+// The catalog lists one virtual device under the given name (32 inputs,
+// 24 outputs, on the manual clock so nothing streams behind the test).
+void listDriver(const QString& name)
+{
+    qputenv(orvelan::audio::kCatalogEnvironmentVariable,
+            QString("%1=%2,inputs=32,outputs=24,clock=manual")
+                .arg(name, QString::fromLatin1(orvelan::audio::kVirtualClassId))
+                .toLatin1());
+}
 
 const QString kClosingQuestion =
     QStringLiteral("The beam track settings have been modified.\nDo you want to save your changes?");
@@ -44,7 +73,8 @@ class Ro32AppTest : public QObject {
 
     void openWindow()
     {
-        window = std::make_unique<Ro32App>();
+        // A bus with no box on it.
+        window = std::make_unique<Ro32App>(std::make_shared<virtual_midi_bus>());
         window->resize(1400, 900);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -58,8 +88,17 @@ class Ro32AppTest : public QObject {
     }
 
 private slots:
+    void initTestCase()
+    {
+        // No user catalog file of this machine reaches the tests.
+        qputenv("XDG_CONFIG_HOME", QDir::currentPath().toLocal8Bit());
+    }
+
     void init()
     {
+        listDriver(QString::fromLatin1(CAudioDeviceSetup::kBoxDriverName));
+        QFile::remove(kSettingsFile);
+        QFile::remove("tracks.ovs");
         answerer = std::make_unique<ModalAnswerer>();
         openWindow();
     }
@@ -71,10 +110,52 @@ private slots:
         answerer.reset();
     }
 
-    void titleWithoutDevice()
+    void startsWithoutBox()
     {
-        QCOMPARE(window->windowTitle(), QString("Orvelan -- beta -- (fs = 44.1kHz, )"));
+        // The box's driver, the calibration not there yet.
+        QCOMPARE(window->windowTitle(), QString("Orvelan -- beta -- (fs = 44.1kHz, not calibrated)"));
         QVERIFY(!window->windowIcon().isNull());
+        QCOMPARE(window->availableZorbOutputGroups(), 0);
+        QVERIFY(!window->boxSetsPreamp());
+        // Without a box the plain output and monitor pages.
+        QTabWidget* tabs = window->optionsWindow()->tabs();
+        QCOMPARE(tabs->count(), 2);
+        QVERIFY(window->optionsWindow()->outputPage());
+        QVERIFY(window->optionsWindow()->monitorPage());
+    }
+
+    void otherDriverHasNoCalibrationStatus()
+    {
+        window.reset();
+        listDriver("Second Device");
+        // The box's driver is missing: the first listed one is taken.
+        answerer->press("OK");
+        openWindow();
+        QCOMPARE(answerer->seen().value(0).title, QString("Audio Device"));
+        QVERIFY(!window->device().currentDriverName.isEmpty());
+        QVERIFY(window->windowTitle().startsWith("Orvelan -- beta -- (fs = "));
+        QVERIFY(window->windowTitle().endsWith("kHz, )"));
+    }
+
+    void settingsLiveOnThroughCloseAndRestart()
+    {
+        QCOMPARE(window->inputVolumePanel()->preampVolume(), 20);  // the defaults of a fresh start
+        QVERIFY(window->monitorPanel()->status());
+        window->inputVolumePanel()->setPreampVolume(10);
+        window->inputVolumePanel()->setVolume(-3);
+        window->outputStrip()->setVolume(-6.0f);
+        window->monitorPanel()->setStatus(false);
+        window->monitorPanel()->setVolume(4);
+        QVERIFY(window->close());
+        QVERIFY(QFileInfo::exists(kSettingsFile));
+
+        window.reset();
+        openWindow();
+        QCOMPARE(window->inputVolumePanel()->preampVolume(), 10);
+        QCOMPARE(window->inputVolumePanel()->volume(), -3);
+        QCOMPARE(window->outputStrip()->volume(), -6.0f);
+        QVERIFY(!window->monitorPanel()->status());
+        QCOMPARE(window->monitorPanel()->volume(), 4);
     }
 
     void docksAreFixedAndTitled_data()
@@ -170,6 +251,20 @@ private slots:
         QVERIFY(window->close());
         QVERIFY(!window->isVisible());
         QVERIFY(answerer->seen().isEmpty());
+        QVERIFY(QFileInfo::exists(kSettingsFile));
+    }
+
+    void aboutWindowFromTheMenu()
+    {
+        QAction* about = window->menuBar()->actions()[1]->menu()->actions()[0];
+        answerer->press("OK");
+        about->trigger();
+        QCOMPARE(answerer->pending(), 0);
+        const ModalAnswerer::Seen seen = answerer->seen().value(0);
+        QCOMPARE(seen.title, QString("About Orvelan"));
+        QVERIFY(seen.labels.contains("<b>Orvelan</b>"));
+        QVERIFY(seen.labels.contains("version 1.5.1"));
+        QCOMPARE(seen.buttons, QStringList{"OK"});
     }
 
     void closingQuestion_data()
@@ -207,6 +302,8 @@ private slots:
         if (!written.isEmpty())
             QVERIFY(QFileInfo::exists(written));
         QCOMPARE(QFileInfo::exists("tracks.ovs"), !written.isEmpty());
+        // Settings are written only when the window closes.
+        QCOMPARE(QFileInfo::exists(kSettingsFile), closes);
         // A window that stayed still asks the next time.
         if (!closes) {
             answerer->press("Discard");
