@@ -178,6 +178,51 @@ private slots:
         ORVELAN_EXPECT_COLOUR(image, inside.x(), inside.y(), over(Qt::blue, 50, Qt::white), 3);
     }
 
+    // What is not the active curve is painted once and kept; each of these
+    // changes must still show on the next paint.
+    void everyChangeShowsOnTheNextPaint_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<double>("angle");
+        QTest::addColumn<double>("radius");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("colour of another curve") << 0 << 90.0 << 40.0 << QColor(Qt::green);
+        QTest::newRow("phi of another curve") << 1 << 180.0 << 40.0 << QColor(Qt::red);
+        QTest::newRow("pattern of another curve") << 2 << 0.0 << 40.0 << QColor(Qt::red);
+        QTest::newRow("another active curve") << 3 << 87.5 << 34.0 << over(Qt::red, 50, Qt::white);
+        QTest::newRow("active curve removed") << 4 << 47.5 << 8.0 << QColor(Qt::white);
+        QTest::newRow("ink of the rim") << 5 << 47.5 << 40.0 << QColor(Qt::yellow);
+    }
+
+    void everyChangeShowsOnTheNextPaint()
+    {
+        QFETCH(int, change);
+        QFETCH(double, angle);
+        QFETCH(double, radius);
+        QFETCH(QColor, colour);
+        Fixture display;
+        display.add(lobeAt90(), Qt::red);
+        display.add(uniform(0.031622777f), Qt::blue);  // -30 dB: radius 10
+        display.widget.setActivePattern(1);
+        display.paint();
+
+        const auto whole = uniform(1.0f);
+        QPalette palette = display.widget.palette();
+        switch (change) {
+        case 0: display.widget.setColor(0, Qt::green); break;
+        case 1: display.widget.setPhi(0, 90); break;
+        case 2: display.widget.setPattern(0, whole.data(), kPoints); break;
+        case 3: display.widget.setActivePattern(0); break;
+        case 4: display.widget.removeActivePattern(); break;
+        case 5:
+            palette.setColor(QPalette::WindowText, Qt::yellow);
+            display.widget.setPalette(palette);
+            break;
+        }
+        const QPoint probe = onRay(angle, radius);
+        ORVELAN_EXPECT_COLOUR(display.paint(), probe.x(), probe.y(), colour, 3);
+    }
+
     void disabledDisplayShowsItsCurvesUnderTheVeil()
     {
         Fixture display;
