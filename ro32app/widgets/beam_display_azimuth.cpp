@@ -245,8 +245,10 @@ QRect CBeamDisplayAzimuth::plotViewport() const
 
 void CBeamDisplayAzimuth::paintLayer(const Pens& pens, qreal ratio)
 {
-    layer_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-    layer_.setDevicePixelRatio(ratio);
+    if (layer_.devicePixelRatio() != ratio || layer_.size() != size() * ratio) {
+        layer_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        layer_.setDevicePixelRatio(ratio);
+    }
     layer_.fill(Qt::transparent);
     layerInk_ = pens.thin.brush();
     layerStale_ = false;

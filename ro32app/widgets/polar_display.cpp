@@ -34,7 +34,14 @@ void CPolarDisplay::beginPlot(QPainter& painter, const QRect& viewport, const QR
 {
     setPlotFrame(painter, viewport, window);
     if (width() != paintedWidth_ || height() != paintedHeight_) {
-        inverse_ = painter.combinedTransform().inverted();
+        // The window-to-viewport mapping in widget coordinates, where mouse
+        // positions come: the painter's own combined transform also holds
+        // the screen's pixel ratio.
+        QTransform plot;
+        plot.translate(viewport.x(), viewport.y());
+        plot.scale(double(viewport.width()) / window.width(), double(viewport.height()) / window.height());
+        plot.translate(-window.x(), -window.y());
+        inverse_ = plot.inverted();
         paintedWidth_ = width();
         paintedHeight_ = height();
     }
