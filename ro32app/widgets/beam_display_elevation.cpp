@@ -108,7 +108,7 @@ void CBeamDisplayElevation::paintEvent(QPaintEvent*)
                     static_cast<int>(h)),
               QRect(-10, -50, 60, 100));
     const Pens pens = gridPens();
-    const QRectF disc(-kDiscRadius, -kDiscRadius, 2.0 * kDiscRadius, 2.0 * kDiscRadius);
+    const QRectF disc = discRect();
     // The right half: from the bottom, counter-clockwise over the right.
     constexpr int kHalfStart = -90 * 16;
     constexpr int kHalfSpan = 180 * 16;

@@ -51,6 +51,8 @@ protected:
     void drawScale(QPainter& painter, const QPen& pen, int lastAngle, double step) const;
     // The grey veil of a disabled display, over everything painted.
     static QBrush veilBrush();
+    // The square around the disc, in plot units.
+    static QRectF discRect() { return {-kDiscRadius, -kDiscRadius, 2.0 * kDiscRadius, 2.0 * kDiscRadius}; }
 
     // The gesture's hooks, called only while an entry is active.
     virtual bool hasActiveEntry() const = 0;
