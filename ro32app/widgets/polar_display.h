@@ -25,7 +25,8 @@ public:
     // The angle of a widget position in degrees: 0 to the right, 90 up, 180
     // left, 270 down, in [0, 360). The position is mapped with the plot's
     // inverse transform and taken to whole plot units first, so the centre
-    // unit has no angle.
+    // unit has no angle. The transform is taken when the display is painted
+    // at a new size; the mouse can only reach a display already painted.
     std::optional<float> angleOf(const QPointF& position) const;
 
 protected:
