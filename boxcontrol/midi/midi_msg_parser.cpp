@@ -46,7 +46,7 @@ void midi_msg_parser_t::process(std::uint8_t b, std::vector<midi_msg_ptr>& out)
     // Real-time bytes may appear anywhere and leave the message being
     // collected untouched.
     if (b >= 0xF8) {
-        if (b != 0xFD && realtime_ == realtime_bytes::emit) emit_realtime(b, out);
+        if (b != 0xFD && realtime_ == realtime_bytes::deliver) emit_realtime(b, out);
         return;
     }
     switch (state_) {

@@ -11,8 +11,8 @@ namespace orvelan::midi {
 
 // What the parser does with real-time bytes (F8 to FF, but FD).
 enum class realtime_bytes {
-    emit,  // each comes out at once as a one-byte message
-    drop,  // each is passed over and takes no pool message
+    deliver,  // each comes out at once as a one-byte message
+    drop,     // each is passed over and takes no pool message
 };
 
 // Keeps its state between calls, so a message may arrive split across any
@@ -24,7 +24,7 @@ enum class realtime_bytes {
 // thread at a time.
 class midi_msg_parser_t {
 public:
-    explicit midi_msg_parser_t(midi_msg_pool_ptr pool, realtime_bytes realtime = realtime_bytes::emit);
+    explicit midi_msg_parser_t(midi_msg_pool_ptr pool, realtime_bytes realtime = realtime_bytes::deliver);
     midi_msg_parser_t(const midi_msg_parser_t&) = delete;
     midi_msg_parser_t& operator=(const midi_msg_parser_t&) = delete;
     virtual ~midi_msg_parser_t();
@@ -55,6 +55,6 @@ private:
 
 using midi_msg_parser_ptr = std::shared_ptr<midi_msg_parser_t>;
 
-midi_msg_parser_ptr create_parser(midi_msg_pool_ptr pool, realtime_bytes realtime = realtime_bytes::emit);
+midi_msg_parser_ptr create_parser(midi_msg_pool_ptr pool, realtime_bytes realtime = realtime_bytes::deliver);
 
 }  // namespace orvelan::midi

@@ -69,7 +69,7 @@ void BoxSimulator::releaseHeldReplies()
         std::lock_guard lock(mutex_);
         held.swap(held_);
     }
-    for (const auto& frame : held) endpoint_->emit(frame);
+    for (const auto& frame : held) endpoint_->transmit(frame);
 }
 
 void BoxSimulator::setReplyDelay(std::chrono::milliseconds delay)
@@ -119,7 +119,7 @@ void BoxSimulator::sendLater()
         }
         if (!out.empty()) {
             lock.unlock();
-            for (const auto& bytes : out) endpoint_->emit(bytes);
+            for (const auto& bytes : out) endpoint_->transmit(bytes);
             lock.lock();
             continue;
         }
@@ -240,7 +240,7 @@ void BoxSimulator::reply(const Command& request, ZorbFrameType type, const std::
         return;
     }
     lock.unlock();
-    endpoint_->emit(frame);
+    endpoint_->transmit(frame);
 }
 
 }  // namespace orvelan::boxcontrol

@@ -173,7 +173,7 @@ alsa_midi_codec::~alsa_midi_codec()
     if (decoder_) snd_midi_event_free(decoder_);
 }
 
-bool alsa_midi_codec::encode(const std::uint8_t* bytes, std::size_t n, const std::function<bool(snd_seq_event_t&)>& emit)
+bool alsa_midi_codec::encode(const std::uint8_t* bytes, std::size_t n, const std::function<bool(snd_seq_event_t&)>& deliver)
 {
     while (n > 0) {
         snd_seq_event_t event;
@@ -182,7 +182,7 @@ bool alsa_midi_codec::encode(const std::uint8_t* bytes, std::size_t n, const std
         if (used <= 0) return false;
         bytes += used;
         n -= static_cast<std::size_t>(used);
-        if (event.type != SND_SEQ_EVENT_NONE && !emit(event)) return false;
+        if (event.type != SND_SEQ_EVENT_NONE && !deliver(event)) return false;
     }
     return true;
 }

@@ -34,9 +34,9 @@ public:
     alsa_midi_codec& operator=(const alsa_midi_codec&) = delete;
 
     bool valid() const { return encoder_ != nullptr && decoder_ != nullptr; }
-    // Calls emit for every event the bytes complete; false when emit fails
+    // Calls deliver for every event the bytes complete; false when deliver fails
     // (its result is returned through that) or the bytes cannot be encoded.
-    bool encode(const std::uint8_t* bytes, std::size_t n, const std::function<bool(snd_seq_event_t&)>& emit);
+    bool encode(const std::uint8_t* bytes, std::size_t n, const std::function<bool(snd_seq_event_t&)>& deliver);
     // The bytes of one event (status byte always written); 0 for events that
     // carry no MIDI bytes.
     std::size_t decode(const snd_seq_event_t& event, std::vector<std::uint8_t>& out);

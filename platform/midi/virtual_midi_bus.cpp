@@ -95,7 +95,7 @@ private:
 
 // ---- endpoint ---------------------------------------------------------------
 
-void virtual_midi_endpoint::emit(const std::uint8_t* bytes, std::size_t n)
+void virtual_midi_endpoint::transmit(const std::uint8_t* bytes, std::size_t n)
 {
     bus_.post({shared_from_this(), virtual_midi_bus::direction::to_host, std::vector<std::uint8_t>(bytes, bytes + n),
                nullptr, nullptr});

@@ -37,8 +37,8 @@ class virtual_midi_endpoint : public std::enable_shared_from_this<virtual_midi_e
 public:
     const std::string& name() const { return name_; }
     // Sends bytes to every started host input on this endpoint.
-    void emit(const std::uint8_t* bytes, std::size_t n);
-    void emit(const std::vector<std::uint8_t>& bytes) { emit(bytes.data(), bytes.size()); }
+    void transmit(const std::uint8_t* bytes, std::size_t n);
+    void transmit(const std::vector<std::uint8_t>& bytes) { transmit(bytes.data(), bytes.size()); }
     void set_options(const virtual_delivery_options& options);
     virtual_delivery_options options() const;
     // The next n messages, in either direction, are lost in transit.

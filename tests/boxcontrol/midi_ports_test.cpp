@@ -148,7 +148,7 @@ TEST_F(PortsOnBus, AFrameArrivesWholeHoweverTheBytesAreCut)
     for (std::size_t split = 0; split <= frame.size(); ++split) {
         for (std::uint8_t injected : {0x00, 0xF8, 0xFE, 0xFF}) {
             box->set_options({.split_size = split, .inject_realtime = injected});
-            box->emit(frame);
+            box->transmit(frame);
             const auto got = read_all();
             ASSERT_EQ(got.size(), 1u) << "split " << split << " injected " << int{injected};
             EXPECT_EQ(bytes_of(got[0]), frame) << "split " << split << " injected " << int{injected};
@@ -170,7 +170,7 @@ TEST_F(PortsOnBus, RealTimeBytesTakeNoPoolMessages)
     stream.insert(stream.end(), {0xFA, 0xFB, 0xFC, 0xF9, 0xFD, 0xFF});
     const Bytes note = {0x90, 0x3C, 0xF8, 0x40};
     stream.insert(stream.end(), note.begin(), note.end());
-    box->emit(stream);
+    box->transmit(stream);
     const auto got = read_all();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(bytes_of(got[0]), frame);
@@ -182,12 +182,12 @@ TEST_F(PortsOnBus, ABurstBeyondThePoolLosesMessagesUntilTheyAreReturned)
 {
     open_and_start();
     const Bytes note = {0x90, 0x3C, 0x40};
-    for (int i = 0; i < 100; ++i) box->emit(note);
+    for (int i = 0; i < 100; ++i) box->transmit(note);
     auto got = read_all();
     EXPECT_EQ(got.size(), 64u);
     EXPECT_EQ(pool->free_count(), 0);
     got.clear();
-    box->emit(frame_bytes());
+    box->transmit(frame_bytes());
     got = read_all();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(bytes_of(got[0]), frame_bytes());
@@ -197,12 +197,12 @@ TEST_F(PortsOnBus, NothingArrivesWhileStoppedOrAfterClose)
 {
     open_and_start();
     const Bytes note = {0x90, 0x3C, 0x40};
-    box->emit(note);
+    box->transmit(note);
     EXPECT_EQ(in->stop(), port_ok);
-    box->emit(note);
+    box->transmit(note);
     EXPECT_EQ(in->start(), port_ok);
     EXPECT_EQ(read_all().size(), 1u);
-    box->emit(note);
+    box->transmit(note);
     EXPECT_EQ(in->close(), port_ok);
     EXPECT_EQ(pool->in_use(), 0) << "closing forgets what was not read";
 }

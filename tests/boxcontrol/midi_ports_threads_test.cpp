@@ -40,7 +40,7 @@ TEST(MidiPortsThreads, EverythingEmittedIsReadInOrder)
             // is lost.
             while (i - released.load() > 32 && !gave_up) std::this_thread::yield();
             const Bytes sysex = {0xF0, static_cast<std::uint8_t>(i & 0x7F), static_cast<std::uint8_t>(i >> 7), 0xF7};
-            box->emit(sysex);
+            box->transmit(sysex);
         }
     });
     int next = 0;
@@ -74,7 +74,7 @@ TEST(MidiPortsThreads, ClosingWhileTheBusDeliversIsSafe)
     std::atomic<bool> quit{false};
     std::thread device([&] {
         const Bytes note = {0x90, 0x3C, 0x40, 0x3D, 0x41};
-        while (!quit) box->emit(note);
+        while (!quit) box->transmit(note);
     });
     for (int round = 0; round < 200; ++round) {
         midi_input_dev_ptr in;

@@ -245,9 +245,9 @@ TEST_F(ZorbControlSession, NoiseAndCutUpRepliesDoNotStallTheSession)
 {
     box.endpoint().set_options({.split_size = 7, .inject_realtime = 0xF8});
     const std::vector<std::uint8_t> noise = {0xFE, 0x90, 0x3C, 0x40, 0xF0, 0x01, 0xF7, 0xB0, 0x07};
-    box.endpoint().emit(noise);
+    box.endpoint().transmit(noise);
     start();
-    box.endpoint().emit(noise);
+    box.endpoint().transmit(noise);
     ASSERT_TRUE(eventually([&] { return confirmed(0x80000, 1); }));
     EXPECT_EQ(problems, 0);
 }

@@ -66,7 +66,7 @@ TEST(VirtualMidiBus, DeliversBothWaysWithTheEndpointsFaults)
             ASSERT_TRUE(in->start());
             Done done;
             EXPECT_EQ(out->send(message.data(), message.size(), Done::count, &done), send_status::sent);
-            endpoint->emit(message);
+            endpoint->transmit(message);
             bus.flush();
             EXPECT_EQ(done.calls, 1) << c.name;
             EXPECT_EQ(device.pieces, c.expected) << c.name;
@@ -84,15 +84,15 @@ TEST(VirtualMidiBus, DropsRefusesAndDiscardsOnDemand)
     auto in = bus.open_input(0, host);
     const Bytes note = {0x90, 0x3C, 0x40};
 
-    endpoint->emit(note);  // input not started: discarded
+    endpoint->transmit(note);  // input not started: discarded
     EXPECT_TRUE(host.pieces.empty());
 
     ASSERT_TRUE(in->start());
     endpoint->drop_next(2);
     Done done;
     out->send(note.data(), note.size(), Done::count, &done);
-    endpoint->emit(note);
-    endpoint->emit(note);
+    endpoint->transmit(note);
+    endpoint->transmit(note);
     EXPECT_EQ(done.calls, 1) << "a dropped send is still finished with";
     EXPECT_EQ(endpoint->dropped(), 2);
     EXPECT_TRUE(device.pieces.empty());

@@ -4,11 +4,6 @@
 // output groups and the preamplifier decision, and a box that never lets
 // the thread decide ends the wait at its bound, as no box.
 
-// Before any Qt header: the bus has a member named emit, which Qt's keyword
-// macro of that name would blank out.
-#include "midi/virtual_midi_bus.h"
-#include "sim/box_simulator.h"
-
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
@@ -17,6 +12,8 @@
 #include <memory>
 
 #include "app/zorb_bridge.h"
+#include "midi/virtual_midi_bus.h"
+#include "sim/box_simulator.h"
 #include "support/app_test_main.h"
 
 using orvelan::app::CZorbBridge;
