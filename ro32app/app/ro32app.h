@@ -27,6 +27,8 @@ namespace orvelan::app {
 class CAudioDeviceSetup;
 class CAudioFileNavigator;
 class CAudioTransport;
+class CBeamDisplayAzimuth;
+class CBeamDisplayElevation;
 class CBeamSelection;
 class CHpSelection;
 class CInputSourceSelection;
@@ -58,6 +60,8 @@ public:
     CRecordingSinkSelection* recordingSinks() const { return recordingSinks_; }
     CInputVolume* inputVolumePanel() const { return inputVolumePanel_; }
     CMonitorUnit* monitorPanel() const { return monitorPanel_; }
+    CBeamDisplayAzimuth* azimuthDisplay() const { return azimuthDisplay_; }
+    CBeamDisplayElevation* elevationDisplay() const { return elevationDisplay_; }
     CBeamSelection* beamSelection() const { return beamSelection_; }
     CHpSelection* hpSelection() const { return hpSelection_; }
     CRoOptions* optionsWindow() const { return optionsWindow_.get(); }
@@ -108,6 +112,8 @@ private:
     CRecordingSinkSelection* recordingSinks_ = nullptr;
     CInputVolume* inputVolumePanel_ = nullptr;
     CMonitorUnit* monitorPanel_ = nullptr;
+    CBeamDisplayAzimuth* azimuthDisplay_ = nullptr;
+    CBeamDisplayElevation* elevationDisplay_ = nullptr;
     CBeamSelection* beamSelection_ = nullptr;
     CHpSelection* hpSelection_ = nullptr;
     // A window of its own, so not a child of this one.

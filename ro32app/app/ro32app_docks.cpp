@@ -13,6 +13,8 @@
 #include "options/ro_options.h"
 #include "widgets/audio_file_navigator.h"
 #include "widgets/audio_transport.h"
+#include "widgets/beam_display_azimuth.h"
+#include "widgets/beam_display_elevation.h"
 #include "widgets/beam_selection.h"
 #include "widgets/hp_selection.h"
 #include "widgets/input_source_selection.h"
@@ -63,6 +65,8 @@ void Ro32App::createDockWindows()
     setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
 
     auto* centre = new QSplitter(Qt::Horizontal);
+    centre->addWidget(azimuthDisplay_);
+    centre->addWidget(elevationDisplay_);
     centre->setSizes({100, 60});
     setCentralWidget(centre);
 

@@ -16,6 +16,8 @@
 #include "options/ro_options.h"
 #include "widgets/audio_file_navigator.h"
 #include "widgets/audio_transport.h"
+#include "widgets/beam_display_azimuth.h"
+#include "widgets/beam_display_elevation.h"
 #include "widgets/beam_selection.h"
 #include "widgets/hp_selection.h"
 #include "widgets/input_source_selection.h"
@@ -124,6 +126,9 @@ void Ro32App::createWidgets()
 
     inputVolumePanel_ = new CInputVolume;
     monitorPanel_ = new CMonitorUnit(device_->maxInputs, device_->maxOutputs);
+    azimuthDisplay_ = new CBeamDisplayAzimuth(kMaxBeamTracks, 40.0);
+    azimuthDisplay_->setMinimumHeight(300);
+    elevationDisplay_ = new CBeamDisplayElevation(kMaxBeamTracks);
     beamSelection_ = new CBeamSelection(kResourcePath, kMaxBeamTracks, kBeamEditorButtons, kBeamEditorColumns);
     hpSelection_ = new CHpSelection;
     optionsWindow_ = std::make_unique<CRoOptions>();

@@ -25,6 +25,8 @@
 #include "options/ro_options.h"
 #include "support/app_test_main.h"
 #include "support/modal_answerer.h"
+#include "widgets/beam_display_azimuth.h"
+#include "widgets/beam_display_elevation.h"
 #include "widgets/beam_selection.h"
 #include "widgets/input_volume.h"
 #include "widgets/monitor_unit.h"
@@ -216,6 +218,11 @@ private slots:
         QVERIFY(tracks.right() < centre.left());
         QVERIFY(dockGeometry(*window, "Highpass").bottom() < tracks.top());
         QVERIFY(tracks.bottom() < dockGeometry(*window, "Audio Transport").top());
+        // The two polar displays side by side in the centre.
+        QVERIFY(window->azimuthDisplay()->isVisible());
+        QVERIFY(window->elevationDisplay()->isVisible());
+        QVERIFY(window->azimuthDisplay()->geometry().right() < window->elevationDisplay()->geometry().left());
+        QCOMPARE(window->azimuthDisplay()->parentWidget(), window->centralWidget());
         // The tracks' scroll area is wide enough for a whole row.
         QVERIFY(tracks.width() >= window->beamSelection()->minimumSizeHint().width() + 40);
     }
