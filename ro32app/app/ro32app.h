@@ -11,12 +11,18 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "app/settings_file.h"
+
 
 class QCloseEvent;
 class QDockWidget;
 class QTimerEvent;
+
+namespace orvelan::io {
+class CAudioGraph;
+}
 
 namespace orvelan::platform::midi {
 class midi_transport;
@@ -72,10 +78,34 @@ public:
     CZorbBridge& zorbBridge() const { return *zorbBridge_; }
     int availableZorbOutputGroups() const;
     bool boxSetsPreamp() const { return boxSetsPreamp_; }
+    // The processing chain; replaced on every output reconfiguration.
+    io::CAudioGraph* graph() const { return graph_.get(); }
 
 public slots:
+    void updatePhi(int index, int phi);
+    void updatePhi(int phi);
+    void updateTheta(int index, int theta);
+    void updateTheta(int theta);
+    void updateBeamformer(int index);
+    void updateMonitorChannels(int numChannels, int offset);
+    void updateOutputChannels(int numChannels, int offset);
+    void updateZorbOutputGroups(int groups, int firstGroup);
     void actOnMidiMessage(int cmd, int value);
     void actOnMidiConnectionProblems();
+    void setOutputGain(int channel, float gain);
+    void setOutputMute(int channel, bool mute);
+    void setOutputMasterGain(float gain);
+    void setPreampVolume(int volume);
+    void setInputGain(float gain);
+    void setInputMute(bool mute);
+    void setHpIndex(int index);
+    void beamGotAdded(int index);
+    void beamGotDeleted(int index);
+    void updatePattern(int beamIndex, int patternIndex, int parameterIndex);
+    void updateParameter(int beamIndex, int parameterIndex);
+    void setMonitorChannel(int inout, int channel);
+    void setMonitorGain(float gain);
+    void setMonitorStatus(bool status);
     void writeSettings(const QString& fileName);
     void loadSettings(const QString& fileName);
     void loadDefaultSettings();
@@ -96,7 +126,18 @@ private:
     bool settleModifiedBeamTracks();
 
     // Chain set-up and routing (ro32app_controls.cpp).
+    int initAudioGraph();
     void initControls();
+    int applyControlsToGraph();
+    void updateControlStates();
+    void updateNavigator();
+    void updateProcessingMode();
+    void connectControls();
+    // Runs the chain's steps after an output or monitor change.
+    void reconfigureOutputs();
+    // The polar curve of a pattern variant into curveBuffer_; its points.
+    int fetchCurve(int pattern, int parameter);
+    void showFileError(int code);
 
     // Docks and menus (ro32app_docks.cpp).
     void createDockWindows();
@@ -130,6 +171,9 @@ private:
     // Decided once at start-up from the box's answers, so every place that
     // applies the input gain agrees on it.
     bool boxSetsPreamp_ = false;
+
+    std::unique_ptr<io::CAudioGraph> graph_;
+    std::vector<float> curveBuffer_;
 
     std::array<float, 32> calibrationGains_{};
     bool calibrationReceived_ = false;

@@ -1,6 +1,10 @@
 // The main window's life cycle: building itself in a fixed order, the
 // 60 ms tick, the title, the closing question and the order of tearing
 // down.
+// The chain's headers before any Qt header: they use signals as a name,
+// which Qt's keyword macro of that name would blank out.
+#include "chain/audio_graph.h"
+
 #include "app/ro32app.h"
 
 #include <QCloseEvent>
@@ -52,7 +56,12 @@ Ro32App::Ro32App(std::shared_ptr<platform::midi::midi_transport> boxTransport, Q
     waitForBox();
     device_->initAudioDevice();
     createWidgets();
+    // A failed chain set-up leaves the controls unapplied; the window opens.
+    initAudioGraph();
     initControls();
+    if (applyControlsToGraph() == 0)
+        updateControlStates();
+    connectControls();
     createDockWindows();
     createMenus();
     setWindowIcon(QIcon(kResourcePath + "/vexolabs.png"));
@@ -70,6 +79,11 @@ Ro32App::~Ro32App()
     outputLevels_->stopTimer();
     io::asioDisposeBuffers();
     io::asioCloseDriver();
+    // The host lets go of the chain before it goes.
+    inputLevels_->setSource(nullptr);
+    outputLevels_->setSource(nullptr);
+    io::asioClearProcessor();
+    graph_.reset();
     // Its thread is joined here; nothing it posted reaches the window after.
     zorbBridge_.reset();
 }
@@ -185,6 +199,15 @@ void Ro32App::timerEvent(QTimerEvent* event)
     if (event->timerId() != timer_.timerId()) {
         QMainWindow::timerEvent(event);
         return;
+    }
+    navigator_->setCurrentSample(static_cast<int>(graph_->fileReader().currentPosition()));
+    for (int sink = 0; sink < recordingSinkNames_.size(); ++sink)
+        recordingSinks_->setCurrentSample(sink, graph_->recorder(sink).currentPosition());
+    // A calibration that came from the box since the last tick.
+    if (calibrationReceived_ && !calibrationApplied_) {
+        graph_->setInputGains(calibrationGains_.data(), static_cast<int>(calibrationGains_.size()));
+        calibrationApplied_ = true;
+        updateWindowTitle();
     }
 }
 

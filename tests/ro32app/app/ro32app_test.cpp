@@ -3,11 +3,8 @@
 // they should, closing with modified beam tracks asks first and only closes
 // when the tracks are settled, and the settings live on in "orvelan.ini".
 
-// Before any Qt header: the bus has a member named emit, which Qt's keyword
-// macro of that name would blank out.
-#include "midi/virtual_midi_bus.h"
+#include "window_fixture.h"
 
-#include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
@@ -19,9 +16,6 @@
 
 #include <QTabWidget>
 
-#include "app/audio_device.h"
-#include "app/ro32app.h"
-#include "audio/backends/builtin_drivers.h"
 #include "options/ro_options.h"
 #include "support/app_test_main.h"
 #include "support/modal_answerer.h"
@@ -32,24 +26,15 @@
 #include "widgets/monitor_unit.h"
 #include "widgets/volume_unit.h"
 
-using orvelan::app::CAudioDeviceSetup;
 using orvelan::app::Ro32App;
+using orvelan::apptest::kBoxDriver;
+using orvelan::apptest::listDriver;
 using orvelan::apptest::ModalAnswerer;
-using orvelan::platform::midi::virtual_midi_bus;
 
 namespace {
 
 const QString kSettingsFile = QStringLiteral("orvelan.ini");
 
-// The catalog lists one virtual device under the given name (32 inputs,
-// 24 outputs, on the manual clock so nothing streams behind the test).
-void listDriver(const QString& name)
-{
-    qputenv(orvelan::audio::kCatalogEnvironmentVariable,
-            QString("%1=%2,inputs=32,outputs=24,clock=manual")
-                .arg(name, QString::fromLatin1(orvelan::audio::kVirtualClassId))
-                .toLatin1());
-}
 
 const QString kClosingQuestion =
     QStringLiteral("The beam track settings have been modified.\nDo you want to save your changes?");
@@ -75,10 +60,7 @@ class Ro32AppTest : public QObject {
 
     void openWindow()
     {
-        // A bus with no box on it.
-        window = std::make_unique<Ro32App>(std::make_shared<virtual_midi_bus>());
-        window->resize(1400, 900);
-        window->show();
+        window = orvelan::apptest::openWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
 
@@ -90,15 +72,9 @@ class Ro32AppTest : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        // No user catalog file of this machine reaches the tests.
-        qputenv("XDG_CONFIG_HOME", QDir::currentPath().toLocal8Bit());
-    }
-
     void init()
     {
-        listDriver(QString::fromLatin1(CAudioDeviceSetup::kBoxDriverName));
+        listDriver(kBoxDriver);
         QFile::remove(kSettingsFile);
         QFile::remove("tracks.ovs");
         answerer = std::make_unique<ModalAnswerer>();
