@@ -82,6 +82,12 @@ public:
     io::CAudioGraph* graph() const { return graph_.get(); }
 
 public slots:
+    void start();
+    void stop();
+    void pause();
+    void startRecording();
+    void stopRecording();
+    void seek(int position);
     void updatePhi(int index, int phi);
     void updatePhi(int phi);
     void updateTheta(int index, int theta);
@@ -92,6 +98,10 @@ public slots:
     void updateZorbOutputGroups(int groups, int firstGroup);
     void actOnMidiMessage(int cmd, int value);
     void actOnMidiConnectionProblems();
+    void openFile(const QString& fileName);
+    void setInputMode(int mode);
+    void remoteStop();
+    void updateStartSample(int position);
     void setOutputGain(int channel, float gain);
     void setOutputMute(int channel, bool mute);
     void setOutputMasterGain(float gain);
@@ -139,6 +149,12 @@ private:
     int fetchCurve(int pattern, int parameter);
     void showFileError(int code);
 
+    // Transport and recording (ro32app_transport.cpp).
+    // Opens the settings' input file in the chain; the chain's result, a
+    // failure shown and the file name cleared. Without a file name nothing
+    // is opened or shown.
+    int openSensorFile();
+
     // Docks and menus (ro32app_docks.cpp).
     void createDockWindows();
     void createMenus();
@@ -173,6 +189,7 @@ private:
     bool boxSetsPreamp_ = false;
 
     std::unique_ptr<io::CAudioGraph> graph_;
+    bool graphReady_ = false;  // set up and handed to the host where there is one
     std::vector<float> curveBuffer_;
 
     std::array<float, 32> calibrationGains_{};

@@ -50,6 +50,7 @@ bool inFileMode(const CInputSourceSelection& source)
 
 int Ro32App::initAudioGraph()
 {
+    graphReady_ = false;
     if (graph_) {
         inputLevels_->setSource(nullptr);
         outputLevels_->setSource(nullptr);
@@ -79,6 +80,7 @@ int Ro32App::initAudioGraph()
         io::asioSetProcessorObject(graph_.get());
         io::asioSelectProcessor(io::kProcessorObject);
     }
+    graphReady_ = true;
     return 0;
 }
 
@@ -170,14 +172,9 @@ int Ro32App::applyControlsToGraph()
     graph_->setMonitorSource(monitorPanel_->isOutput() ? 1 : 0, monitorPanel_->channel());
     graph_->monitorVolume().setMasterVolume(monitorPanel_->gain());
     graph_->setMonitorEnabled(monitorPanel_->status());
-    // No file chosen yet is no error: the chain waits in file mode.
-    if (inFileMode(*inputSource_) && !inputSource_->fileName().isEmpty()) {
+    if (inFileMode(*inputSource_)) {
         settings_.sensorFile = inputSource_->fileName();
-        const int opened = graph_->openInputFile(settings_.sensorFile.toLatin1().constData());
-        if (opened == 0)
-            updateProcessingMode();
-        else
-            showFileError(opened);
+        openSensorFile();
     }
     graph_->fileReader().setStartSample(0);
     return 0;
@@ -225,7 +222,17 @@ void Ro32App::updateControlStates()
 
 void Ro32App::connectControls()
 {
+    connect(transport_, &CAudioTransport::startAudio, this, &Ro32App::start);
+    connect(transport_, &CAudioTransport::stopAudio, this, &Ro32App::stop);
+    connect(transport_, &CAudioTransport::pauseAudio, this, &Ro32App::pause);
+    connect(transport_, &CAudioTransport::recordAudioOn, this, &Ro32App::startRecording);
+    connect(transport_, &CAudioTransport::recordAudioOff, this, &Ro32App::stopRecording);
+    connect(navigator_, &CAudioFileNavigator::stop, this, &Ro32App::remoteStop);
+    connect(navigator_, &CAudioFileNavigator::seek, this, &Ro32App::seek);
+    connect(navigator_, &CAudioFileNavigator::updateStartSample, this, &Ro32App::updateStartSample);
     connect(outputStrip_, &CVolumeUnit::gainChanged, this, &Ro32App::setOutputMasterGain);
+    connect(inputSource_, &CInputSourceSelection::fileNameChanged, this, &Ro32App::openFile);
+    connect(inputSource_, &CInputSourceSelection::modeChanged, this, &Ro32App::setInputMode);
     connect(monitorPanel_, &CMonitorUnit::channelChanged, this, &Ro32App::setMonitorChannel);
     connect(monitorPanel_, &CMonitorUnit::gainChanged, this, &Ro32App::setMonitorGain);
     connect(monitorPanel_, &CMonitorUnit::statusChanged, this, &Ro32App::setMonitorStatus);
