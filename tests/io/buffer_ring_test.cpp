@@ -111,6 +111,75 @@ TEST(AudioBuffer, RecordingConvertsAndInterleaves)
     }
 }
 
+// Every sample lands at its own place in the file layout and comes back
+// from it, whatever the shape of the block: a distinct value per sample,
+// so a sample moved to a neighbour's place or a byte of a neighbour
+// overwritten shows.
+TEST(AudioBuffer, InterleavingPlacesEverySampleBothWays)
+{
+    struct Shape {
+        int channels, frames;
+    };
+    const Shape shapes[] = {{1, 1}, {1, 7}, {5, 1}, {3, 5}, {8, 12}, {32, 256}};
+    // Widths 1 to 4 of integer samples, then float samples (5).
+    for (int width = 1; width <= 5; ++width) {
+        for (const Shape& shape : shapes) {
+            SCOPED_TRACE(std::to_string(width) + " width, " + std::to_string(shape.channels) + " x " +
+                         std::to_string(shape.frames));
+            const bool floats = width == 5;
+            const int bytes = floats ? 4 : width;
+            const int type = floats ? CAudioBuffer::kFloatSamples : CAudioBuffer::kIntegerSamples;
+            CAudioBuffer ring;
+            const float scale = floats ? 1.0f : std::ldexp(1.0f, 8 * bytes - 1);
+            ring.setSampleType(type);
+            ring.setBytesPerSample(bytes);
+            ring.setScales(scale, 1.0f / scale);
+            ring.setFramesPerBlock(shape.frames);
+            ring.setChannels(shape.channels);
+            ASSERT_EQ(ring.setSampleRate(shape.frames), 0);  // one block a second
+            const auto value = [&](int c, int f) { return (c * shape.frames + f) % 200 - 100; };
+            Block in(shape.channels, shape.frames);
+            for (int c = 0; c < shape.channels; ++c)
+                for (int f = 0; f < shape.frames; ++f) in.data[c][f] = static_cast<float>(value(c, f)) / scale;
+
+            ring.setStreaming(true);
+            ring.writeBlock(in.pointers.data());
+            const std::size_t blockBytes = static_cast<std::size_t>(shape.channels * shape.frames * bytes);
+            ASSERT_EQ(ring.partialLength(), static_cast<std::int64_t>(blockBytes));
+            const std::vector<std::uint8_t> stored(ring.partialData(), ring.partialData() + blockBytes);
+            for (int f = 0; f < shape.frames; ++f)
+                for (int c = 0; c < shape.channels; ++c) {
+                    // 8-bit samples are unsigned around 128, the others signed.
+                    std::uint32_t expected = static_cast<std::uint32_t>(value(c, f) + (bytes == 1 ? 128 : 0));
+                    if (floats) std::memcpy(&expected, &in.data[c][f], 4);
+                    std::uint32_t got = 0;
+                    std::memcpy(&got, &stored[static_cast<std::size_t>((f * shape.channels + c) * bytes)],
+                                static_cast<std::size_t>(bytes));
+                    const std::uint32_t mask = bytes == 4 ? ~0u : (1u << (8 * bytes)) - 1;
+                    ASSERT_EQ(got, expected & mask) << "channel " << c << ", frame " << f;
+                }
+
+            // The same bytes played back give the floats recorded.
+            CAudioBuffer player;
+            player.setSampleType(type);
+            player.setBytesPerSample(bytes);
+            player.setScales(scale, 1.0f / scale);
+            player.setFramesPerBlock(shape.frames);
+            player.setChannels(shape.channels);
+            ASSERT_EQ(player.setSampleRate(shape.frames), 0);
+            player.prefill();
+            BufferJob job;
+            ASSERT_TRUE(player.takeJob(job));
+            std::memcpy(player.bufferData(job.index), stored.data(), blockBytes);
+            player.completeJob(job);
+            player.setStreaming(true);
+            Block out(shape.channels, shape.frames);
+            ASSERT_TRUE(player.readBlock(out.pointers.data()));
+            EXPECT_EQ(out.data, in.data);
+        }
+    }
+}
+
 TEST(AudioBuffer, PlaybackConvertsToFullScale)
 {
     struct Case {
