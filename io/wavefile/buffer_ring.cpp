@@ -9,19 +9,32 @@ namespace orvelan::io {
 
 namespace {
 
-// Planar float channels to the file's frame-by-frame order and back. Four
-// frames of four channels at a time move as a 4 x 4 transpose in registers
-// (a sample-by-sample copy reads every channel at a stride, one sample per
-// access); the channels and frames beyond whole fours go one by one. Only
-// moves, so every bit, NaNs included, comes through.
-void interleaveFloats(const float* const* channels, float* out, int frames, int channelCount)
+// Planar float channels to the file's frame-by-frame order and back,
+// optionally scaled on the way. Four frames of four channels at a time move
+// as a 4 x 4 transpose in registers (a sample-by-sample copy reads every
+// channel at a stride, one sample per access); the channels and frames
+// beyond whole fours go one by one. Unscaled, only moves: every bit, NaNs
+// included, comes through. Scaled, each sample is multiplied once in
+// single precision, as a separate multiplying pass would.
+struct NoScale {
+    __m128 operator()(__m128 v) const { return v; }
+    float operator()(float v) const { return v; }
+};
+struct Scale {
+    float factor;
+    __m128 operator()(__m128 v) const { return _mm_mul_ps(v, _mm_set1_ps(factor)); }
+    float operator()(float v) const { return v * factor; }
+};
+
+template <class Scaling>
+void interleaveFloats(const float* const* channels, float* out, int frames, int channelCount, Scaling scale)
 {
     const int channels4 = channelCount & ~3, frames4 = frames & ~3;
     const auto at = [&](int f, int c) { return out + static_cast<std::size_t>(f) * static_cast<std::size_t>(channelCount) + c; };
     for (int f = 0; f < frames4; f += 4) {
         for (int c = 0; c < channels4; c += 4) {
-            __m128 r0 = _mm_loadu_ps(channels[c] + f), r1 = _mm_loadu_ps(channels[c + 1] + f);
-            __m128 r2 = _mm_loadu_ps(channels[c + 2] + f), r3 = _mm_loadu_ps(channels[c + 3] + f);
+            __m128 r0 = scale(_mm_loadu_ps(channels[c] + f)), r1 = scale(_mm_loadu_ps(channels[c + 1] + f));
+            __m128 r2 = scale(_mm_loadu_ps(channels[c + 2] + f)), r3 = scale(_mm_loadu_ps(channels[c + 3] + f));
             _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
             _mm_storeu_ps(at(f, c), r0);
             _mm_storeu_ps(at(f + 1, c), r1);
@@ -29,13 +42,14 @@ void interleaveFloats(const float* const* channels, float* out, int frames, int 
             _mm_storeu_ps(at(f + 3, c), r3);
         }
         for (int g = f; g < f + 4; ++g)
-            for (int c = channels4; c < channelCount; ++c) *at(g, c) = channels[c][g];
+            for (int c = channels4; c < channelCount; ++c) *at(g, c) = scale(channels[c][g]);
     }
     for (int f = frames4; f < frames; ++f)
-        for (int c = 0; c < channelCount; ++c) *at(f, c) = channels[c][f];
+        for (int c = 0; c < channelCount; ++c) *at(f, c) = scale(channels[c][f]);
 }
 
-void deinterleaveFloats(const float* in, float* const* channels, int frames, int channelCount)
+template <class Scaling>
+void deinterleaveFloats(const float* in, float* const* channels, int frames, int channelCount, Scaling scale)
 {
     const int channels4 = channelCount & ~3, frames4 = frames & ~3;
     const auto at = [&](int f, int c) { return in + static_cast<std::size_t>(f) * static_cast<std::size_t>(channelCount) + c; };
@@ -44,16 +58,16 @@ void deinterleaveFloats(const float* in, float* const* channels, int frames, int
             __m128 r0 = _mm_loadu_ps(at(f, c)), r1 = _mm_loadu_ps(at(f + 1, c));
             __m128 r2 = _mm_loadu_ps(at(f + 2, c)), r3 = _mm_loadu_ps(at(f + 3, c));
             _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-            _mm_storeu_ps(channels[c] + f, r0);
-            _mm_storeu_ps(channels[c + 1] + f, r1);
-            _mm_storeu_ps(channels[c + 2] + f, r2);
-            _mm_storeu_ps(channels[c + 3] + f, r3);
+            _mm_storeu_ps(channels[c] + f, scale(r0));
+            _mm_storeu_ps(channels[c + 1] + f, scale(r1));
+            _mm_storeu_ps(channels[c + 2] + f, scale(r2));
+            _mm_storeu_ps(channels[c + 3] + f, scale(r3));
         }
         for (int g = f; g < f + 4; ++g)
-            for (int c = channels4; c < channelCount; ++c) channels[c][g] = *at(g, c);
+            for (int c = channels4; c < channelCount; ++c) channels[c][g] = scale(*at(g, c));
     }
     for (int f = frames4; f < frames; ++f)
-        for (int c = 0; c < channelCount; ++c) channels[c][f] = *at(f, c);
+        for (int c = 0; c < channelCount; ++c) channels[c][f] = scale(*at(f, c));
 }
 
 }  // namespace
@@ -68,12 +82,9 @@ CAudioBuffer::~CAudioBuffer() { releaseScratch(); }
 
 void CAudioBuffer::releaseScratch()
 {
-    dspsFree(planarScratch_);
     dspsFree(frameScratch_);
-    planarScratch_ = nullptr;
     frameScratch_ = nullptr;
     scratchLength_ = 0;
-    planarChannels_.clear();
 }
 
 // ---- Format -------------------------------------------------------------
@@ -126,14 +137,11 @@ int CAudioBuffer::reformat()
         sized ? static_cast<std::int64_t>(static_cast<double>(sampleRate_) / framesPerBlock_) : 0;
     const std::int64_t length = blocksPerSecond * perBlock * kSecondsPerBuffer;
 
-    if (samples != scratchLength_ || static_cast<int>(planarChannels_.size()) != (samples > 0 ? channels_ : 0)) {
+    if (samples != scratchLength_) {
         releaseScratch();
         if (samples > 0) {
-            planarScratch_ = dspsMalloc_32f(static_cast<int>(samples));
             frameScratch_ = dspsMalloc_32f(static_cast<int>(samples));
             scratchLength_ = static_cast<int>(samples);
-            for (int c = 0; c < channels_; ++c)
-                planarChannels_.push_back(planarScratch_ + static_cast<std::size_t>(c) * static_cast<std::size_t>(framesPerBlock_));
         }
     }
     int result = 0;
@@ -267,19 +275,19 @@ bool CAudioBuffer::readBlock(float* const* channels)
     return true;
 }
 
-// The conversion works sample by sample, so it runs on the samples already
-// in the file's order and writes straight into the ring.
+// The scale and the conversion work sample by sample: the scale is applied
+// while the samples move into the file's order, and the conversion runs on
+// them there, writing straight into the ring (playback: the reverse).
 void CAudioBuffer::toFileSamples(const float* const* channels)
 {
     const int frames = framesPerBlock_;
     const int samples = scratchLength_;
     std::uint8_t* file = buffers_[static_cast<std::size_t>(current_)].data() + position_;
     if (sampleType_ == kFloatSamples) {
-        interleaveFloats(channels, reinterpret_cast<float*>(file), frames, channels_);
+        interleaveFloats(channels, reinterpret_cast<float*>(file), frames, channels_, NoScale{});
         return;
     }
-    for (int c = 0; c < channels_; ++c) dspsMulC_32f(channels[c], toIntScale_, planarChannels_[c], frames);
-    interleaveFloats(planarChannels_.data(), frameScratch_, frames, channels_);
+    interleaveFloats(channels, frameScratch_, frames, channels_, Scale{toIntScale_});
     switch (bytesPerSample_) {
     case 1:
         // 8-bit samples are unsigned around 128.
@@ -298,7 +306,7 @@ void CAudioBuffer::fromFileSamples(float* const* channels)
     const int samples = scratchLength_;
     const std::uint8_t* file = buffers_[static_cast<std::size_t>(current_)].data() + position_;
     if (sampleType_ == kFloatSamples) {
-        deinterleaveFloats(reinterpret_cast<const float*>(file), channels, frames, channels_);
+        deinterleaveFloats(reinterpret_cast<const float*>(file), channels, frames, channels_, NoScale{});
         return;
     }
     switch (bytesPerSample_) {
@@ -310,8 +318,7 @@ void CAudioBuffer::fromFileSamples(float* const* channels)
     case 3: dspsConvert_24s32f(file, frameScratch_, samples); break;
     default: dspsConvert_32s32f(reinterpret_cast<const Dsp32s*>(file), frameScratch_, samples); break;
     }
-    deinterleaveFloats(frameScratch_, planarChannels_.data(), frames, channels_);
-    for (int c = 0; c < channels_; ++c) dspsMulC_32f(planarChannels_[c], fromIntScale_, channels[c], frames);
+    deinterleaveFloats(frameScratch_, channels, frames, channels_, Scale{fromIntScale_});
 }
 
 }  // namespace orvelan::io

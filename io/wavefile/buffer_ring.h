@@ -160,13 +160,10 @@ private:
     std::atomic<std::uint64_t> droppedBlocks_{0};
     std::atomic<std::uint64_t> silentBlocks_{0};
 
-    // Kernel-allocated scratch of one block, both of floats: channel-major
-    // (the scaled channels, with a pointer to each channel's start) and
-    // frame by frame (the file's order, before or after the conversion).
-    float* planarScratch_ = nullptr;
+    // Kernel-allocated scratch of one block: the scaled floats in the file's
+    // frame-by-frame order, before the conversion (or after it).
     float* frameScratch_ = nullptr;
     int scratchLength_ = 0;
-    std::vector<float*> planarChannels_;
 };
 
 }  // namespace orvelan::io
