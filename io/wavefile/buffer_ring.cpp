@@ -1,6 +1,7 @@
 #include "wavefile/buffer_ring.h"
 
-#include <cstring>
+#include <xmmintrin.h>
+
 
 #include "dsp.h"
 
@@ -8,41 +9,65 @@ namespace orvelan::io {
 
 namespace {
 
-// Sample bytes between the channel-major scratch and the interleaved file
-// layout (frame by frame, channel by channel); the sample width is a
-// constant so that each copy is a plain load and store.
-template <std::size_t Bytes>
-void interleaveAs(const std::uint8_t* planar, std::uint8_t* out, std::size_t frames, std::size_t channels)
-{
-    for (std::size_t f = 0; f < frames; ++f)
-        for (std::size_t c = 0; c < channels; ++c, out += Bytes) std::memcpy(out, planar + (c * frames + f) * Bytes, Bytes);
-}
+// Planar float channels to the file's frame-by-frame order and back,
+// optionally scaled on the way. Four frames of four channels at a time move
+// as a 4 x 4 transpose in registers (a sample-by-sample copy reads every
+// channel at a stride, one sample per access); the channels and frames
+// beyond whole fours go one by one. Unscaled, only moves: every bit, NaNs
+// included, comes through. Scaled, each sample is multiplied once in
+// single precision, as a separate multiplying pass would.
+struct NoScale {
+    __m128 operator()(__m128 v) const { return v; }
+    float operator()(float v) const { return v; }
+};
+struct Scale {
+    float factor;
+    __m128 operator()(__m128 v) const { return _mm_mul_ps(v, _mm_set1_ps(factor)); }
+    float operator()(float v) const { return v * factor; }
+};
 
-template <std::size_t Bytes>
-void deinterleaveAs(const std::uint8_t* in, std::uint8_t* planar, std::size_t frames, std::size_t channels)
+template <class Scaling>
+void interleaveFloats(const float* const* channels, float* out, int frames, int channelCount, Scaling scale)
 {
-    for (std::size_t f = 0; f < frames; ++f)
-        for (std::size_t c = 0; c < channels; ++c, in += Bytes) std::memcpy(planar + (c * frames + f) * Bytes, in, Bytes);
-}
-
-void interleave(int bytes, const std::uint8_t* planar, std::uint8_t* out, std::size_t frames, std::size_t channels)
-{
-    switch (bytes) {
-    case 1: interleaveAs<1>(planar, out, frames, channels); break;
-    case 2: interleaveAs<2>(planar, out, frames, channels); break;
-    case 3: interleaveAs<3>(planar, out, frames, channels); break;
-    default: interleaveAs<4>(planar, out, frames, channels); break;
+    const int channels4 = channelCount & ~3, frames4 = frames & ~3;
+    const auto at = [&](int f, int c) { return out + static_cast<std::size_t>(f) * static_cast<std::size_t>(channelCount) + c; };
+    for (int f = 0; f < frames4; f += 4) {
+        for (int c = 0; c < channels4; c += 4) {
+            __m128 r0 = scale(_mm_loadu_ps(channels[c] + f)), r1 = scale(_mm_loadu_ps(channels[c + 1] + f));
+            __m128 r2 = scale(_mm_loadu_ps(channels[c + 2] + f)), r3 = scale(_mm_loadu_ps(channels[c + 3] + f));
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_storeu_ps(at(f, c), r0);
+            _mm_storeu_ps(at(f + 1, c), r1);
+            _mm_storeu_ps(at(f + 2, c), r2);
+            _mm_storeu_ps(at(f + 3, c), r3);
+        }
+        for (int g = f; g < f + 4; ++g)
+            for (int c = channels4; c < channelCount; ++c) *at(g, c) = scale(channels[c][g]);
     }
+    for (int f = frames4; f < frames; ++f)
+        for (int c = 0; c < channelCount; ++c) *at(f, c) = scale(channels[c][f]);
 }
 
-void deinterleave(int bytes, const std::uint8_t* in, std::uint8_t* planar, std::size_t frames, std::size_t channels)
+template <class Scaling>
+void deinterleaveFloats(const float* in, float* const* channels, int frames, int channelCount, Scaling scale)
 {
-    switch (bytes) {
-    case 1: deinterleaveAs<1>(in, planar, frames, channels); break;
-    case 2: deinterleaveAs<2>(in, planar, frames, channels); break;
-    case 3: deinterleaveAs<3>(in, planar, frames, channels); break;
-    default: deinterleaveAs<4>(in, planar, frames, channels); break;
+    const int channels4 = channelCount & ~3, frames4 = frames & ~3;
+    const auto at = [&](int f, int c) { return in + static_cast<std::size_t>(f) * static_cast<std::size_t>(channelCount) + c; };
+    for (int f = 0; f < frames4; f += 4) {
+        for (int c = 0; c < channels4; c += 4) {
+            __m128 r0 = _mm_loadu_ps(at(f, c)), r1 = _mm_loadu_ps(at(f + 1, c));
+            __m128 r2 = _mm_loadu_ps(at(f + 2, c)), r3 = _mm_loadu_ps(at(f + 3, c));
+            _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+            _mm_storeu_ps(channels[c] + f, scale(r0));
+            _mm_storeu_ps(channels[c + 1] + f, scale(r1));
+            _mm_storeu_ps(channels[c + 2] + f, scale(r2));
+            _mm_storeu_ps(channels[c + 3] + f, scale(r3));
+        }
+        for (int g = f; g < f + 4; ++g)
+            for (int c = channels4; c < channelCount; ++c) channels[c][g] = scale(*at(g, c));
     }
+    for (int f = frames4; f < frames; ++f)
+        for (int c = 0; c < channelCount; ++c) channels[c][f] = scale(*at(f, c));
 }
 
 }  // namespace
@@ -57,11 +82,9 @@ CAudioBuffer::~CAudioBuffer() { releaseScratch(); }
 
 void CAudioBuffer::releaseScratch()
 {
-    dspsFree(floatScratch_);
-    dspsFree(byteScratch_);
-    floatScratch_ = nullptr;
-    byteScratch_ = nullptr;
-    floatScratchLength_ = byteScratchLength_ = 0;
+    dspsFree(frameScratch_);
+    frameScratch_ = nullptr;
+    scratchLength_ = 0;
 }
 
 // ---- Format -------------------------------------------------------------
@@ -114,13 +137,11 @@ int CAudioBuffer::reformat()
         sized ? static_cast<std::int64_t>(static_cast<double>(sampleRate_) / framesPerBlock_) : 0;
     const std::int64_t length = blocksPerSecond * perBlock * kSecondsPerBuffer;
 
-    if (samples != floatScratchLength_ || perBlock != byteScratchLength_) {
+    if (samples != scratchLength_) {
         releaseScratch();
         if (samples > 0) {
-            floatScratch_ = dspsMalloc_32f(static_cast<int>(samples));
-            byteScratch_ = dspsMalloc_8u(static_cast<int>(perBlock));
-            floatScratchLength_ = static_cast<int>(samples);
-            byteScratchLength_ = static_cast<int>(perBlock);
+            frameScratch_ = dspsMalloc_32f(static_cast<int>(samples));
+            scratchLength_ = static_cast<int>(samples);
         }
     }
     int result = 0;
@@ -232,8 +253,6 @@ void CAudioBuffer::writeBlock(const float* const* channels)
         return;
     }
     toFileSamples(channels);
-    interleave(bytesPerSample_, byteScratch_, buffers_[static_cast<std::size_t>(current_)].data() + position_,
-               static_cast<std::size_t>(framesPerBlock_), static_cast<std::size_t>(channels_));
     position_ += blockBytes();
     blocks_.fetch_add(1, std::memory_order_relaxed);
     if (position_ >= bufferLength_) handOver(true);
@@ -249,8 +268,6 @@ bool CAudioBuffer::readBlock(float* const* channels)
         silentBlocks_.fetch_add(1, std::memory_order_relaxed);
         return false;
     }
-    deinterleave(bytesPerSample_, buffers_[static_cast<std::size_t>(current_)].data() + position_, byteScratch_,
-                 static_cast<std::size_t>(framesPerBlock_), static_cast<std::size_t>(channels_));
     fromFileSamples(channels);
     position_ += blockBytes();
     blocks_.fetch_add(1, std::memory_order_relaxed);
@@ -258,49 +275,50 @@ bool CAudioBuffer::readBlock(float* const* channels)
     return true;
 }
 
+// The scale and the conversion work sample by sample: the scale is applied
+// while the samples move into the file's order, and the conversion runs on
+// them there, writing straight into the ring (playback: the reverse).
 void CAudioBuffer::toFileSamples(const float* const* channels)
 {
     const int frames = framesPerBlock_;
-    const int samples = floatScratchLength_;
+    const int samples = scratchLength_;
+    std::uint8_t* file = buffers_[static_cast<std::size_t>(current_)].data() + position_;
     if (sampleType_ == kFloatSamples) {
-        auto* planar = reinterpret_cast<float*>(byteScratch_);
-        for (int c = 0; c < channels_; ++c) dspsCopy_32f(channels[c], planar + planarOffset(c), frames);
+        interleaveFloats(channels, reinterpret_cast<float*>(file), frames, channels_, NoScale{});
         return;
     }
-    for (int c = 0; c < channels_; ++c)
-        dspsMulC_32f(channels[c], toIntScale_, floatScratch_ + planarOffset(c), frames);
+    interleaveFloats(channels, frameScratch_, frames, channels_, Scale{toIntScale_});
     switch (bytesPerSample_) {
     case 1:
         // 8-bit samples are unsigned around 128.
-        dspsAddC_32f_I(128.0f, floatScratch_, samples);
-        dspsConvert_32f8u_Sfs(floatScratch_, byteScratch_, samples, dspRndNear, 0);
+        dspsAddC_32f_I(128.0f, frameScratch_, samples);
+        dspsConvert_32f8u_Sfs(frameScratch_, file, samples, dspRndNear, 0);
         break;
-    case 2: dspsConvert_32f16s_Sfs(floatScratch_, reinterpret_cast<Dsp16s*>(byteScratch_), samples, dspRndNear, 0); break;
-    case 3: dspsConvert_32f24s_Sfs(floatScratch_, byteScratch_, samples, 0); break;
-    default: dspsConvert_32f32s_Sfs(floatScratch_, reinterpret_cast<Dsp32s*>(byteScratch_), samples, dspRndNear, 0); break;
+    case 2: dspsConvert_32f16s_Sfs(frameScratch_, reinterpret_cast<Dsp16s*>(file), samples, dspRndNear, 0); break;
+    case 3: dspsConvert_32f24s_Sfs(frameScratch_, file, samples, 0); break;
+    default: dspsConvert_32f32s_Sfs(frameScratch_, reinterpret_cast<Dsp32s*>(file), samples, dspRndNear, 0); break;
     }
 }
 
 void CAudioBuffer::fromFileSamples(float* const* channels)
 {
     const int frames = framesPerBlock_;
-    const int samples = floatScratchLength_;
+    const int samples = scratchLength_;
+    const std::uint8_t* file = buffers_[static_cast<std::size_t>(current_)].data() + position_;
     if (sampleType_ == kFloatSamples) {
-        const auto* planar = reinterpret_cast<const float*>(byteScratch_);
-        for (int c = 0; c < channels_; ++c) dspsCopy_32f(planar + planarOffset(c), channels[c], frames);
+        deinterleaveFloats(reinterpret_cast<const float*>(file), channels, frames, channels_, NoScale{});
         return;
     }
     switch (bytesPerSample_) {
     case 1:
-        dspsConvert_8u32f(byteScratch_, floatScratch_, samples);
-        dspsAddC_32f_I(-128.0f, floatScratch_, samples);
+        dspsConvert_8u32f(file, frameScratch_, samples);
+        dspsAddC_32f_I(-128.0f, frameScratch_, samples);
         break;
-    case 2: dspsConvert_16s32f(reinterpret_cast<const Dsp16s*>(byteScratch_), floatScratch_, samples); break;
-    case 3: dspsConvert_24s32f(byteScratch_, floatScratch_, samples); break;
-    default: dspsConvert_32s32f(reinterpret_cast<const Dsp32s*>(byteScratch_), floatScratch_, samples); break;
+    case 2: dspsConvert_16s32f(reinterpret_cast<const Dsp16s*>(file), frameScratch_, samples); break;
+    case 3: dspsConvert_24s32f(file, frameScratch_, samples); break;
+    default: dspsConvert_32s32f(reinterpret_cast<const Dsp32s*>(file), frameScratch_, samples); break;
     }
-    for (int c = 0; c < channels_; ++c)
-        dspsMulC_32f(floatScratch_ + planarOffset(c), fromIntScale_, channels[c], frames);
+    deinterleaveFloats(frameScratch_, channels, frames, channels_, Scale{fromIntScale_});
 }
 
 }  // namespace orvelan::io

@@ -130,8 +130,6 @@ private:
     // takes the next buffer when it is free; playback waits for it.
     void handOver(bool recording);
     bool takeNextBuffer();
-    // Where channel c starts in the channel-major scratch, in samples.
-    std::size_t planarOffset(int c) const { return static_cast<std::size_t>(c) * static_cast<std::size_t>(framesPerBlock_); }
     void toFileSamples(const float* const* channels);
     void fromFileSamples(float* const* channels);
 
@@ -162,11 +160,10 @@ private:
     std::atomic<std::uint64_t> droppedBlocks_{0};
     std::atomic<std::uint64_t> silentBlocks_{0};
 
-    // Kernel-allocated scratch of one block: channel-major floats and bytes.
-    float* floatScratch_ = nullptr;
-    int floatScratchLength_ = 0;
-    std::uint8_t* byteScratch_ = nullptr;
-    int byteScratchLength_ = 0;
+    // Kernel-allocated scratch of one block: the scaled floats in the file's
+    // frame-by-frame order, before the conversion (or after it).
+    float* frameScratch_ = nullptr;
+    int scratchLength_ = 0;
 };
 
 }  // namespace orvelan::io

@@ -5,7 +5,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <random>
 #include <vector>
+
+#include "dsp.h"
 
 #include "wavefile/buffer_ring.h"
 
@@ -108,6 +112,151 @@ TEST(AudioBuffer, RecordingConvertsAndInterleaves)
         const std::uint8_t* frame0 = ring.partialData();
         EXPECT_EQ(std::vector<std::uint8_t>(frame0, frame0 + c.bytes), c.stored);  // channel 0 first
         EXPECT_EQ(std::vector<std::uint8_t>(frame0 + 2 * c.bytes, frame0 + 3 * c.bytes), c.stored);  // frame 1
+    }
+}
+
+// Every sample lands at its own place in the file layout and comes back
+// from it, whatever the shape of the block: a distinct value per sample,
+// so a sample moved to a neighbour's place or a byte of a neighbour
+// overwritten shows.
+TEST(AudioBuffer, InterleavingPlacesEverySampleBothWays)
+{
+    struct Shape {
+        int channels, frames;
+    };
+    const Shape shapes[] = {{1, 1}, {1, 7}, {5, 1}, {3, 5}, {8, 12}, {32, 256}};
+    // Widths 1 to 4 of integer samples, then float samples (5).
+    for (int width = 1; width <= 5; ++width) {
+        for (const Shape& shape : shapes) {
+            SCOPED_TRACE(std::to_string(width) + " width, " + std::to_string(shape.channels) + " x " +
+                         std::to_string(shape.frames));
+            const bool floats = width == 5;
+            const int bytes = floats ? 4 : width;
+            const int type = floats ? CAudioBuffer::kFloatSamples : CAudioBuffer::kIntegerSamples;
+            CAudioBuffer ring;
+            const float scale = floats ? 1.0f : std::ldexp(1.0f, 8 * bytes - 1);
+            ring.setSampleType(type);
+            ring.setBytesPerSample(bytes);
+            ring.setScales(scale, 1.0f / scale);
+            ring.setFramesPerBlock(shape.frames);
+            ring.setChannels(shape.channels);
+            ASSERT_EQ(ring.setSampleRate(shape.frames), 0);  // one block a second
+            const auto value = [&](int c, int f) { return (c * shape.frames + f) % 200 - 100; };
+            Block in(shape.channels, shape.frames);
+            for (int c = 0; c < shape.channels; ++c)
+                for (int f = 0; f < shape.frames; ++f) in.data[c][f] = static_cast<float>(value(c, f)) / scale;
+
+            ring.setStreaming(true);
+            ring.writeBlock(in.pointers.data());
+            const std::size_t blockBytes = static_cast<std::size_t>(shape.channels * shape.frames * bytes);
+            ASSERT_EQ(ring.partialLength(), static_cast<std::int64_t>(blockBytes));
+            const std::vector<std::uint8_t> stored(ring.partialData(), ring.partialData() + blockBytes);
+            for (int f = 0; f < shape.frames; ++f)
+                for (int c = 0; c < shape.channels; ++c) {
+                    // 8-bit samples are unsigned around 128, the others signed.
+                    std::uint32_t expected = static_cast<std::uint32_t>(value(c, f) + (bytes == 1 ? 128 : 0));
+                    if (floats) std::memcpy(&expected, &in.data[c][f], 4);
+                    std::uint32_t got = 0;
+                    std::memcpy(&got, &stored[static_cast<std::size_t>((f * shape.channels + c) * bytes)],
+                                static_cast<std::size_t>(bytes));
+                    const std::uint32_t mask = bytes == 4 ? ~0u : (1u << (8 * bytes)) - 1;
+                    ASSERT_EQ(got, expected & mask) << "channel " << c << ", frame " << f;
+                }
+
+            // The same bytes played back give the floats recorded.
+            CAudioBuffer player;
+            player.setSampleType(type);
+            player.setBytesPerSample(bytes);
+            player.setScales(scale, 1.0f / scale);
+            player.setFramesPerBlock(shape.frames);
+            player.setChannels(shape.channels);
+            ASSERT_EQ(player.setSampleRate(shape.frames), 0);
+            player.prefill();
+            BufferJob job;
+            ASSERT_TRUE(player.takeJob(job));
+            std::memcpy(player.bufferData(job.index), stored.data(), blockBytes);
+            player.completeJob(job);
+            player.setStreaming(true);
+            Block out(shape.channels, shape.frames);
+            ASSERT_TRUE(player.readBlock(out.pointers.data()));
+            EXPECT_EQ(out.data, in.data);
+        }
+    }
+}
+
+// The scale is applied on the way into (or out of) the file's order; the
+// samples must come out as a multiplying pass followed by the conversion
+// gives them, rounding and saturation included. Random samples, some
+// beyond full scale, and random file bytes, against the kernels run one
+// channel and one sample at a time.
+TEST(AudioBuffer, ScaledSamplesMatchAMultiplyThenConvert)
+{
+    dspStaticInit();
+    struct Shape {
+        int channels, frames;
+    };
+    const Shape shapes[] = {{3, 5}, {32, 256}};
+    for (int bytes = 2; bytes <= 4; ++bytes) {
+        for (const Shape& shape : shapes) {
+            SCOPED_TRACE(std::to_string(bytes) + " bytes, " + std::to_string(shape.channels) + " x " +
+                         std::to_string(shape.frames));
+            const float toInt = std::ldexp(1.0f, 8 * bytes - 1), fromInt = 1.0f / toInt;
+            std::mt19937 random(static_cast<unsigned>(bytes * 100 + shape.channels));
+            std::uniform_real_distribution<float> sample(-1.2f, 1.2f);
+            const auto ring = [&] {
+                auto r = std::make_unique<CAudioBuffer>();
+                r->setBytesPerSample(bytes);
+                r->setScales(toInt, fromInt);
+                r->setFramesPerBlock(shape.frames);
+                r->setChannels(shape.channels);
+                EXPECT_EQ(r->setSampleRate(shape.frames), 0);
+                return r;
+            };
+            const auto at = [&](int c, int f) { return static_cast<std::size_t>((f * shape.channels + c) * bytes); };
+            const std::size_t blockBytes = static_cast<std::size_t>(shape.channels * shape.frames * bytes);
+
+            Block in(shape.channels, shape.frames);
+            for (auto& channel : in.data)
+                for (float& v : channel) v = sample(random);
+            auto recorder = ring();
+            recorder->setStreaming(true);
+            recorder->writeBlock(in.pointers.data());
+            ASSERT_EQ(recorder->partialLength(), static_cast<std::int64_t>(blockBytes));
+            std::vector<float> scaled(static_cast<std::size_t>(shape.frames));
+            for (int c = 0; c < shape.channels; ++c) {
+                dspsMulC_32f(in.pointers[c], toInt, scaled.data(), shape.frames);
+                for (int f = 0; f < shape.frames; ++f) {
+                    alignas(4) std::uint8_t expected[4];
+                    if (bytes == 2) dspsConvert_32f16s_Sfs(&scaled[f], reinterpret_cast<Dsp16s*>(expected), 1, dspRndNear, 0);
+                    if (bytes == 3) dspsConvert_32f24s_Sfs(&scaled[f], expected, 1, 0);
+                    if (bytes == 4) dspsConvert_32f32s_Sfs(&scaled[f], reinterpret_cast<Dsp32s*>(expected), 1, dspRndNear, 0);
+                    ASSERT_EQ(std::memcmp(recorder->partialData() + at(c, f), expected, static_cast<std::size_t>(bytes)), 0)
+                        << "channel " << c << ", frame " << f;
+                }
+            }
+
+            std::vector<std::uint8_t> stored(blockBytes);
+            for (auto& b : stored) b = static_cast<std::uint8_t>(random());
+            auto player = ring();
+            player->prefill();
+            BufferJob job;
+            ASSERT_TRUE(player->takeJob(job));
+            std::memcpy(player->bufferData(job.index), stored.data(), blockBytes);
+            player->completeJob(job);
+            player->setStreaming(true);
+            Block out(shape.channels, shape.frames);
+            ASSERT_TRUE(player->readBlock(out.pointers.data()));
+            for (int c = 0; c < shape.channels; ++c)
+                for (int f = 0; f < shape.frames; ++f) {
+                    float converted = 0.0f, expected = 0.0f;
+                    const std::uint8_t* from = stored.data() + at(c, f);
+                    if (bytes == 2) dspsConvert_16s32f(reinterpret_cast<const Dsp16s*>(from), &converted, 1);
+                    if (bytes == 3) dspsConvert_24s32f(from, &converted, 1);
+                    if (bytes == 4) dspsConvert_32s32f(reinterpret_cast<const Dsp32s*>(from), &converted, 1);
+                    dspsMulC_32f(&converted, fromInt, &expected, 1);
+                    ASSERT_EQ(out.data[c][f], expected) << "channel " << c << ", frame " << f;
+                }
+        }
     }
 }
 
