@@ -7,7 +7,7 @@
 // emit as a name, which Qt's keyword macro of that name would blank out.
 #include "protocol/zorb_control.h"
 #include "sim/box_simulator.h"
-#include "window_fixture.h"
+#include "app/window_fixture.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

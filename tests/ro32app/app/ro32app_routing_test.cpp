@@ -4,7 +4,7 @@
 // the chain's beams, a deleted track's successors are sent again, an output
 // change builds a new chain, and a device with fewer inputs than the array
 // leaves only file input.
-#include "window_fixture.h"
+#include "app/window_fixture.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

@@ -3,7 +3,7 @@
 // they should, closing with modified beam tracks asks first and only closes
 // when the tracks are settled, and the settings live on in "orvelan.ini".
 
-#include "window_fixture.h"
+#include "app/window_fixture.h"
 
 #include <QDockWidget>
 #include <QFile>

@@ -3,7 +3,7 @@
 // pass-through (and which controls are open), a file that cannot be read
 // is reported with the chain's code, starting and stopping tell the beam
 // editor, a chain that could not be set up never streams, and recording with both sinks opens a capsule and a beam take.
-#include "window_fixture.h"
+#include "app/window_fixture.h"
 
 #include <QCheckBox>
 #include <QDataStream>
