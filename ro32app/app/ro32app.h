@@ -137,6 +137,8 @@ private:
 
     // Chain set-up and routing (ro32app_controls.cpp).
     int initAudioGraph();
+    // Detaches the chain from the meters and the host, then deletes it.
+    void deleteGraph();
     void initControls();
     int applyControlsToGraph();
     void updateControlStates();

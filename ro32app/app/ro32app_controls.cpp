@@ -48,16 +48,25 @@ bool inFileMode(const CInputSourceSelection& source)
 
 }  // namespace
 
-int Ro32App::initAudioGraph()
+void Ro32App::deleteGraph()
 {
     graphReady_ = false;
-    if (graph_) {
-        inputLevels_->setSource(nullptr);
-        outputLevels_->setSource(nullptr);
-        // The host lets go of the chain before it is deleted.
+    if (!graph_)
+        return;
+    inputLevels_->setSource(nullptr);
+    outputLevels_->setSource(nullptr);
+    // The host lets go of the chain before it is deleted; it refuses while
+    // it streams, so a stream still running is stopped first.
+    if (io::asioClearProcessor() != 0) {
+        io::asioStop();
         io::asioClearProcessor();
-        graph_.reset();
     }
+    graph_.reset();
+}
+
+int Ro32App::initAudioGraph()
+{
+    deleteGraph();
     graph_ = std::make_unique<io::CAudioGraph>();
     const vxAudioInterface in = vxAudioInterface::timeDomain(device_->numInputs, device_->sampleRate,
                                                              device_->bufferLength);

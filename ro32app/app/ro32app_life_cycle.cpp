@@ -79,11 +79,7 @@ Ro32App::~Ro32App()
     outputLevels_->stopTimer();
     io::asioDisposeBuffers();
     io::asioCloseDriver();
-    // The host lets go of the chain before it goes.
-    inputLevels_->setSource(nullptr);
-    outputLevels_->setSource(nullptr);
-    io::asioClearProcessor();
-    graph_.reset();
+    deleteGraph();
     // Its thread is joined here; nothing it posted reaches the window after.
     zorbBridge_.reset();
 }

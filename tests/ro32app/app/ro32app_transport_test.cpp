@@ -2,7 +2,8 @@
 // without a box: a file's channel count decides between beamforming and
 // pass-through (and which controls are open), a file that cannot be read
 // is reported with the chain's code, starting and stopping tell the beam
-// editor, and recording with both sinks opens a capsule and a beam take.
+// editor, a chain that could not be set up never streams, and recording
+// with both sinks opens a capsule and a beam take.
 #include "app/window_fixture.h"
 
 #include <QCheckBox>
@@ -143,6 +144,20 @@ private slots:
         QVERIFY(!orvelan::io::asioIsRunning());
         QVERIFY(!window->beamSelection()->streamingActive());
         QCOMPARE(window->graph()->processingMode(), int(CAudioGraph::kBeamforming));
+    }
+
+    void aChainThatIsNotSetUpNeverStreams()
+    {
+        window.reset();
+        // A device that runs only far above the rates the chain accepts.
+        listDriver(kBoxDriver, 32, 24, ",rates=96000,rate=96000");
+        window = orvelan::apptest::openWindow();
+        // The chain refuses the rate; nothing says so, the window opens.
+        QCOMPARE(window->windowTitle(), QString("Orvelan -- beta -- (fs = 96.0kHz, not calibrated)"));
+        QVERIFY(answerer->seen().isEmpty());
+        window->transport()->setState(CAudioTransport::kStateStart);
+        QVERIFY(!orvelan::io::asioIsRunning());
+        QVERIFY(!window->beamSelection()->streamingActive());
     }
 
     void recordingWithBothSinksOpensTwoTakes()

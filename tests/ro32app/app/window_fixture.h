@@ -22,15 +22,17 @@ namespace orvelan::apptest {
 
 inline const QString kBoxDriver = QString::fromLatin1(app::CAudioDeviceSetup::kBoxDriverName);
 
-// The catalog lists one virtual device under the given name.
-inline void listDriver(const QString& name, int inputs = 32, int outputs = 24)
+// The catalog lists one virtual device under the given name; extra holds
+// further options (",key=value...").
+inline void listDriver(const QString& name, int inputs = 32, int outputs = 24, const QString& extra = {})
 {
     // No user catalog file of this machine reaches the tests.
     qputenv("XDG_CONFIG_HOME", QDir::currentPath().toLocal8Bit());
-    qputenv(audio::kCatalogEnvironmentVariable, QString("%1=%2,inputs=%3,outputs=%4,clock=manual")
+    qputenv(audio::kCatalogEnvironmentVariable, QString("%1=%2,inputs=%3,outputs=%4,clock=manual%5")
                                                     .arg(name, QString::fromLatin1(audio::kVirtualClassId))
                                                     .arg(inputs)
                                                     .arg(outputs)
+                                                    .arg(extra)
                                                     .toLatin1());
 }
 
