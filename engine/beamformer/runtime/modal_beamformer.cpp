@@ -54,7 +54,7 @@ int CMbf::setLatency(float latency) {
     // is never longer than that either.
     if (!convolution_.configure(frames, 2 * static_cast<int>(latency) + 1)) return vxErrAllocation;
     const int n = convolution_.length();
-    bool ok = bankSum_.allocate(n);
+    bool ok = bankSums_[0].allocate(n) && bankSums_[1].allocate(n);
     for (int k = 0; k < kOrders; ++k) ok = ok && windows_[k].allocate(n) && orderSpectra_[k].allocate(n);
     for (Bank& bank : banks_)
         for (int k = 0; k < kOrders; ++k) {
@@ -195,15 +195,6 @@ void CMbf::steadyOrderSums(float* const* components, int frames) {
                                          convolution_.newSamples(windows_[n].data(), frames), frames);
 }
 
-void CMbf::sharedOrderSpectra(vxComponentSpectra& shared) {
-    float weights[kComponents];
-    steadyWeights(weights);
-    const float* const* spectra = shared.spectra();
-    for (int n = 0; n <= order_; ++n)
-        orvelan::beamformer::weightedSum(spectra + n * n, weights + n * n, 2 * n + 1, orderSpectra_[n].data(),
-                                         convolution_.length());
-}
-
 // The shared windows already hold this block's samples at their end; the
 // order sums' windows get everything before them, summed with the weights
 // of the look that held until now, as though they had been kept all along.
@@ -232,22 +223,30 @@ void CMbf::glidingOrderSums(float* const* components, int frames) {
     }
 }
 
-void CMbf::runBank(int b, float* out, int frames) {
-    const Bank& bank = banks_[b];
-    const float* filters[kOrders];
-    const float* signals[kOrders];
-    int count = 0;
-    for (int n = 0; n <= order_; ++n) {
-        if (!bank.filtered[n]) continue;
-        filters[count] = bank.spectra[n].data();
-        signals[count++] = orderSpectra_[n].data();
+void CMbf::runBanks(const int* banks, float* const* outs, int count, const vxOverlapSave::WeightedSpectra* signals,
+                    int frames) {
+    const int orders = order_ + 1;
+    const float* filters[2 * kOrders];
+    float* sums[2];
+    float* filtered[2];
+    int used = 0;
+    for (int i = 0; i < count; ++i) {
+        const Bank& bank = banks_[banks[i]];
+        bool any = false;
+        for (int n = 0; n < orders; ++n) {
+            filters[used * orders + n] = bank.filtered[n] ? bank.spectra[n].data() : nullptr;
+            any = any || bank.filtered[n];
+        }
+        if (!any) {
+            dspsZero_32f(outs[i], frames);
+            continue;
+        }
+        sums[used] = bankSums_[used].data();
+        filtered[used++] = outs[i];
     }
-    if (count == 0) {
-        dspsZero_32f(out, frames);
-        return;
-    }
-    convolution_.accumulate(filters, signals, count, bankSum_.data());
-    convolution_.synthesise(bankSum_.data(), out, frames);
+    if (used == 0) return;
+    convolution_.accumulate(filters, used, signals, orders, sums);
+    for (int i = 0; i < used; ++i) convolution_.synthesise(sums[i], filtered[i], frames);
 }
 
 vxResult CMbf::process(float** components, float** out, int frames) {
@@ -307,16 +306,31 @@ vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, i
         dspsZero_32f(out, frames);
         return vxOK;
     }
-    if (fromShared)
-        sharedOrderSpectra(*shared);
-    else
-        for (int n = 0; n <= order_; ++n) convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
+    // Each order sum's spectrum: formed from the shared components' spectra
+    // with the held look's weights as the banks take it (a transform is
+    // linear), or the transform of the own order sum.
+    static constexpr float kUnit = 1.0f;
+    float weights[kComponents];
+    const float* own[kOrders];
+    vxOverlapSave::WeightedSpectra signals[kOrders];
+    if (fromShared) {
+        steadyWeights(weights);
+        const float* const* spectra = shared->spectra();
+        for (int n = 0; n <= order_; ++n) signals[n] = {spectra + n * n, weights + n * n, 2 * n + 1};
+    } else {
+        for (int n = 0; n <= order_; ++n) {
+            convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
+            own[n] = orderSpectra_[n].data();
+            signals[n] = {own + n, &kUnit, 1};
+        }
+    }
     if (next < 0) {
-        runBank(current, out, frames);
+        runBanks(&current, &out, 1, signals, frames);
         return vxOK;
     }
-    runBank(current, currentOut_.data(), frames);
-    runBank(next, nextOut_.data(), frames);
+    const int both[] = {current, next};
+    float* outs[] = {currentOut_.data(), nextOut_.data()};
+    runBanks(both, outs, 2, signals, frames);
     if (fade_.mix(currentOut_.data(), nextOut_.data(), out, frames, banks_[next].tapMax)) slots_.finishFade();
     return vxOK;
 }

@@ -114,8 +114,6 @@ private:
     void steadyWeights(float* weights) const;
     void holdAngles(int frames);
     void steadyOrderSums(float* const* components, int frames);
-    // The order sums' spectra from the shared components' spectra.
-    void sharedOrderSpectra(vxComponentSpectra& shared);
     // The order sums' windows again, from the shared components' windows.
     void rebuildWindows(const vxComponentSpectra* shared, int frames);
     void glideTheta(int target, int frames);
@@ -124,7 +122,10 @@ private:
     static void glide(Glide& g, int target, int rows, vxKernelArray<float>* weights, int frames, Column column,
                       NextColumn nextColumn);
     void glidingOrderSums(float* const* components, int frames);
-    void runBank(int b, float* out, int frames);
+    // Banks banks[i] (count 1 or 2: the current and the next) filter the
+    // order sums' spectra into outs[i], all in one pass over the spectra.
+    void runBanks(const int* banks, float* const* outs, int count, const vxOverlapSave::WeightedSpectra* signals,
+                  int frames);
 
     int order_ = -1;
     float latency_ = 0.0f;
@@ -133,8 +134,8 @@ private:
     vxCrossfade fade_;
     vxOverlapSave convolution_;
     vxKernelArray<float> windows_[kOrders];        // each order sum's last samples
-    vxKernelArray<float> orderSpectra_[kOrders];   // and their spectrum
-    vxKernelArray<float> bankSum_;                 // a bank's orders, bin by bin
+    vxKernelArray<float> orderSpectra_[kOrders];   // and their split spectrum
+    vxKernelArray<float> bankSums_[2];  // the current and the next bank's orders, bin by bin
     vxKernelArray<float> weights_[kComponents];
     vxKernelArray<float> azimuthFactors_[kAzimuthRows];
     vxKernelArray<float> currentOut_, nextOut_;
