@@ -77,18 +77,62 @@ void vxOverlapSave::splitPerm(const float* perm, float* split, int length) {
 namespace {
 
 constexpr int kMostSums = 2;
+// Bins formed together: two SSE registers of real parts, two of imaginary.
+constexpr int kStretch = 8;
 
-// Bins from..from+3 of a weighted sum of split spectra: the real parts at
-// `at`, the imaginary ones at at + half.
-inline void weightedBins(const vxOverlapSave::WeightedSpectra& g, int at, int half, __m128& re, __m128& im) {
+// Bins at..at+7 of a weighted sum of split spectra: the real parts at `at`,
+// the imaginary ones at at + half.
+inline void weightedBins(const vxOverlapSave::WeightedSpectra& g, int at, int half, __m128* re, __m128* im) {
+    const float* x = g.spectra[0];
     __m128 w = _mm_set1_ps(g.weights[0]);
-    re = _mm_mul_ps(_mm_loadu_ps(g.spectra[0] + at), w);
-    im = _mm_mul_ps(_mm_loadu_ps(g.spectra[0] + half + at), w);
+    re[0] = _mm_mul_ps(_mm_loadu_ps(x + at), w);
+    re[1] = _mm_mul_ps(_mm_loadu_ps(x + at + 4), w);
+    im[0] = _mm_mul_ps(_mm_loadu_ps(x + half + at), w);
+    im[1] = _mm_mul_ps(_mm_loadu_ps(x + half + at + 4), w);
     for (int i = 1; i < g.count; ++i) {
+        x = g.spectra[i];
         w = _mm_set1_ps(g.weights[i]);
-        re = _mm_add_ps(re, _mm_mul_ps(_mm_loadu_ps(g.spectra[i] + at), w));
-        im = _mm_add_ps(im, _mm_mul_ps(_mm_loadu_ps(g.spectra[i] + half + at), w));
+        re[0] = _mm_add_ps(re[0], _mm_mul_ps(_mm_loadu_ps(x + at), w));
+        re[1] = _mm_add_ps(re[1], _mm_mul_ps(_mm_loadu_ps(x + at + 4), w));
+        im[0] = _mm_add_ps(im[0], _mm_mul_ps(_mm_loadu_ps(x + half + at), w));
+        im[1] = _mm_add_ps(im[1], _mm_mul_ps(_mm_loadu_ps(x + half + at + 4), w));
     }
+}
+
+// The stretches of kSums banks; returns the first bin not done.
+template <int kSums>
+int accumulateStretches(const float* const* filters, const vxOverlapSave::WeightedSpectra* signals, int count,
+                        float* const* sum, int half) {
+    int k = 0;
+    for (; k + kStretch <= half; k += kStretch) {
+        // Each bank's first product replaces the zeros (none is added to them).
+        __m128 re[kSums][2], im[kSums][2];
+        for (int b = 0; b < kSums; ++b) re[b][0] = re[b][1] = im[b][0] = im[b][1] = _mm_setzero_ps();
+        bool started[kSums] = {};
+        for (int j = 0; j < count; ++j) {
+            __m128 sr[2], si[2];
+            weightedBins(signals[j], k, half, sr, si);
+            for (int b = 0; b < kSums; ++b) {
+                const float* f = filters[b * count + j];
+                if (f == nullptr) continue;
+                for (int h = 0; h < 2; ++h) {
+                    const __m128 fr = _mm_loadu_ps(f + k + 4 * h), fi = _mm_loadu_ps(f + half + k + 4 * h);
+                    const __m128 pr = _mm_sub_ps(_mm_mul_ps(fr, sr[h]), _mm_mul_ps(fi, si[h]));
+                    const __m128 pi = _mm_add_ps(_mm_mul_ps(fr, si[h]), _mm_mul_ps(fi, sr[h]));
+                    re[b][h] = started[b] ? _mm_add_ps(re[b][h], pr) : pr;
+                    im[b][h] = started[b] ? _mm_add_ps(im[b][h], pi) : pi;
+                }
+                started[b] = true;
+            }
+        }
+        for (int b = 0; b < kSums; ++b)
+            for (int h = 0; h < 2; ++h) {
+                float* out = sum[b] + 2 * (k + 4 * h);
+                _mm_storeu_ps(out, _mm_unpacklo_ps(re[b][h], im[b][h]));
+                _mm_storeu_ps(out + 4, _mm_unpackhi_ps(re[b][h], im[b][h]));
+            }
+    }
+    return k;
 }
 
 // One value of a weighted sum, at index `at` of every spectrum.
@@ -103,31 +147,10 @@ inline float weightedValue(const vxOverlapSave::WeightedSpectra& g, int at) {
 void vxOverlapSave::accumulate(const float* const* filters, int sums, const WeightedSpectra* signals, int count,
                                float* const* sum) const {
     const int half = length_ / 2;
-    // Four bins at a time: each signal's bins are formed once, then
+    // Stretches of bins: each signal's bins are formed once, then
     // multiplied into every bank's sum; the sums go out interleaved (Perm).
-    int k = 0;
-    for (; k + 4 <= half; k += 4) {
-        __m128 re[kMostSums], im[kMostSums];
-        bool started[kMostSums] = {};
-        for (int j = 0; j < count; ++j) {
-            __m128 sr, si;
-            weightedBins(signals[j], k, half, sr, si);
-            for (int b = 0; b < sums; ++b) {
-                const float* f = filters[b * count + j];
-                if (f == nullptr) continue;
-                const __m128 fr = _mm_loadu_ps(f + k), fi = _mm_loadu_ps(f + half + k);
-                const __m128 pr = _mm_sub_ps(_mm_mul_ps(fr, sr), _mm_mul_ps(fi, si));
-                const __m128 pi = _mm_add_ps(_mm_mul_ps(fr, si), _mm_mul_ps(fi, sr));
-                re[b] = started[b] ? _mm_add_ps(re[b], pr) : pr;
-                im[b] = started[b] ? _mm_add_ps(im[b], pi) : pi;
-                started[b] = true;
-            }
-        }
-        for (int b = 0; b < sums; ++b) {
-            _mm_storeu_ps(sum[b] + 2 * k, _mm_unpacklo_ps(re[b], im[b]));
-            _mm_storeu_ps(sum[b] + 2 * k + 4, _mm_unpackhi_ps(re[b], im[b]));
-        }
-    }
+    int k = sums == 1 ? accumulateStretches<1>(filters, signals, count, sum, half)
+                      : accumulateStretches<kMostSums>(filters, signals, count, sum, half);
     // The bins left over (short transforms), then bins 0 and N/2, which are
     // real: their products are plain ones.
     for (; k < half; ++k)
