@@ -99,40 +99,35 @@ inline void weightedBins(const vxOverlapSave::WeightedSpectra& g, int at, int ha
     }
 }
 
-// The stretches of kSums banks; returns the first bin not done.
+// Bins k..k+7 of a job of kSums banks.
 template <int kSums>
-int accumulateStretches(const float* const* filters, const vxOverlapSave::WeightedSpectra* signals, int count,
-                        float* const* sum, int half) {
-    int k = 0;
-    for (; k + kStretch <= half; k += kStretch) {
-        // Each bank's first product replaces the zeros (none is added to them).
-        __m128 re[kSums][2], im[kSums][2];
-        for (int b = 0; b < kSums; ++b) re[b][0] = re[b][1] = im[b][0] = im[b][1] = _mm_setzero_ps();
-        bool started[kSums] = {};
-        for (int j = 0; j < count; ++j) {
-            __m128 sr[2], si[2];
-            weightedBins(signals[j], k, half, sr, si);
-            for (int b = 0; b < kSums; ++b) {
-                const float* f = filters[b * count + j];
-                if (f == nullptr) continue;
-                for (int h = 0; h < 2; ++h) {
-                    const __m128 fr = _mm_loadu_ps(f + k + 4 * h), fi = _mm_loadu_ps(f + half + k + 4 * h);
-                    const __m128 pr = _mm_sub_ps(_mm_mul_ps(fr, sr[h]), _mm_mul_ps(fi, si[h]));
-                    const __m128 pi = _mm_add_ps(_mm_mul_ps(fr, si[h]), _mm_mul_ps(fi, sr[h]));
-                    re[b][h] = started[b] ? _mm_add_ps(re[b][h], pr) : pr;
-                    im[b][h] = started[b] ? _mm_add_ps(im[b][h], pi) : pi;
-                }
-                started[b] = true;
-            }
-        }
-        for (int b = 0; b < kSums; ++b)
+void accumulateStretch(const vxOverlapSave::Accumulation& job, int k, int half) {
+    // Each bank's first product replaces the zeros (none is added to them).
+    __m128 re[kSums][2], im[kSums][2];
+    for (int b = 0; b < kSums; ++b) re[b][0] = re[b][1] = im[b][0] = im[b][1] = _mm_setzero_ps();
+    bool started[kSums] = {};
+    for (int j = 0; j < job.count; ++j) {
+        __m128 sr[2], si[2];
+        weightedBins(job.signals[j], k, half, sr, si);
+        for (int b = 0; b < kSums; ++b) {
+            const float* f = job.filters[b * job.count + j];
+            if (f == nullptr) continue;
             for (int h = 0; h < 2; ++h) {
-                float* out = sum[b] + 2 * (k + 4 * h);
-                _mm_storeu_ps(out, _mm_unpacklo_ps(re[b][h], im[b][h]));
-                _mm_storeu_ps(out + 4, _mm_unpackhi_ps(re[b][h], im[b][h]));
+                const __m128 fr = _mm_loadu_ps(f + k + 4 * h), fi = _mm_loadu_ps(f + half + k + 4 * h);
+                const __m128 pr = _mm_sub_ps(_mm_mul_ps(fr, sr[h]), _mm_mul_ps(fi, si[h]));
+                const __m128 pi = _mm_add_ps(_mm_mul_ps(fr, si[h]), _mm_mul_ps(fi, sr[h]));
+                re[b][h] = started[b] ? _mm_add_ps(re[b][h], pr) : pr;
+                im[b][h] = started[b] ? _mm_add_ps(im[b][h], pi) : pi;
             }
+            started[b] = true;
+        }
     }
-    return k;
+    for (int b = 0; b < kSums; ++b)
+        for (int h = 0; h < 2; ++h) {
+            float* out = job.sum[b] + 2 * (k + 4 * h);
+            _mm_storeu_ps(out, _mm_unpacklo_ps(re[b][h], im[b][h]));
+            _mm_storeu_ps(out + 4, _mm_unpackhi_ps(re[b][h], im[b][h]));
+        }
 }
 
 // One value of a weighted sum, at index `at` of every spectrum.
@@ -142,46 +137,63 @@ inline float weightedValue(const vxOverlapSave::WeightedSpectra& g, int at) {
     return v;
 }
 
-}  // namespace
-
-void vxOverlapSave::accumulate(const float* const* filters, int sums, const WeightedSpectra* signals, int count,
-                               float* const* sum) const {
-    const int half = length_ / 2;
-    // Stretches of bins: each signal's bins are formed once, then
-    // multiplied into every bank's sum; the sums go out interleaved (Perm).
-    int k = sums == 1 ? accumulateStretches<1>(filters, signals, count, sum, half)
-                      : accumulateStretches<kMostSums>(filters, signals, count, sum, half);
-    // The bins left over (short transforms), then bins 0 and N/2, which are
-    // real: their products are plain ones.
+// The bins from k on that no stretch took (short transforms), then bins 0
+// and N/2, which are real: their products are plain ones.
+void accumulateRest(const vxOverlapSave::Accumulation& job, int k, int half) {
+    const int count = job.count;
     for (; k < half; ++k)
-        for (int b = 0; b < sums; ++b) {
+        for (int b = 0; b < job.sums; ++b) {
             float re = 0.0f, im = 0.0f;
             bool started = false;
             for (int j = 0; j < count; ++j) {
-                const float* f = filters[b * count + j];
+                const float* f = job.filters[b * count + j];
                 if (f == nullptr) continue;
-                const float sr = weightedValue(signals[j], k), si = weightedValue(signals[j], half + k);
+                const float sr = weightedValue(job.signals[j], k), si = weightedValue(job.signals[j], half + k);
                 const float pr = f[k] * sr - f[half + k] * si, pi = f[k] * si + f[half + k] * sr;
                 re = started ? re + pr : pr;
                 im = started ? im + pi : pi;
                 started = true;
             }
-            sum[b][2 * k] = re;
-            sum[b][2 * k + 1] = im;
+            job.sum[b][2 * k] = re;
+            job.sum[b][2 * k + 1] = im;
         }
-    for (int b = 0; b < sums; ++b)
+    for (int b = 0; b < job.sums; ++b)
         for (int at : {0, half}) {
             float total = 0.0f;
             bool started = false;
             for (int j = 0; j < count; ++j) {
-                const float* f = filters[b * count + j];
+                const float* f = job.filters[b * count + j];
                 if (f == nullptr) continue;
-                const float p = f[at] * weightedValue(signals[j], at);
+                const float p = f[at] * weightedValue(job.signals[j], at);
                 total = started ? total + p : p;
                 started = true;
             }
-            sum[b][at == 0 ? 0 : 1] = total;
+            job.sum[b][at == 0 ? 0 : 1] = total;
         }
+}
+
+}  // namespace
+
+void vxOverlapSave::accumulate(const float* const* filters, int sums, const WeightedSpectra* signals, int count,
+                               float* const* sum) const {
+    const Accumulation job{filters, sums, signals, count, sum};
+    accumulate(&job, 1);
+}
+
+void vxOverlapSave::accumulate(const Accumulation* jobs, int jobCount) const {
+    const int half = length_ / 2;
+    // Stretch by stretch through every job: each signal's bins are formed
+    // once, then multiplied into every bank's sum; the sums go out
+    // interleaved (Perm).
+    int k = 0;
+    for (; k + kStretch <= half; k += kStretch)
+        for (int i = 0; i < jobCount; ++i) {
+            if (jobs[i].sums == 1)
+                accumulateStretch<1>(jobs[i], k, half);
+            else
+                accumulateStretch<kMostSums>(jobs[i], k, half);
+        }
+    for (int i = 0; i < jobCount; ++i) accumulateRest(jobs[i], k, half);
 }
 
 void vxOverlapSave::synthesise(float* sum, float* out, int frames) {

@@ -62,6 +62,18 @@ public:
     // rounded as the plain expression, term by term, rounds it.
     void accumulate(const float* const* filters, int sums, const WeightedSpectra* signals, int count,
                     float* const* sum) const;
+    // Several such accumulations (of this length) in one pass over the bins:
+    // a stretch of bins of every job before the next stretch, so spectra the
+    // jobs share (the components' for many beams) come from memory once and
+    // from the cache for the rest. Each job's sums are as it alone gives them.
+    struct Accumulation {
+        const float* const* filters;  // sums x count, bank by bank
+        int sums;
+        const WeightedSpectra* signals;
+        int count;
+        float* const* sum;
+    };
+    void accumulate(const Accumulation* jobs, int jobCount) const;
     // The last `frames` samples of the convolution whose spectrum is sum
     // (overwritten) go to out.
     void synthesise(float* sum, float* out, int frames);

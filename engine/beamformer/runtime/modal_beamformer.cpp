@@ -223,30 +223,34 @@ void CMbf::glidingOrderSums(float* const* components, int frames) {
     }
 }
 
-void CMbf::runBanks(const int* banks, float* const* outs, int count, const vxOverlapSave::WeightedSpectra* signals,
-                    int frames) {
+// The banks to run this block and the accumulation that filters the order
+// sums' spectra with them; a bank without filters gives silence at once.
+void CMbf::prepareBanks(float* out, int frames) {
+    Pending& p = pending_;
+    const int current = slots_.current(), next = slots_.next();
+    const int banks[] = {current, next};
+    p.count = next < 0 ? 1 : 2;
+    p.out = out;
+    p.frames = frames;
+    p.outs[0] = next < 0 ? out : currentOut_.data();
+    p.outs[1] = nextOut_.data();
     const int orders = order_ + 1;
-    const float* filters[2 * kOrders];
-    float* sums[2];
-    float* filtered[2];
-    int used = 0;
-    for (int i = 0; i < count; ++i) {
+    p.used = 0;
+    for (int i = 0; i < p.count; ++i) {
         const Bank& bank = banks_[banks[i]];
         bool any = false;
         for (int n = 0; n < orders; ++n) {
-            filters[used * orders + n] = bank.filtered[n] ? bank.spectra[n].data() : nullptr;
+            p.filters[p.used * orders + n] = bank.filtered[n] ? bank.spectra[n].data() : nullptr;
             any = any || bank.filtered[n];
         }
         if (!any) {
-            dspsZero_32f(outs[i], frames);
+            dspsZero_32f(p.outs[i], frames);
             continue;
         }
-        sums[used] = bankSums_[used].data();
-        filtered[used++] = outs[i];
+        p.sums[p.used] = bankSums_[p.used].data();
+        p.filtered[p.used++] = p.outs[i];
     }
-    if (used == 0) return;
-    convolution_.accumulate(filters, used, signals, orders, sums);
-    for (int i = 0; i < used; ++i) convolution_.synthesise(sums[i], filtered[i], frames);
+    p.accumulation = {p.filters, p.used, p.signals, orders, p.sums};
 }
 
 vxResult CMbf::process(float** components, float** out, int frames) {
@@ -258,6 +262,32 @@ vxResult CMbf::process(float** components, vxComponentSpectra& shared, float* ou
 }
 
 vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, int frames) {
+    const vxResult r = begin(components, shared, out, frames);
+    if (r != vxOK || !pending_.waiting) return r;
+    if (pending_.used > 0) convolution_.accumulate(&pending_.accumulation, 1);
+    finish();
+    return vxOK;
+}
+
+vxResult CMbf::beginShared(float** components, vxComponentSpectra& shared, float* out, int frames) {
+    return begin(components, &shared, out, frames);
+}
+
+const vxOverlapSave::Accumulation* CMbf::pendingAccumulation() const {
+    return pending_.waiting && pending_.used > 0 ? &pending_.accumulation : nullptr;
+}
+
+void CMbf::finish() {
+    if (!pending_.waiting) return;
+    Pending& p = pending_;
+    p.waiting = false;
+    for (int i = 0; i < p.used; ++i) convolution_.synthesise(p.sums[i], p.filtered[i], p.frames);
+    if (p.count == 2 && fade_.mix(p.outs[0], p.outs[1], p.out, p.frames, banks_[slots_.next()].tapMax))
+        slots_.finishFade();
+}
+
+vxResult CMbf::begin(float** components, vxComponentSpectra* shared, float* out, int frames) {
+    pending_.waiting = false;
     if (frames == 0) return kNoFrames;
     // Longer blocks than configured would overrun the windows.
     if (frames < 0 || frames > outputFormat().framesPerBuffer() || convolution_.length() == 0) return kNoFrames;
@@ -301,8 +331,7 @@ vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, i
         }
     }
 
-    const int current = slots_.current(), next = slots_.next();
-    if (current < 0) {
+    if (slots_.current() < 0) {
         dspsZero_32f(out, frames);
         return vxOK;
     }
@@ -310,28 +339,20 @@ vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, i
     // with the held look's weights as the banks take it (a transform is
     // linear), or the transform of the own order sum.
     static constexpr float kUnit = 1.0f;
-    float weights[kComponents];
-    const float* own[kOrders];
-    vxOverlapSave::WeightedSpectra signals[kOrders];
+    Pending& p = pending_;
     if (fromShared) {
-        steadyWeights(weights);
+        steadyWeights(p.weights);
         const float* const* spectra = shared->spectra();
-        for (int n = 0; n <= order_; ++n) signals[n] = {spectra + n * n, weights + n * n, 2 * n + 1};
+        for (int n = 0; n <= order_; ++n) p.signals[n] = {spectra + n * n, p.weights + n * n, 2 * n + 1};
     } else {
         for (int n = 0; n <= order_; ++n) {
             convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
-            own[n] = orderSpectra_[n].data();
-            signals[n] = {own + n, &kUnit, 1};
+            p.own[n] = orderSpectra_[n].data();
+            p.signals[n] = {p.own + n, &kUnit, 1};
         }
     }
-    if (next < 0) {
-        runBanks(&current, &out, 1, signals, frames);
-        return vxOK;
-    }
-    const int both[] = {current, next};
-    float* outs[] = {currentOut_.data(), nextOut_.data()};
-    runBanks(both, outs, 2, signals, frames);
-    if (fade_.mix(currentOut_.data(), nextOut_.data(), out, frames, banks_[next].tapMax)) slots_.finishFade();
+    prepareBanks(out, frames);
+    p.waiting = true;
     return vxOK;
 }
 

@@ -98,4 +98,50 @@ TEST(OverlapSaveAccumulate, SplitSpectraGiveThePlainPermFormBitForBit) {
     }
 }
 
+TEST(OverlapSaveAccumulate, JobsInOnePassGiveWhatEachGivesAlone) {
+    // Beams sharing the components' spectra with their own weights and
+    // filters, one or two banks each, one beam on its own order spectrum.
+    std::mt19937 random(13);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    vxOverlapSave convolution;
+    ASSERT_TRUE(convolution.configure(256, 251));
+    const int n = convolution.length();
+    constexpr int kJobs = 5, kSignals = 2;
+    ChannelSet components(4, n), filters(kJobs * 2 * kSignals, n);
+    components.fill([&](int, int) { return value(random); });
+    filters.fill([&](int, int) { return value(random); });
+    std::vector<float> weights(kJobs * 4);
+    for (float& w : weights) w = value(random);
+    const float unit = 1.0f;
+    std::vector<vxOverlapSave::WeightedSpectra> signals(kJobs * kSignals);
+    std::vector<const float*> filterTable(kJobs * 2 * kSignals);
+    std::vector<vxOverlapSave::Accumulation> jobs;
+    ChannelSet together(kJobs * 2, n), alone(kJobs * 2, n);
+    std::vector<float*> togetherSums, aloneSums;
+    for (int j = 0; j < kJobs * 2; ++j) {
+        togetherSums.push_back(together[j].data());
+        aloneSums.push_back(alone[j].data());
+    }
+    for (int job = 0; job < kJobs; ++job) {
+        const float* const* spectra = components.pointers();
+        vxOverlapSave::WeightedSpectra* s = &signals[job * kSignals];
+        s[0] = {spectra, &weights[job * 4], 1};
+        s[1] = job == kJobs - 1 ? vxOverlapSave::WeightedSpectra{spectra + 3, &unit, 1}
+                                : vxOverlapSave::WeightedSpectra{spectra + 1, &weights[job * 4 + 1], 3};
+        const float** f = &filterTable[job * 2 * kSignals];
+        for (int k = 0; k < 2 * kSignals; ++k) f[k] = filters[job * 2 * kSignals + k].data();
+        if (job == 1) f[0] = nullptr;
+        jobs.push_back({f, job % 2 == 0 ? 1 : 2, s, kSignals, &togetherSums[job * 2]});
+    }
+    convolution.accumulate(jobs.data(), kJobs);
+    for (int job = 0; job < kJobs; ++job) {
+        vxOverlapSave::Accumulation one = jobs[job];
+        one.sum = &aloneSums[job * 2];
+        convolution.accumulate(&one, 1);
+        for (int b = 0; b < one.sums; ++b)
+            for (int k = 0; k < n; ++k)
+                ASSERT_EQ(together[job * 2 + b][k], alone[job * 2 + b][k]) << "job " << job << ", bank " << b;
+    }
+}
+
 }  // namespace
