@@ -85,17 +85,17 @@ constexpr int kStretch = 8;
 inline void weightedBins(const vxOverlapSave::WeightedSpectra& g, int at, int half, __m128* re, __m128* im) {
     const float* x = g.spectra[0];
     __m128 w = _mm_set1_ps(g.weights[0]);
-    re[0] = _mm_mul_ps(_mm_loadu_ps(x + at), w);
-    re[1] = _mm_mul_ps(_mm_loadu_ps(x + at + 4), w);
-    im[0] = _mm_mul_ps(_mm_loadu_ps(x + half + at), w);
-    im[1] = _mm_mul_ps(_mm_loadu_ps(x + half + at + 4), w);
+    re[0] = _mm_mul_ps(_mm_load_ps(x + at), w);
+    re[1] = _mm_mul_ps(_mm_load_ps(x + at + 4), w);
+    im[0] = _mm_mul_ps(_mm_load_ps(x + half + at), w);
+    im[1] = _mm_mul_ps(_mm_load_ps(x + half + at + 4), w);
     for (int i = 1; i < g.count; ++i) {
         x = g.spectra[i];
         w = _mm_set1_ps(g.weights[i]);
-        re[0] = _mm_add_ps(re[0], _mm_mul_ps(_mm_loadu_ps(x + at), w));
-        re[1] = _mm_add_ps(re[1], _mm_mul_ps(_mm_loadu_ps(x + at + 4), w));
-        im[0] = _mm_add_ps(im[0], _mm_mul_ps(_mm_loadu_ps(x + half + at), w));
-        im[1] = _mm_add_ps(im[1], _mm_mul_ps(_mm_loadu_ps(x + half + at + 4), w));
+        re[0] = _mm_add_ps(re[0], _mm_mul_ps(_mm_load_ps(x + at), w));
+        re[1] = _mm_add_ps(re[1], _mm_mul_ps(_mm_load_ps(x + at + 4), w));
+        im[0] = _mm_add_ps(im[0], _mm_mul_ps(_mm_load_ps(x + half + at), w));
+        im[1] = _mm_add_ps(im[1], _mm_mul_ps(_mm_load_ps(x + half + at + 4), w));
     }
 }
 
@@ -112,8 +112,12 @@ void accumulateStretch(const vxOverlapSave::Accumulation& job, int k, int half) 
         for (int b = 0; b < kSums; ++b) {
             const float* f = job.filters[b * job.count + j];
             if (f == nullptr) continue;
+            // The filters are this job's alone: fetched ahead for its next
+            // stretches while the other jobs run theirs.
+            _mm_prefetch(reinterpret_cast<const char*>(f + k + 2 * kStretch), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(f + half + k + 2 * kStretch), _MM_HINT_T0);
             for (int h = 0; h < 2; ++h) {
-                const __m128 fr = _mm_loadu_ps(f + k + 4 * h), fi = _mm_loadu_ps(f + half + k + 4 * h);
+                const __m128 fr = _mm_load_ps(f + k + 4 * h), fi = _mm_load_ps(f + half + k + 4 * h);
                 const __m128 pr = _mm_sub_ps(_mm_mul_ps(fr, sr[h]), _mm_mul_ps(fi, si[h]));
                 const __m128 pi = _mm_add_ps(_mm_mul_ps(fr, si[h]), _mm_mul_ps(fi, sr[h]));
                 re[b][h] = started[b] ? _mm_add_ps(re[b][h], pr) : pr;

@@ -59,7 +59,8 @@ public:
     // signals j < count of filters[b * count + j] x signal j, bin by bin, in
     // order of j, skipping null filters (each bank has at least one). Every
     // signal is formed once for all banks (at most two); each weighted sum and product is
-    // rounded as the plain expression, term by term, rounds it.
+    // rounded as the plain expression, term by term, rounds it. Filters and
+    // spectra are 16-byte aligned (kernel memory is).
     void accumulate(const float* const* filters, int sums, const WeightedSpectra* signals, int count,
                     float* const* sum) const;
     // Several such accumulations (of this length) in one pass over the bins:
