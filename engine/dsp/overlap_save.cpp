@@ -14,6 +14,8 @@ void vxOverlapSave::release() {
     specMemory_.release();
     audioWork_.release();
     loaderWork_.release();
+    audioPerm_.release();
+    loaderPerm_.release();
 }
 
 bool vxOverlapSave::configure(int maxFrames, int maxTaps) {
@@ -27,7 +29,7 @@ bool vxOverlapSave::configure(int maxFrames, int maxTaps) {
         return false;
     vxKernelArray<Dsp8u> initMemory;
     if (!specMemory_.allocate(specBytes) || !initMemory.allocate(initBytes) || !audioWork_.allocate(workBytes) ||
-        !loaderWork_.allocate(workBytes) ||
+        !loaderWork_.allocate(workBytes) || !audioPerm_.allocate(1 << order) || !loaderPerm_.allocate(1 << order) ||
         dspsFFTInit_R_32f(&spec_, order, dspFftDivInvByN, 0, specMemory_.data(), initMemory.data()) != dspStsNoErr) {
         release();
         return false;
@@ -38,10 +40,13 @@ bool vxOverlapSave::configure(int maxFrames, int maxTaps) {
 }
 
 void vxOverlapSave::filterSpectrum(const float* taps, int count, int delay, float* spectrum) {
-    dspsZero_32f(spectrum, length_);
-    if (count <= 0) return;
-    dspsCopy_32f(taps, spectrum + delay, count);
-    dspsFFTFwd_RToPerm_32f(spectrum, spectrum, spec_, loaderWork_.data());
+    float* perm = loaderPerm_.data();
+    dspsZero_32f(perm, length_);
+    if (count > 0) {
+        dspsCopy_32f(taps, perm + delay, count);
+        dspsFFTFwd_RToPerm_32f(perm, perm, spec_, loaderWork_.data());
+    }
+    splitPerm(perm, spectrum, length_);
 }
 
 void vxOverlapSave::slide(float* window, int frames) const {
@@ -49,57 +54,150 @@ void vxOverlapSave::slide(float* window, int frames) const {
 }
 
 void vxOverlapSave::analyse(const float* window, float* spectrum) {
-    dspsFFTFwd_RToPerm_32f(window, spectrum, spec_, audioWork_.data());
+    dspsFFTFwd_RToPerm_32f(window, audioPerm_.data(), spec_, audioWork_.data());
+    splitPerm(audioPerm_.data(), spectrum, length_);
+}
+
+void vxOverlapSave::splitPerm(const float* perm, float* split, int length) {
+    const int half = length / 2;
+    float* re = split;
+    float* im = split + half;
+    int k = 0;
+    for (; k + 4 <= half; k += 4) {
+        const __m128 a = _mm_loadu_ps(perm + 2 * k), b = _mm_loadu_ps(perm + 2 * k + 4);
+        _mm_storeu_ps(re + k, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(im + k, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    for (; k < half; ++k) {
+        re[k] = perm[2 * k];
+        im[k] = perm[2 * k + 1];
+    }
 }
 
 namespace {
-// One complex bin pair (re, im) of filter x signal, as two floats of an SSE
-// register: re = fr sr - fi si, im = fr si + fi sr, each term rounded as the
-// plain expression rounds it.
-inline __m128 multiplyPairs(__m128 f, __m128 s) {
-    const __m128 negateRe = _mm_castsi128_ps(_mm_set_epi32(0, int(0x80000000u), 0, int(0x80000000u)));
-    const __m128 fr = _mm_shuffle_ps(f, f, _MM_SHUFFLE(2, 2, 0, 0));
-    const __m128 fi = _mm_shuffle_ps(f, f, _MM_SHUFFLE(3, 3, 1, 1));
-    const __m128 swapped = _mm_shuffle_ps(s, s, _MM_SHUFFLE(2, 3, 0, 1));
-    return _mm_add_ps(_mm_mul_ps(fr, s), _mm_xor_ps(_mm_mul_ps(fi, swapped), negateRe));
+
+constexpr int kMostSums = 2;
+// Bins formed together: two SSE registers of real parts, two of imaginary.
+constexpr int kStretch = 8;
+
+// Bins at..at+7 of a weighted sum of split spectra: the real parts at `at`,
+// the imaginary ones at at + half.
+inline void weightedBins(const vxOverlapSave::WeightedSpectra& g, int at, int half, __m128* re, __m128* im) {
+    const float* x = g.spectra[0];
+    __m128 w = _mm_set1_ps(g.weights[0]);
+    re[0] = _mm_mul_ps(_mm_load_ps(x + at), w);
+    re[1] = _mm_mul_ps(_mm_load_ps(x + at + 4), w);
+    im[0] = _mm_mul_ps(_mm_load_ps(x + half + at), w);
+    im[1] = _mm_mul_ps(_mm_load_ps(x + half + at + 4), w);
+    for (int i = 1; i < g.count; ++i) {
+        x = g.spectra[i];
+        w = _mm_set1_ps(g.weights[i]);
+        re[0] = _mm_add_ps(re[0], _mm_mul_ps(_mm_load_ps(x + at), w));
+        re[1] = _mm_add_ps(re[1], _mm_mul_ps(_mm_load_ps(x + at + 4), w));
+        im[0] = _mm_add_ps(im[0], _mm_mul_ps(_mm_load_ps(x + half + at), w));
+        im[1] = _mm_add_ps(im[1], _mm_mul_ps(_mm_load_ps(x + half + at + 4), w));
+    }
 }
+
+// Bins k..k+7 of a job of kSums banks.
+template <int kSums>
+void accumulateStretch(const vxOverlapSave::Accumulation& job, int k, int half) {
+    // Each bank's first product replaces the zeros (none is added to them).
+    __m128 re[kSums][2], im[kSums][2];
+    for (int b = 0; b < kSums; ++b) re[b][0] = re[b][1] = im[b][0] = im[b][1] = _mm_setzero_ps();
+    bool started[kSums] = {};
+    for (int j = 0; j < job.count; ++j) {
+        __m128 sr[2], si[2];
+        weightedBins(job.signals[j], k, half, sr, si);
+        for (int b = 0; b < kSums; ++b) {
+            const float* f = job.filters[b * job.count + j];
+            if (f == nullptr) continue;
+            // The filters are this job's alone: fetched ahead for its next
+            // stretches while the other jobs run theirs.
+            _mm_prefetch(reinterpret_cast<const char*>(f + k + 2 * kStretch), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(f + half + k + 2 * kStretch), _MM_HINT_T0);
+            for (int h = 0; h < 2; ++h) {
+                const __m128 fr = _mm_load_ps(f + k + 4 * h), fi = _mm_load_ps(f + half + k + 4 * h);
+                const __m128 pr = _mm_sub_ps(_mm_mul_ps(fr, sr[h]), _mm_mul_ps(fi, si[h]));
+                const __m128 pi = _mm_add_ps(_mm_mul_ps(fr, si[h]), _mm_mul_ps(fi, sr[h]));
+                re[b][h] = started[b] ? _mm_add_ps(re[b][h], pr) : pr;
+                im[b][h] = started[b] ? _mm_add_ps(im[b][h], pi) : pi;
+            }
+            started[b] = true;
+        }
+    }
+    for (int b = 0; b < kSums; ++b)
+        for (int h = 0; h < 2; ++h) {
+            float* out = job.sum[b] + 2 * (k + 4 * h);
+            _mm_storeu_ps(out, _mm_unpacklo_ps(re[b][h], im[b][h]));
+            _mm_storeu_ps(out + 4, _mm_unpackhi_ps(re[b][h], im[b][h]));
+        }
+}
+
+// One value of a weighted sum, at index `at` of every spectrum.
+inline float weightedValue(const vxOverlapSave::WeightedSpectra& g, int at) {
+    float v = g.spectra[0][at] * g.weights[0];
+    for (int i = 1; i < g.count; ++i) v += g.spectra[i][at] * g.weights[i];
+    return v;
+}
+
+// The bins from k on that no stretch took (short transforms), then bins 0
+// and N/2, which are real: their products are plain ones.
+void accumulateRest(const vxOverlapSave::Accumulation& job, int k, int half) {
+    const int count = job.count;
+    for (; k < half; ++k)
+        for (int b = 0; b < job.sums; ++b) {
+            float re = 0.0f, im = 0.0f;
+            bool started = false;
+            for (int j = 0; j < count; ++j) {
+                const float* f = job.filters[b * count + j];
+                if (f == nullptr) continue;
+                const float sr = weightedValue(job.signals[j], k), si = weightedValue(job.signals[j], half + k);
+                const float pr = f[k] * sr - f[half + k] * si, pi = f[k] * si + f[half + k] * sr;
+                re = started ? re + pr : pr;
+                im = started ? im + pi : pi;
+                started = true;
+            }
+            job.sum[b][2 * k] = re;
+            job.sum[b][2 * k + 1] = im;
+        }
+    for (int b = 0; b < job.sums; ++b)
+        for (int at : {0, half}) {
+            float total = 0.0f;
+            bool started = false;
+            for (int j = 0; j < count; ++j) {
+                const float* f = job.filters[b * count + j];
+                if (f == nullptr) continue;
+                const float p = f[at] * weightedValue(job.signals[j], at);
+                total = started ? total + p : p;
+                started = true;
+            }
+            job.sum[b][at == 0 ? 0 : 1] = total;
+        }
+}
+
 }  // namespace
 
-void vxOverlapSave::accumulate(const float* const* filters, const float* const* signals, int count,
-                               float* sum) const {
-    // Perm layout: bins 0 and N/2 real, then (Re, Im) of bins 1 .. N/2 - 1.
-    // Each stretch of bins is summed over every filter in registers and
-    // stored once.
-    for (int k = 0; k < 2; ++k) {
-        float total = filters[0][k] * signals[0][k];
-        for (int j = 1; j < count; ++j) total += filters[j][k] * signals[j][k];
-        sum[k] = total;
-    }
-    int k = 2;
-    for (; k + 8 <= length_; k += 8) {
-        __m128 a = multiplyPairs(_mm_loadu_ps(filters[0] + k), _mm_loadu_ps(signals[0] + k));
-        __m128 b = multiplyPairs(_mm_loadu_ps(filters[0] + k + 4), _mm_loadu_ps(signals[0] + k + 4));
-        for (int j = 1; j < count; ++j) {
-            a = _mm_add_ps(a, multiplyPairs(_mm_loadu_ps(filters[j] + k), _mm_loadu_ps(signals[j] + k)));
-            b = _mm_add_ps(b, multiplyPairs(_mm_loadu_ps(filters[j] + k + 4), _mm_loadu_ps(signals[j] + k + 4)));
+void vxOverlapSave::accumulate(const float* const* filters, int sums, const WeightedSpectra* signals, int count,
+                               float* const* sum) const {
+    const Accumulation job{filters, sums, signals, count, sum};
+    accumulate(&job, 1);
+}
+
+void vxOverlapSave::accumulate(const Accumulation* jobs, int jobCount) const {
+    const int half = length_ / 2;
+    // Stretch by stretch through every job: each signal's bins are formed
+    // once, then multiplied into every bank's sum; the sums go out
+    // interleaved (Perm).
+    int k = 0;
+    for (; k + kStretch <= half; k += kStretch)
+        for (int i = 0; i < jobCount; ++i) {
+            if (jobs[i].sums == 1)
+                accumulateStretch<1>(jobs[i], k, half);
+            else
+                accumulateStretch<kMostSums>(jobs[i], k, half);
         }
-        _mm_storeu_ps(sum + k, a);
-        _mm_storeu_ps(sum + k + 4, b);
-    }
-    for (; k < length_; k += 2) {
-        auto product = [&](int j, bool imaginary) {
-            const float* f = filters[j] + k;
-            const float* x = signals[j] + k;
-            return imaginary ? f[0] * x[1] + f[1] * x[0] : f[0] * x[0] - f[1] * x[1];
-        };
-        float re = product(0, false), im = product(0, true);
-        for (int j = 1; j < count; ++j) {
-            re += product(j, false);
-            im += product(j, true);
-        }
-        sum[k] = re;
-        sum[k + 1] = im;
-    }
+    for (int i = 0; i < jobCount; ++i) accumulateRest(jobs[i], k, half);
 }
 
 void vxOverlapSave::synthesise(float* sum, float* out, int frames) {

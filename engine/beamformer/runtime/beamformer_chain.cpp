@@ -32,7 +32,9 @@ vxResult CRosphere::configure(const vxAudioInterface& in, const vxAudioInterface
     const int frames = out.framesPerBuffer();
     const int beams = out.channels();
     beams_.reset(new (std::nothrow) Beam[beams]);
-    if (beams_ == nullptr) return vxErrAllocation;
+    plans_.reset(new (std::nothrow) Plan[beams]);
+    accumulations_.reset(new (std::nothrow) vxOverlapSave::Accumulation[beams]);
+    if (beams_ == nullptr || plans_ == nullptr || accumulations_ == nullptr) return vxErrAllocation;
     beamCount_ = beams;
     bool ok = temporary_.allocate(frames);
     for (int k = 0; k < kComponentCapacity; ++k) {
@@ -217,11 +219,8 @@ bool CRosphere::idle(const Beam& beam) const {
     return beam.phase == Beam::Phase::kOff && beam.idleSamples >= drainSamples_ && beam.filtersSteady();
 }
 
-bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
+CRosphere::Plan CRosphere::beginBands(Beam& beam, int mode, int frames) {
     using Phase = Beam::Phase;
-    using orvelan::beamformer::Fade;
-    float* low = beam.low.data();
-    float* high = beam.high.data();
     const bool on = beam.enabled.load(std::memory_order_relaxed);
     if (beam.phase == Phase::kStarting) beam.phase = on ? Phase::kOn : Phase::kOff;
     if (!on && beam.phase == Phase::kOff) {
@@ -234,13 +233,13 @@ bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
         // zeros, running them on zeros changes nothing: the beam idles. A
         // filter loaded meanwhile still fades in on those zeros, so that the
         // beam switched on again meets the bank it would have met running.
-        if (speedPaths_ && idle(beam)) return false;
+        if (speedPaths_ && idle(beam)) return Plan::kIdle;
         // The mode that takes the high band alone runs none of those
         // stages: what they hold waits there and drains only in another.
         if (mode != kHighBandOnly) beam.idleSamples = std::min(beam.idleSamples + frames, drainSamples_);
-        dspsZero_32f(low, frames);
-        dspsZero_32f(high, frames);
-        return true;
+        dspsZero_32f(beam.low.data(), frames);
+        dspsZero_32f(beam.high.data(), frames);
+        return Plan::kSilent;
     }
     // Cutting a sounding beam, or starting one on a full-level signal, would
     // step its output: it fades across this block instead. Both bands fade
@@ -248,28 +247,55 @@ bool CRosphere::formBands(Beam& beam, float** in, int mode, int frames) {
     // ends on zero, and the stages clear from the next block on. A fade-in
     // rises at the bands' sources, the order sums and the HF path ahead of
     // its delay, so both reach the crossover on the same rising edge.
-    const bool fadeIn = on && beam.phase == Phase::kOff;
-    const bool fadeOut = !on;
-    if (fadeIn) {
+    beam.fadingIn = on && beam.phase == Phase::kOff;
+    beam.fadingOut = !on;
+    if (beam.fadingIn) {
         beam.mbf.fadeIn();
         beam.hf.reset();
         beam.hfDelay.clear();
     }
     beam.phase = on ? Phase::kOn : Phase::kOff;
     beam.idleSamples = 0;
-    beam.mbf.process(componentPointers_, spectra_, low, frames);
+    beam.mbf.beginShared(componentPointers_, spectra_, beam.low.data(), frames);
+    return Plan::kFormed;
+}
+
+void CRosphere::filterLowBands() {
+    // One pass over the bins for every beam whose modal filters wait: the
+    // components' spectra, which the held beams share, are loaded once.
+    int jobs = 0;
+    const vxOverlapSave* convolution = nullptr;
+    for (int b = 0; b < beamCount_; ++b) {
+        if (plans_[b] != Plan::kFormed) continue;
+        const CMbf& mbf = beams_[b].mbf;
+        const vxOverlapSave::Accumulation* job = mbf.pendingAccumulation();
+        if (job == nullptr) continue;
+        if (convolution == nullptr) convolution = &mbf.convolution();
+        if (mbf.convolution().length() == convolution->length())
+            accumulations_[jobs++] = *job;
+        else
+            mbf.convolution().accumulate(job, 1);
+    }
+    if (jobs > 0) convolution->accumulate(accumulations_.get(), jobs);
+    for (int b = 0; b < beamCount_; ++b)
+        if (plans_[b] == Plan::kFormed) beams_[b].mbf.finish();
+}
+
+void CRosphere::finishBands(Beam& beam, float** in, int mode, int frames) {
+    using orvelan::beamformer::Fade;
+    float* low = beam.low.data();
+    float* high = beam.high.data();
     if (mode == kBothBands || mode == kHighBandOnly) {
         beam.hf.process(in, &high, frames);
-        if (fadeIn) orvelan::beamformer::fadeAcrossBlock(high, frames, Fade::kIn);
+        if (beam.fadingIn) orvelan::beamformer::fadeAcrossBlock(high, frames, Fade::kIn);
         beam.hfDelay.delayProcess(high, high, frames);
     } else {
         dspsZero_32f(high, frames);
     }
-    if (fadeOut) {
+    if (beam.fadingOut) {
         orvelan::beamformer::fadeAcrossBlock(low, frames, Fade::kOut);
         orvelan::beamformer::fadeAcrossBlock(high, frames, Fade::kOut);
     }
-    return true;
 }
 
 void CRosphere::combineBands(Beam& beam, float* out, int mode, bool eq, int frames) {
@@ -319,11 +345,17 @@ vxResult CRosphere::process(float** in, float** out, int frames) {
         return vxOK;
     }
     const bool eq = eqEnabled_.load(std::memory_order_relaxed);
+    // Every beam's low band first (its modal filtering in one pass for all),
+    // then each beam's high band and the stages after.
+    for (int b = 0; b < beamCount_; ++b) plans_[b] = beginBands(beams_[b], mode, frames);
+    filterLowBands();
     for (int b = 0; b < beamCount_; ++b) {
-        if (formBands(beams_[b], in, mode, frames))
-            combineBands(beams_[b], out[b], mode, eq, frames);
-        else
+        if (plans_[b] == Plan::kIdle) {
             dspsZero_32f(out[b], frames);
+            continue;
+        }
+        if (plans_[b] == Plan::kFormed) finishBands(beams_[b], in, mode, frames);
+        combineBands(beams_[b], out[b], mode, eq, frames);
     }
     return vxOK;
 }

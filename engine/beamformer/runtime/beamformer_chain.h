@@ -152,6 +152,7 @@ private:
         enum class Phase : unsigned char { kStarting, kOn, kOff };
         Phase phase = Phase::kStarting;
         int idleSamples = 0;
+        bool fadingIn = false, fadingOut = false;  // this block's fades of the bands
 
         std::array<vxAudioClass*, 5> stages() { return {&mbf, &hf, &lowPass, &highPass, &eq}; }
         // No filter bank of the crossover or equaliser fades in or waits:
@@ -170,9 +171,17 @@ private:
     // The delay every beam's output gets: the largest latency less what the
     // stages already delay, at least 0.
     int commonOutputDelay() const;
-    // The beam's low and high band; false when it is off and idle (its
-    // output is then silence without running its stages).
-    bool formBands(Beam& beam, float** in, int mode, int frames);
+    // What a beam does in a block: nothing (off and idle: its output is
+    // silence without running its stages), its stages on silent bands, or
+    // bands formed.
+    enum class Plan : unsigned char { kIdle, kSilent, kFormed };
+    // The beam's state for the block and, when it forms its bands, its modal
+    // beamformer's block up to the filtering of its order sums.
+    Plan beginBands(Beam& beam, int mode, int frames);
+    // The waiting modal filtering of every forming beam, then their low bands.
+    void filterLowBands();
+    // A forming beam's high band and the bands' fades.
+    void finishBands(Beam& beam, float** in, int mode, int frames);
     void combineBands(Beam& beam, float* out, int mode, bool eq, int frames);
     bool isBeam(int beam) const { return beam >= 0 && beam < beamCount_; }
     // Switched off, drained, and no filter to fade in: nothing to run.
@@ -185,6 +194,8 @@ private:
     CEbf decomposition_;
     vxComponentSpectra spectra_;
     std::unique_ptr<Beam[]> beams_;
+    std::unique_ptr<Plan[]> plans_;  // the audio thread's, per beam and block
+    std::unique_ptr<vxOverlapSave::Accumulation[]> accumulations_;
     int beamCount_ = 0;
     int componentCount_ = 0;
     float modalLatency_ = 0.0f;

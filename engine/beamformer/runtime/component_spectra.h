@@ -8,8 +8,9 @@
 // their past from the components' windows when its look comes to rest.
 //
 // The windows and the transform are those of the beams' vxOverlapSave
-// (blocks of up to maxFrames samples, filters of up to maxTaps taps), so a
-// beam configured alike reads them directly.
+// (blocks of up to maxFrames samples, filters of up to maxTaps taps), and
+// the spectra are in its split layout, so a beam configured alike reads
+// them directly.
 //
 // Threads: `configure` on the control thread while stopped; the rest on the
 // audio thread. Nothing allocates after `configure`.

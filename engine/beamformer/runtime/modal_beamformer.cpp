@@ -54,7 +54,7 @@ int CMbf::setLatency(float latency) {
     // is never longer than that either.
     if (!convolution_.configure(frames, 2 * static_cast<int>(latency) + 1)) return vxErrAllocation;
     const int n = convolution_.length();
-    bool ok = bankSum_.allocate(n);
+    bool ok = bankSums_[0].allocate(n) && bankSums_[1].allocate(n);
     for (int k = 0; k < kOrders; ++k) ok = ok && windows_[k].allocate(n) && orderSpectra_[k].allocate(n);
     for (Bank& bank : banks_)
         for (int k = 0; k < kOrders; ++k) {
@@ -195,15 +195,6 @@ void CMbf::steadyOrderSums(float* const* components, int frames) {
                                          convolution_.newSamples(windows_[n].data(), frames), frames);
 }
 
-void CMbf::sharedOrderSpectra(vxComponentSpectra& shared) {
-    float weights[kComponents];
-    steadyWeights(weights);
-    const float* const* spectra = shared.spectra();
-    for (int n = 0; n <= order_; ++n)
-        orvelan::beamformer::weightedSum(spectra + n * n, weights + n * n, 2 * n + 1, orderSpectra_[n].data(),
-                                         convolution_.length());
-}
-
 // The shared windows already hold this block's samples at their end; the
 // order sums' windows get everything before them, summed with the weights
 // of the look that held until now, as though they had been kept all along.
@@ -232,22 +223,34 @@ void CMbf::glidingOrderSums(float* const* components, int frames) {
     }
 }
 
-void CMbf::runBank(int b, float* out, int frames) {
-    const Bank& bank = banks_[b];
-    const float* filters[kOrders];
-    const float* signals[kOrders];
-    int count = 0;
-    for (int n = 0; n <= order_; ++n) {
-        if (!bank.filtered[n]) continue;
-        filters[count] = bank.spectra[n].data();
-        signals[count++] = orderSpectra_[n].data();
+// The banks to run this block and the accumulation that filters the order
+// sums' spectra with them; a bank without filters gives silence at once.
+void CMbf::prepareBanks(float* out, int frames) {
+    Pending& p = pending_;
+    const int current = slots_.current(), next = slots_.next();
+    const int banks[] = {current, next};
+    p.count = next < 0 ? 1 : 2;
+    p.out = out;
+    p.frames = frames;
+    p.outs[0] = next < 0 ? out : currentOut_.data();
+    p.outs[1] = nextOut_.data();
+    const int orders = order_ + 1;
+    p.used = 0;
+    for (int i = 0; i < p.count; ++i) {
+        const Bank& bank = banks_[banks[i]];
+        bool any = false;
+        for (int n = 0; n < orders; ++n) {
+            p.filters[p.used * orders + n] = bank.filtered[n] ? bank.spectra[n].data() : nullptr;
+            any = any || bank.filtered[n];
+        }
+        if (!any) {
+            dspsZero_32f(p.outs[i], frames);
+            continue;
+        }
+        p.sums[p.used] = bankSums_[p.used].data();
+        p.filtered[p.used++] = p.outs[i];
     }
-    if (count == 0) {
-        dspsZero_32f(out, frames);
-        return;
-    }
-    convolution_.accumulate(filters, signals, count, bankSum_.data());
-    convolution_.synthesise(bankSum_.data(), out, frames);
+    p.accumulation = {p.filters, p.used, p.signals, orders, p.sums};
 }
 
 vxResult CMbf::process(float** components, float** out, int frames) {
@@ -259,6 +262,32 @@ vxResult CMbf::process(float** components, vxComponentSpectra& shared, float* ou
 }
 
 vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, int frames) {
+    const vxResult r = begin(components, shared, out, frames);
+    if (r != vxOK || !pending_.waiting) return r;
+    if (pending_.used > 0) convolution_.accumulate(&pending_.accumulation, 1);
+    finish();
+    return vxOK;
+}
+
+vxResult CMbf::beginShared(float** components, vxComponentSpectra& shared, float* out, int frames) {
+    return begin(components, &shared, out, frames);
+}
+
+const vxOverlapSave::Accumulation* CMbf::pendingAccumulation() const {
+    return pending_.waiting && pending_.used > 0 ? &pending_.accumulation : nullptr;
+}
+
+void CMbf::finish() {
+    if (!pending_.waiting) return;
+    Pending& p = pending_;
+    p.waiting = false;
+    for (int i = 0; i < p.used; ++i) convolution_.synthesise(p.sums[i], p.filtered[i], p.frames);
+    if (p.count == 2 && fade_.mix(p.outs[0], p.outs[1], p.out, p.frames, banks_[slots_.next()].tapMax))
+        slots_.finishFade();
+}
+
+vxResult CMbf::begin(float** components, vxComponentSpectra* shared, float* out, int frames) {
+    pending_.waiting = false;
     if (frames == 0) return kNoFrames;
     // Longer blocks than configured would overrun the windows.
     if (frames < 0 || frames > outputFormat().framesPerBuffer() || convolution_.length() == 0) return kNoFrames;
@@ -302,22 +331,28 @@ vxResult CMbf::run(float** components, vxComponentSpectra* shared, float* out, i
         }
     }
 
-    const int current = slots_.current(), next = slots_.next();
-    if (current < 0) {
+    if (slots_.current() < 0) {
         dspsZero_32f(out, frames);
         return vxOK;
     }
-    if (fromShared)
-        sharedOrderSpectra(*shared);
-    else
-        for (int n = 0; n <= order_; ++n) convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
-    if (next < 0) {
-        runBank(current, out, frames);
-        return vxOK;
+    // Each order sum's spectrum: formed from the shared components' spectra
+    // with the held look's weights as the banks take it (a transform is
+    // linear), or the transform of the own order sum.
+    static constexpr float kUnit = 1.0f;
+    Pending& p = pending_;
+    if (fromShared) {
+        steadyWeights(p.weights);
+        const float* const* spectra = shared->spectra();
+        for (int n = 0; n <= order_; ++n) p.signals[n] = {spectra + n * n, p.weights + n * n, 2 * n + 1};
+    } else {
+        for (int n = 0; n <= order_; ++n) {
+            convolution_.analyse(windows_[n].data(), orderSpectra_[n].data());
+            p.own[n] = orderSpectra_[n].data();
+            p.signals[n] = {p.own + n, &kUnit, 1};
+        }
     }
-    runBank(current, currentOut_.data(), frames);
-    runBank(next, nextOut_.data(), frames);
-    if (fade_.mix(currentOut_.data(), nextOut_.data(), out, frames, banks_[next].tapMax)) slots_.finishFade();
+    prepareBanks(out, frames);
+    p.waiting = true;
     return vxOK;
 }
 

@@ -50,6 +50,16 @@ public:
     // spectra, saving the transform of the beam's own order sums. Spectra
     // of another transform length are not used.
     vxResult process(float** components, vxComponentSpectra& shared, float* out, int frames);
+    // The same in two halves, for a chain that filters all its beams' order
+    // sums in one pass (vxOverlapSave::accumulate over several jobs, with
+    // the components' spectra loaded once for every beam): beginShared does
+    // everything up to that filtering; the accumulation it leaves, if any
+    // (null: nothing to filter), is run by the caller; then finish gives the
+    // block's output. Between the two nothing else of this beam may run.
+    vxResult beginShared(float** components, vxComponentSpectra& shared, float* out, int frames);
+    const vxOverlapSave::Accumulation* pendingAccumulation() const;
+    const vxOverlapSave& convolution() const { return convolution_; }
+    void finish();
     // Pending banks take over at once and the look jumps to its target.
     vxResult start() override;
     vxResult stop() override;
@@ -114,8 +124,6 @@ private:
     void steadyWeights(float* weights) const;
     void holdAngles(int frames);
     void steadyOrderSums(float* const* components, int frames);
-    // The order sums' spectra from the shared components' spectra.
-    void sharedOrderSpectra(vxComponentSpectra& shared);
     // The order sums' windows again, from the shared components' windows.
     void rebuildWindows(const vxComponentSpectra* shared, int frames);
     void glideTheta(int target, int frames);
@@ -124,7 +132,28 @@ private:
     static void glide(Glide& g, int target, int rows, vxKernelArray<float>* weights, int frames, Column column,
                       NextColumn nextColumn);
     void glidingOrderSums(float* const* components, int frames);
-    void runBank(int b, float* out, int frames);
+    // A block up to the banks' filtering, which it leaves in pending_.
+    vxResult begin(float** components, vxComponentSpectra* shared, float* out, int frames);
+    // The current bank, and the next while it fades in, set up to filter
+    // the order sums' spectra into their outputs.
+    void prepareBanks(float* out, int frames);
+
+    // A begun block: the banks' filtering and where it goes.
+    struct Pending {
+        bool waiting = false;  // begun, not finished
+        int count = 0;         // banks run: 1, or 2 while the next fades in
+        int used = 0;          // of them, those with filters
+        int frames = 0;
+        float* out = nullptr;
+        float* outs[2] = {};      // each bank's output (out itself without a fade)
+        float* filtered[2] = {};  // the outputs of the used banks
+        float* sums[2] = {};
+        const float* filters[2 * kOrders] = {};
+        float weights[kComponents] = {};
+        const float* own[kOrders] = {};
+        vxOverlapSave::WeightedSpectra signals[kOrders] = {};
+        vxOverlapSave::Accumulation accumulation = {};
+    };
 
     int order_ = -1;
     float latency_ = 0.0f;
@@ -133,8 +162,8 @@ private:
     vxCrossfade fade_;
     vxOverlapSave convolution_;
     vxKernelArray<float> windows_[kOrders];        // each order sum's last samples
-    vxKernelArray<float> orderSpectra_[kOrders];   // and their spectrum
-    vxKernelArray<float> bankSum_;                 // a bank's orders, bin by bin
+    vxKernelArray<float> orderSpectra_[kOrders];   // and their split spectrum
+    vxKernelArray<float> bankSums_[2];  // the current and the next bank's orders, bin by bin
     vxKernelArray<float> weights_[kComponents];
     vxKernelArray<float> azimuthFactors_[kAzimuthRows];
     vxKernelArray<float> currentOut_, nextOut_;
@@ -145,6 +174,7 @@ private:
     int steadySamples_ = 0;
     bool windowsCurrent_ = true;
     bool fadingIn_ = false;
+    Pending pending_;
     std::atomic<int> thetaTarget_{90};
     std::atomic<int> phiTarget_{0};
     std::atomic<float> thetaAsSet_{90.0f};
