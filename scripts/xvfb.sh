@@ -29,7 +29,7 @@ orvelan_window_shot() {
   runtime="$(mktemp -d --tmpdir orvelan-runtime-XXXXXX)"
   chmod 700 "$runtime"
   (cd "$workdir" && XDG_RUNTIME_DIR="$runtime" \
-    xvfb-run --auto-servernum --server-args="-screen 0 1280x900x24" \
+    xvfb-run --auto-servernum --server-args="-screen 0 1920x1200x24" \
     bash -c 'set -uo pipefail; source "$1"; shift; orvelan_window_session "$@"' \
     _ "${BASH_SOURCE[0]}" "$output" "$seconds" "$@") || status=$?
   rm -rf "$runtime"
@@ -56,34 +56,45 @@ orvelan_colour_centre() {
   echo "$((x + w / 2)) $((first_row + y + h / 2))"
 }
 
-# Presses the transport's Start button of the window. The transport's
-# buttons sit in a row, stop, pause, start, record, equally spaced; while
-# stopped the stop button is lit blue and record shows its dark red, so
-# Start is two thirds of the way from the one to the other. Says so and
-# leaves the program as it is when the row cannot be found.
+# The centres of the unlit glyphs on one row of the image, left to right,
+# from column FIRST on: runs of the glyphs' grey, a run less than 16 pixels
+# from the one before counting as the same glyph (pause's two bars).
+orvelan_unlit_glyphs() {
+  local image="$1" row="$2" first="$3"
+  convert "$image" -alpha off -crop "100000x1+0+${row}" +repage -depth 8 txt:- 2>/dev/null | awk -F'[,:() ]+' -v first="$first" '
+    function near(v, c) { return v > c - 24 && v < c + 24 }
+    NR > 1 && $1 >= first && near($3, 180) && near($4, 184) && near($5, 192) && $5 > $3 {
+      if (start == "" || $1 - last > 16) { if (start != "") print int((start + last) / 2); start = $1 }
+      last = $1
+    }
+    END { if (start != "") print int((start + last) / 2) }'
+}
+
+# Presses the transport's Start button of the window. While stopped the
+# stop button is lit blue; right of it on the same row come the unlit pause
+# and start glyphs. Checks that Start lit up, and says so either way.
 orvelan_press_start() {
-  local window="$1" grab stop="" record="" height
+  local window="$1" grab stop="" start_x=""
   grab="$(mktemp --tmpdir orvelan-transport-XXXXXX.png)"
   if import -window "$window" "$grab" 2>/dev/null; then
-    height=$(identify -format '%h' "$grab")
-    # The lit centre of the stop glyph, then the record glyph on its row.
-    stop=$(orvelan_colour_centre "$grab" "rgb(130,201,255)" 0 "$height")
-    if [ -n "$stop" ]; then
-      record=$(orvelan_colour_centre "$grab" "rgb(157,73,73)" $(("${stop#* }" - 12)) 24)
-    fi
+    stop=$(orvelan_colour_centre "$grab" "rgb(130,201,255)" 0 "$(identify -format '%h' "$grab")")
   fi
-  rm -f "$grab"
-  if [ -n "$stop" ] && [ -n "$record" ]; then
-    local sx sy rx ry
-    read -r sx sy <<<"$stop"
-    read -r rx ry <<<"$record"
-    if [ "$rx" -gt "$sx" ]; then
-      xdotool mousemove --window "$window" $((sx + (rx - sx) * 2 / 3)) "$sy" click 1
+  if [ -n "$stop" ]; then
+    start_x=$(orvelan_unlit_glyphs "$grab" "${stop#* }" $(("${stop% *}" + 24)) | sed -n 2p)
+  fi
+  if [ -n "$start_x" ]; then
+    xdotool mousemove --window "$window" "$start_x" "${stop#* }" click 1 mousemove --window "$window" 0 0
+    sleep 0.5
+    import -window "$window" "$grab" 2>/dev/null || true
+    # The lit play glyph's green where the grey was.
+    if [ -n "$(orvelan_colour_centre "$grab" "rgb(56,232,88)" $(("${stop#* }" - 12)) 24)" ]; then
+      rm -f "$grab"
       echo "Pressed Start on the transport."
       return 0
     fi
   fi
-  echo "The transport's Start button was not found; the take is loaded but not playing." >&2
+  rm -f "$grab"
+  echo "The transport's Start button was not found or did not light; the take is loaded but not playing." >&2
 }
 
 # Inside the virtual server (see orvelan_window_shot).
