@@ -1,5 +1,6 @@
 #include "widgets/level_meter.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -131,7 +132,7 @@ QSize CLevelMeter::minimumSizeHint() const
 
 QString CLevelMeter::holdText(int i) const
 {
-    return QString::number(-hold_[i], 'f', 1);
+    return QString::number(-hold_[i], 'f', holdDecimals_);
 }
 
 void CLevelMeter::timerEvent(QTimerEvent*)
@@ -178,6 +179,7 @@ void CLevelMeter::renderBackground()
         bars_[i] = QRectF(i * pitch_ + 2 * gap_, 0, pitch_ - 4 * gap_, 0);
         labelRects_[i] = QRectF(i * pitch_, -scaleHeight_ - kStripHeight, pitch_, kStripHeight);
     }
+    fitHoldNumbers();
     if (background_->isNull())
         return;
 
@@ -252,6 +254,24 @@ void CLevelMeter::advance()
     }
 }
 
+// The hold numbers stand one per column: on narrow columns (32 channels in a
+// window-sized meter) "12.5" in the 8-pixel font runs into its neighbours,
+// so the font shrinks to 6 pixels and then the decimal goes, rather than
+// the numbers overlapping into an unreadable row.
+void CLevelMeter::fitHoldNumbers()
+{
+    const double room = pitch_ - 1.0;
+    for (int decimals : {1, 0}) {
+        const QString widest = QString::number(100.0, 'f', decimals);
+        for (int pixels = 8; pixels >= 6; --pixels) {
+            holdDecimals_ = decimals;
+            holdFontPixels_ = pixels;
+            if (QFontMetricsF(pixelFont(font(), pixels)).horizontalAdvance(widest) <= room)
+                return;
+        }
+    }
+}
+
 void CLevelMeter::paintEvent(QPaintEvent*)
 {
     if (channels_ < 1)
@@ -267,7 +287,7 @@ void CLevelMeter::paintEvent(QPaintEvent*)
     painter.drawPixmap(0, 0, *background_);
     painter.translate(originX_, originY_);
     painter.setPen(QPen(kTextColour, 1));
-    painter.setFont(pixelFont(font(), 8));
+    painter.setFont(pixelFont(font(), holdFontPixels_));
     for (int i = 0; i < n; ++i)
         painter.drawText(labelRects_[i], Qt::AlignCenter, holdText(i));
     painter.scale(1, yScale_);

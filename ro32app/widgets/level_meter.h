@@ -56,8 +56,10 @@ public:
     float peakPercent(int i) const { return percent_[channels_ + i]; }
     float peakDb(int i) const { return peakDb_[i]; }
     float holdDb(int i) const { return hold_[i]; }
-    // The hold number as painted: dB below full scale, one decimal.
+    // The hold number as painted: dB below full scale, one decimal where
+    // the column is wide enough for it, and the font it is painted in.
     QString holdText(int i) const;
+    int holdFontPixels() const { return holdFontPixels_; }
 
     // Layout of the last resize.
     bool hasBackground() const { return background_ != nullptr; }
@@ -80,6 +82,7 @@ private:
     // Moves the display one paint on from the levels last read.
     void advance();
     void resetHolds();
+    void fitHoldNumbers();
 
     CMaxValue* source_ = nullptr;
     float coefficient_ = 0.0f;
@@ -105,6 +108,8 @@ private:
     std::vector<QLineF> peakLines_;
     QLineF peakLineTemplate_;
     float markPercent_[11] = {};
+    int holdDecimals_ = 1;
+    int holdFontPixels_ = 8;
 };
 
 }  // namespace orvelan::app

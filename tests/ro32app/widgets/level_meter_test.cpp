@@ -9,6 +9,7 @@
 // that value as the level and the largest as the peak. The meter's own
 // timer is stopped; each poll is sent by hand and each paint is a grab(),
 // so nothing depends on when the event loop runs.
+#include <QFontMetricsF>
 #include <QTest>
 #include <QTimerEvent>
 
@@ -323,6 +324,30 @@ private slots:
         // Every well, and nothing of a bar at the floor.
         for (int i = 0; i < channels; ++i)
             ORVELAN_EXPECT_COLOUR(image, m.columnX(i), m.rowOf(50), kWellOverFrame, 3);
+    }
+
+    void holdNumbersFitTheirColumns_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("reset");
+        QTest::newRow("wide columns keep the decimal") << 8 << QSize(300, 400) << "100.0";
+        QTest::newRow("32 in a window's meter") << 32 << QSize(550, 200) << "100";
+        QTest::newRow("18 outputs beside it") << 18 << QSize(280, 200) << "100";
+    }
+
+    void holdNumbersFitTheirColumns()
+    {
+        QFETCH(int, channels);
+        QFETCH(QSize, size);
+        QFETCH(QString, reset);
+        Meter m(channels, size.width(), size.height());
+        m.tick();
+        QCOMPARE(m.meter.holdText(0), reset);
+        QFont font = m.meter.font();
+        font.setPixelSize(m.meter.holdFontPixels());
+        QVERIFY(m.meter.holdFontPixels() >= 6);
+        QVERIFY(QFontMetricsF(font).horizontalAdvance(m.meter.holdText(0)) < m.meter.pitch());
     }
 
     void aResizeLaysTheMeterOutAgain()
