@@ -4,14 +4,17 @@
 # scripts/screenshot and scripts/run; needs xvfb-run, xauth, xdotool and
 # ImageMagick's import and convert (ORVELAN_XVFB_PACKAGES).
 
+# shellcheck disable=SC2034  # the scripts that source this install them
 ORVELAN_XVFB_PACKAGES=(xvfb xauth xdotool imagemagick)
 
-# The tools the virtual session uses; prints those that are missing.
+# The tools the virtual session uses; prints those that are missing, on
+# one line.
 orvelan_xvfb_missing_tools() {
-  local tool
-  for tool in xvfb-run xauth xdotool import convert; do
-    command -v "$tool" >/dev/null 2>&1 || echo "$tool"
+  local tool absent=()
+  for tool in xvfb-run xauth xdotool import convert identify; do
+    command -v "$tool" >/dev/null 2>&1 || absent+=("$tool")
   done
+  echo "${absent[*]}"
 }
 
 # orvelan_window_shot OUTPUT.png SECONDS WORKDIR PROGRAM [ARGUMENTS...]

@@ -13,7 +13,7 @@ source "$source_dir/scripts/xvfb.sh"
 
 missing=$(orvelan_xvfb_missing_tools)
 if [ -n "$missing" ]; then
-  echo "skipped: no virtual X server tools:" $missing
+  echo "skipped: no virtual X server tools: $missing"
   exit 77
 fi
 
