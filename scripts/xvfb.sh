@@ -19,8 +19,8 @@ orvelan_xvfb_missing_tools() {
 
 # orvelan_window_shot OUTPUT.png SECONDS WORKDIR PROGRAM [ARGUMENTS...]
 # Starts PROGRAM in WORKDIR under a virtual X server, takes the audio-device
-# question's preselected entry, waits until a window whose name begins with
-# "Orvelan" is mapped (20 s at most), presses the transport's Start button
+# question's preselected entry, waits until the main window ("Orvelan --
+# ...") is mapped (20 s at most), presses the transport's Start button
 # when ORVELAN_PRESS_START=1, lets the program run SECONDS, saves the window
 # as OUTPUT and ends the program. Fails when the window never maps or the
 # screenshot cannot be saved.
@@ -117,7 +117,9 @@ orvelan_window_session() {
         echo "Took the first device the window offered."
       fi
     fi
-    window=$(orvelan_visible_window '^Orvelan')
+    # The title goes on with the rate and the calibration state; a message
+    # box is titled "Orvelan" alone.
+    window=$(orvelan_visible_window '^Orvelan -- ')
     [ -n "$window" ] && break
     kill -0 "$program" 2>/dev/null || break
     sleep 0.1

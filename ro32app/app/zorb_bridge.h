@@ -10,7 +10,13 @@
 #include <chrono>
 #include <memory>
 
+// The control thread's headers use emit as a name; Qt's keyword macro of
+// that name, defined by whichever Qt header came first (in the moc
+// aggregate too), would blank it out.
+#pragma push_macro("emit")
+#undef emit
 #include "protocol/zorb_control.h"
+#pragma pop_macro("emit")
 
 namespace orvelan::app {
 

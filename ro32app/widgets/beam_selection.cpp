@@ -615,16 +615,17 @@ QString CBeamSelection::askFileName(bool save, const QString& title, const QStri
     return dialog.selectedFiles().value(0);
 }
 
-void CBeamSelection::saveStateDialog()
+bool CBeamSelection::saveStateDialog()
 {
     const QString name = askFileName(true, tr("Save Current Settings"), fileName_);
     if (name.isEmpty())
-        return;
+        return false;
     if (!hasBeamTrackSettingsSuffix(name)) {
         warnSuffix();
-        return;
+        return false;
     }
     saveCurrentState(name);
+    return true;
 }
 
 void CBeamSelection::loadStateDialog()

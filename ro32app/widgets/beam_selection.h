@@ -91,7 +91,9 @@ public slots:
     // nothing and leave the dirty flag alone.
     void addBeam();
     void deleteBeam();
-    void saveStateDialog();
+    // True when a file was chosen and written; a cancelled dialog or a
+    // refused name gives false, so a caller can tell the tracks are unsaved.
+    bool saveStateDialog();
     void loadStateDialog();
     void resetDirtyFlag();
     QString fileName() const { return fileName_; }
