@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, tests and benchmarks need, only
 # when some are missing. Sourced by scripts/run and scripts/test.
+# ORVELAN_NO_INSTALL=1 installs nothing (the tests of the scripts set it):
+# what is missing is only named.
 set -euo pipefail
 
 # One package a line.
@@ -37,6 +39,10 @@ orvelan_install_deps() {
     fi
   done
   if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  if [ "${ORVELAN_NO_INSTALL:-0}" = 1 ]; then
+    echo "Not installing (ORVELAN_NO_INSTALL=1), missing: ${missing[*]}" >&2
     return 0
   fi
   echo "Installing missing packages: ${missing[*]}"
