@@ -106,7 +106,9 @@ orvelan_window_session() {
   shift 2
   "$@" &
   local program=$! window="" dialog="" answered=0
-  for _ in $(seq 200); do
+  # Up to a minute: a sanitizer build on a busy machine takes a while to
+  # open the window.
+  for _ in $(seq 600); do
     # The window asks which device to use when the interface box's driver
     # is not there; the entry it offers first is taken.
     if [ "$answered" = 0 ]; then

@@ -38,7 +38,7 @@ take="$data/demo_take.wav"
 settings="$data/orvelan.ini"
 
 echo "== first run"
-run "$data_home" "$build_dir" || fail "first run exited $?"
+run "$data_home" "$build_dir" || fail "first run exited $?: $(cat "$scratch/out")"
 cat "$scratch/out"
 shot=$(sed -n 's/^Screenshot: //p' "$scratch/out")
 if [ "$shot" != "$data/screenshot.png" ]; then
@@ -58,7 +58,7 @@ fi
 echo "== second run, with a changed settings file"
 sed -i 's/^preampVolume=.*/preampVolume=31/' "$settings"
 take_before=$(stat -c '%i %Y %s' "$take")
-run "$data_home" "$build_dir" || fail "second run exited $?"
+run "$data_home" "$build_dir" || fail "second run exited $?: $(cat "$scratch/out")"
 grep -q '^preampVolume=31$' "$settings" || fail "the changed settings file was replaced"
 [ "$(stat -c '%i %Y %s' "$take")" = "$take_before" ] || fail "the demo take was written again"
 grep -q 'Wrote the first settings file\|Writing the demo take' "$scratch/out" && fail "second run wrote files again"
