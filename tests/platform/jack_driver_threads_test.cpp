@@ -4,10 +4,14 @@
 // later; a stalled callback is counted as an xrun; a buffer-size change is
 // handed to a host that follows it and is a reset request for one that does
 // not; the server's death reaches the host as a reset request, the dead
-// client is closed soon after, and the driver still closes cleanly.
+// client is closed soon after, and the driver still closes cleanly; the
+// host's switch runs with JACK's asynchronous thread cancel held off, and
+// stopping and closing in the middle of busy cycles ends nothing but them.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <pthread.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -129,6 +133,39 @@ TEST_F(JackDriverTest, LoopedBackSignalArrivesSampleExactOnePeriodLater) {
   }
   EXPECT_EQ(host().threadCount(), 1u);
   EXPECT_EQ(host().mostInside.load(), 1);
+}
+
+// JACK cancels its process thread asynchronously on deactivation; landing
+// inside the host's switch it could cut the host off halfway (and in a
+// sanitizer build abort the program). Inside the switch the cancel is
+// deferred, and a deactivation or close that comes while busy cycles run
+// still returns, cycle after cycle.
+TEST_F(JackDriverTest, TheSwitchRunsWithTheThreadCancelHeldOff) {
+  createBuffers(1, 1);
+  static std::atomic<int> asyncSwitches{0};
+  asyncSwitches = 0;
+  host().onSwitch = [](long) {
+    int type = 0;
+    pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, &type);
+    pthread_setcanceltype(type, nullptr);
+    if (type != PTHREAD_CANCEL_DEFERRED) asyncSwitches.fetch_add(1);
+    // Most of the period busy, so a stop's deactivation tends to find a
+    // cycle under way.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(4);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+  };
+  for (int round = 0; round < 10; ++round) {
+    const std::int64_t before = host().switches.load();
+    ASSERT_EQ(driver->start(), kDriverOk) << round;
+    ASSERT_TRUE(waitUntil([&] { return host().switches.load() >= before + 3; })) << round;
+    ASSERT_EQ(driver->stop(), kDriverOk) << round;
+  }
+  EXPECT_EQ(asyncSwitches.load(), 0);
+  const std::int64_t before = host().switches.load();
+  ASSERT_EQ(driver->start(), kDriverOk);
+  ASSERT_TRUE(waitUntil([&] { return host().switches.load() >= before + 3; }));
+  driver.reset();  // closes with the stream running
 }
 
 TEST_F(JackDriverTest, StalledCallbackIsCountedAsAnXrun) {

@@ -2,6 +2,7 @@
 
 #include <jack/jack.h>
 
+#include <pthread.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,10 +30,23 @@ void quiet(const char*) {}
 // called from inside the host's switch only asks the stream to end.
 thread_local const JackAudioDriver* tInCycle = nullptr;
 
+// JACK ends its process thread with an asynchronous cancel when the client
+// is deactivated or closed. Struck inside our cycle (in the middle of a
+// library call, or in a sanitizer build inside the runtime's own
+// bookkeeping, where the unwinding aborts the program) it does harm, so the
+// cycle runs with the cancel deferred. It cannot stay deferred: JACK waits
+// for the next period in a raw futex call, no cancellation point, and the
+// close would hang. Switching back to asynchronous at the cycle's end acts
+// on a cancel that came meanwhile there, in a plain frame. Not done by a
+// destructor: a cancel acted on inside one terminates the program.
+void deferCancellation() { pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, nullptr); }
+void allowCancellation() { pthread_setcanceltype(PTHREAD_CANCEL_ASYNCHRONOUS, nullptr); }
+
 }  // namespace
 
 struct JackEvents {
   static int process(jack_nframes_t frames, void* self) {
+    deferCancellation();
     auto* driver = static_cast<JackAudioDriver*>(self);
     // Set before running_ is looked at, so stop() either sees the cycle and
     // waits for it, or the cycle sees the stream stopped and leaves the
@@ -41,6 +55,7 @@ struct JackEvents {
     if (!driver->running_.load()) {
       driver->inCycle_.store(false);
       driver->silenceOutputs(frames);
+      allowCancellation();
       return 0;
     }
     tInCycle = driver;
@@ -51,6 +66,7 @@ struct JackEvents {
     const std::int64_t took = monotonicNs() - begin;
     if (took > driver->worstCycleNs_.load(std::memory_order_relaxed))
       driver->worstCycleNs_.store(took, std::memory_order_relaxed);
+    allowCancellation();
     return 0;
   }
   static int sampleRate(jack_nframes_t rate, void* self) {
@@ -304,10 +320,9 @@ int JackAudioDriver::stop() {
 
 int JackAudioDriver::stopLocked() {
   running_.store(false);
-  // A cycle that already reached the host runs to its end: deactivation
-  // cancels JACK's process thread wherever it is, which would leave the
-  // host's state half-updated. Later cycles see running_ clear and only
-  // write silence.
+  // A cycle that already reached the host runs to its end before JACK
+  // deactivates (its cancel is held off inside a cycle anyway). Later
+  // cycles see running_ clear and only write silence.
   if (!activated_) return kDriverOk;
   waitForCycle();
   if (!serverGone_.load() && client_) jack_deactivate(client_);
