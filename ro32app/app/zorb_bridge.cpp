@@ -10,15 +10,10 @@ CZorbBridge::CZorbBridge(std::shared_ptr<platform::midi::midi_transport> transpo
 {
     // The signals are emitted from events posted to the bridge, so they come
     // on the bridge's (the GUI) thread whatever connection a receiver asks
-    // for, and in the order the control thread posted them.
+    // for, and in the order the control thread made them.
     boxcontrol::CZorbControl::Callbacks callbacks;
-    callbacks.msgConfirmed = [this](int cmd, int value) {
-        QMetaObject::invokeMethod(
-            this, [this, cmd, value] { emit msgConfirmed(cmd, value); }, Qt::QueuedConnection);
-    };
-    callbacks.connectionProblems = [this] {
-        QMetaObject::invokeMethod(this, [this] { emit connectionProblems(); }, Qt::QueuedConnection);
-    };
+    callbacks.msgConfirmed = [this](int cmd, int value) { post({false, cmd, value}); };
+    callbacks.connectionProblems = [this] { post({true, 0, 0}); };
     control_ = std::make_unique<boxcontrol::CZorbControl>(std::move(transport), std::move(callbacks), idlePeriod);
 }
 
@@ -27,6 +22,36 @@ CZorbBridge::CZorbBridge(std::shared_ptr<platform::midi::midi_transport> transpo
 CZorbBridge::~CZorbBridge()
 {
     control_.reset();
+}
+
+void CZorbBridge::post(const Pending& pending)
+{
+    {
+        std::lock_guard lock(pendingLock_);
+        pending_.push_back(pending);
+    }
+    // By name, so the posted event carries nothing of ours across threads.
+    QMetaObject::invokeMethod(this, "deliverPending", Qt::QueuedConnection);
+}
+
+// One at a time from the front: a receiver that runs the event loop inside
+// a signal still sees the rest in the order the thread made them.
+void CZorbBridge::deliverPending()
+{
+    for (;;) {
+        Pending next;
+        {
+            std::lock_guard lock(pendingLock_);
+            if (pending_.empty())
+                return;
+            next = pending_.front();
+            pending_.pop_front();
+        }
+        if (next.problems)
+            emit connectionProblems();
+        else
+            emit msgConfirmed(next.cmd, next.value);
+    }
 }
 
 CZorbBridge::BoxDecision CZorbBridge::waitForBox(std::chrono::milliseconds bound) const

@@ -8,7 +8,9 @@
 #include <QObject>
 
 #include <chrono>
+#include <deque>
 #include <memory>
+#include <mutex>
 
 #include "protocol/zorb_control.h"
 
@@ -51,6 +53,24 @@ signals:
     void connectionProblems();
 
 private:
+    // One callback of the control thread, waiting for the GUI thread.
+    struct Pending {
+        bool problems = false;  // connectionProblems; else msgConfirmed(cmd, value)
+        int cmd = 0;
+        int value = 0;
+    };
+
+    // The control thread's side: queues the callback and posts a delivery.
+    void post(const Pending& pending);
+    // The GUI thread's side: emits what is queued, oldest first.
+    Q_INVOKABLE void deliverPending();
+
+    // What the control thread hands over goes through our own mutex, not
+    // through data captured in Qt's posted events: Qt's queue locks are
+    // invisible to ThreadSanitizer, ours are not.
+    std::mutex pendingLock_;
+    std::deque<Pending> pending_;
+
     std::unique_ptr<boxcontrol::CZorbControl> control_;
 };
 
