@@ -28,6 +28,7 @@
 #include "demo/demo_take.h"
 #include "demo/offline_chain.h"
 #include "support/app_test_main.h"
+#include "support/azimuth_points.h"
 #include "support/chain_fixtures.h"
 #include "support/demo_band.h"
 #include "support/modal_answerer.h"
@@ -66,19 +67,6 @@ constexpr int kOutputSink = 1;
 // the tone, the other away from it.
 constexpr const char* kDirectional = "card2";
 constexpr int kAwayPhi = 270;
-
-// The widget position of a point on the azimuth display at `degrees`
-// (counter-clockwise from the right) and `radius` plot units from the
-// centre: the display shows 100 plot units across the largest centred
-// square.
-QPoint displayPoint(const CBeamDisplayAzimuth& display, double degrees, double radius = 20.0)
-{
-    const double side = std::min(display.width(), display.height());
-    const double scale = side / 100.0;
-    const double a = degrees * M_PI / 180.0;
-    return QPoint(static_cast<int>(std::lround(display.width() / 2.0 + scale * radius * std::cos(a))),
-                  static_cast<int>(std::lround(display.height() / 2.0 - scale * radius * std::sin(a))));
-}
 
 struct Recording {
     int format = 0;
@@ -148,8 +136,9 @@ private slots:
         // 3 is dragged from 0 to 90 degrees, onto it.
         CBeamDisplayAzimuth* display = window->azimuthDisplay();
         display->grab();
-        const QPoint from = displayPoint(*display, 0.0), to = displayPoint(*display, 90.0),
-                     away = displayPoint(*display, kAwayPhi);
+        using orvelan::apptest::azimuthDisplayPoint;
+        const QPoint from = azimuthDisplayPoint(*display, 0.0), to = azimuthDisplayPoint(*display, 90.0),
+                     away = azimuthDisplayPoint(*display, kAwayPhi);
         QCOMPARE(display->angleOf(from).value_or(-1.0f), 0.0f);
         QCOMPARE(display->angleOf(to).value_or(-1.0f), 90.0f);
         QCOMPARE(display->angleOf(away).value_or(-1.0f), float(kAwayPhi));
