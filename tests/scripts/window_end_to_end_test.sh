@@ -6,9 +6,9 @@
 # sink armed, Rec and Start; once two seconds of beams are on disk (the
 # recorder writes in large buffers, so a little more), a screenshot while
 # the meters move, Stop, and the window closed with its question answered
-# Discard. The take is long enough not to loop meanwhile. The beam take must hold 3 channels of 24-bit samples at
-# 44100 Hz, no capsule take may be left, and orvelan.ini must still choose
-# file input of the take. Every wait is on a condition, with bounds
+# Discard. The take is long enough not to loop meanwhile. The beam take
+# must hold 3 channels of 24-bit samples at 44100 Hz, no capsule take may
+# be left, and orvelan.ini must still choose file input of the take. Every wait is on a condition, with bounds
 # generous enough for a loaded machine. The screenshot is kept in the
 # build's Testing/window_end_to_end folder (printed).
 #
@@ -39,6 +39,8 @@ session() {
   cd "$ORVELAN_E2E_WORK" || fail "no working directory"
   "$ORVELAN_E2E_PROGRAM" &
   local program=$! window=""
+  # A step that cannot go on leaves no program behind.
+  trap 'kill "$program" 2>/dev/null' EXIT
   find_window() { window=$(orvelan_visible_window '^Orvelan -- '); [ -n "$window" ]; }
   wait_for 120 find_window || fail "orvelan did not map its window"
   # The window gets the size the layout was taken at.
