@@ -97,7 +97,8 @@ private slots:
     {
         take = QDir::current().absoluteFilePath(QString::fromLatin1(demo::kDemoFileName));
         QCOMPARE(demo::writeDemoTake(take.toStdString(), kTakeSeconds), 0);
-        // The clock paces the stream, so it plays while the test waits.
+        // The clock paces the stream, so it plays while the test waits (the
+        // catalog takes the last of two values of a key).
         listDriver(kBoxDriver, 32, 24, ",clock=paced");
     }
 
@@ -265,6 +266,8 @@ private slots:
         QCOMPARE(reopened->graph()->processingMode(), int(CAudioGraph::kBeamforming));
         QCOMPARE(reopened->graph()->fileReader().numFrames(), qint64(takeFrames));
         QCOMPARE(reopened->navigator()->numSamples(), takeFrames);
+        // The discarded tracks are gone: the two a first start makes.
+        QCOMPARE(reopened->beamSelection()->beamTrackCount(), 2);
         QCOMPARE(answerer.seen().size(), 2);  // the file dialog and the closing question
     }
 };
