@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "beamformer/design/fft.h"
 #include "demo/offline_chain.h"
 #include "support/chain_fixtures.h"
+#include "support/demo_band.h"
 #include "support/wave_fixtures.h"
 
 namespace orvelan::demo {
@@ -75,20 +75,6 @@ TEST(DemoTake, NoTwoSourcesShareAFrequency)
     }
 }
 
-// Energy of the signal's samples [from, from + 2^16) in the source's band,
-// weighted by the source's own spectral weights (Hann window).
-double bandEnergy(const std::vector<float>& signal, std::size_t from, int source)
-{
-    const std::size_t n = std::size_t(1) << 16;
-    std::vector<std::complex<double>> x(n);
-    for (std::size_t i = 0; i < n; ++i)
-        x[i] = signal.at(from + i) * (0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / double(n)));
-    design::fft(x, false);
-    double energy = 0;
-    for (std::size_t k = 1; k < n / 2; ++k) energy += demoSourceWeight(source, kDemoSampleRate * double(k) / double(n)) * std::norm(x[k]);
-    return energy;
-}
-
 TEST(DemoTake, ABeamOnEachSourceIsTenDbLouderInItsBandThanTurnedAway)
 {
     ScratchDir dir;
@@ -119,7 +105,8 @@ TEST(DemoTake, ABeamOnEachSourceIsTenDbLouderInItsBandThanTurnedAway)
     std::size_t b = 0;
     for (const char* name : patterns)
         for (int s = 0; s < kDemoSourceCount; ++s, b += 2) {
-            const double on = bandEnergy(run.beams[b], from, s), away = bandEnergy(run.beams[b + 1], from, s);
+            const double on = io::testing::demoBandEnergy(run.beams[b], from, s);
+            const double away = io::testing::demoBandEnergy(run.beams[b + 1], from, s);
             const double db = 10 * std::log10(on / away);
             std::printf("%-6s %-5s: %5.1f dB above the beam turned away\n", name, kDemoSources[s].name, db);
             EXPECT_GE(db, 10.0) << name << " on the " << kDemoSources[s].name;
