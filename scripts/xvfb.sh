@@ -4,8 +4,14 @@
 # scripts/screenshot and scripts/run; needs xvfb-run, xauth, xdotool and
 # ImageMagick's import and convert (ORVELAN_XVFB_PACKAGES).
 
-# shellcheck disable=SC2034  # the scripts that source this install them
 ORVELAN_XVFB_PACKAGES=(xvfb xauth xdotool imagemagick)
+
+# Installs the virtual session's packages when some are missing (deps.sh,
+# sourced first, does the installing).
+orvelan_install_xvfb_deps() {
+  ORVELAN_PACKAGES=("${ORVELAN_XVFB_PACKAGES[@]}")
+  orvelan_install_deps
+}
 
 # The tools the virtual session uses; prints those that are missing, on
 # one line.
