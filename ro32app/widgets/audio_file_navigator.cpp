@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace orvelan::app {
 
@@ -123,8 +124,15 @@ void CAudioFileNavigator::setCurrentSample(int currentSample)
     } else {
         pastEnd_ = false;
     }
-    playedRect_.setWidth(currentSample_ - playedRect_.x());
-    timeText_ = clockText(static_cast<qint64>(currentSample_ / fs_), 2);
+    // The window sends the position every tick, also while it stands
+    // still (live input, a paused file): only a change is painted.
+    QRectF played = playedRect_;
+    played.setWidth(currentSample_ - played.x());
+    QString text = clockText(static_cast<qint64>(currentSample_ / fs_), 2);
+    if (played == playedRect_ && text == timeText_)
+        return;
+    playedRect_ = played;
+    timeText_ = std::move(text);
     update();
 }
 

@@ -124,6 +124,10 @@ int beamCurve::computeOutline()
 CBeamDisplayAzimuth::CBeamDisplayAzimuth(int capacity, double range, QWidget* parent)
     : CPolarDisplay(parent), range_(range), curves_(static_cast<std::size_t>(std::max(capacity, 0)))
 {
+    // The layer holds the background too, so a paint covers the whole
+    // display and nothing behind it is painted first: during a drag that is
+    // every frame.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 CBeamDisplayAzimuth::~CBeamDisplayAzimuth() = default;
@@ -248,11 +252,12 @@ void CBeamDisplayAzimuth::paintLayer(const Pens& pens, qreal ratio)
         layer_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
         layer_.setDevicePixelRatio(ratio);
     }
-    layer_.fill(Qt::transparent);
+    layerBackground_ = palette().brush(backgroundRole());
     layerInk_ = pens.thin.brush();
     layerStale_ = false;
 
     QPainter painter(&layer_);
+    painter.fillRect(QRectF(QPointF(0.0, 0.0), QSizeF(size())), layerBackground_);
     setPlotFrame(painter, plotViewport(), kPlotWindow);
     painter.setPen(pens.medium);
     painter.setBrush(Qt::white);
@@ -287,7 +292,7 @@ void CBeamDisplayAzimuth::paintEvent(QPaintEvent*)
     const Pens pens = gridPens();
     const qreal ratio = devicePixelRatioF();
     if (layerStale_ || layer_.devicePixelRatio() != ratio || layer_.size() != size() * ratio ||
-        layerInk_ != pens.thin.brush())
+        layerInk_ != pens.thin.brush() || layerBackground_ != palette().brush(backgroundRole()))
         paintLayer(pens, ratio);
 
     QPainter painter(this);

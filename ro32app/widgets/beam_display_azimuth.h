@@ -123,9 +123,11 @@ private:
     std::vector<std::unique_ptr<beamCurve>> curves_;
     int count_ = 0;
     int active_ = -1;
-    // The disc, its grid and every curve but the active one, as last painted.
+    // The background, the disc, its grid and every curve but the active
+    // one, as last painted.
     QImage layer_;
     QBrush layerInk_;
+    QBrush layerBackground_;
     bool layerStale_ = true;
 };
 

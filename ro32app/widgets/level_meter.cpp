@@ -83,6 +83,10 @@ void CLevelMeter::init(int channels)
     background_.reset();
     channels_ = 0;
     setChannelCount(channels);
+    // The background pixmap covers the whole meter on every paint, so
+    // nothing behind it is painted first; a meter without channels paints
+    // nothing and shows what is behind it.
+    setAttribute(Qt::WA_OpaquePaintEvent, channels_ > 0);
     float red = kRedAtDb;
     toDisplayScale(&red, 1, 10.0f);
     threshold_ = red;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -229,6 +230,22 @@ TEST_F(VirtualDeviceTest, PumpDeliversExactlyThePeriodsAskedForOnTheCallingThrea
     EXPECT_EQ(indices, std::vector<long>{0});
     EXPECT_EQ(device->samplePosition(), 64);
   }
+}
+
+TEST_F(VirtualDeviceTest, WorstSwitchIsTheLongestCallbackOfTheStream) {
+  auto device = prepared(manualConfig());
+  // The second of three switches takes at least 5 ms; the others return at once.
+  host().onSwitch = [&](long) {
+    if (host().switches.load() == 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  ASSERT_EQ(device->start(), kDriverOk);
+  EXPECT_EQ(device->worstSwitchNs(), 0);
+  ASSERT_EQ(device->pump(3), 3);
+  EXPECT_GE(device->worstSwitchNs(), 5'000'000);
+  // A new stream starts its own count.
+  device->stop();
+  ASSERT_EQ(device->start(), kDriverOk);
+  EXPECT_EQ(device->worstSwitchNs(), 0);
 }
 
 TEST_F(VirtualDeviceTest, HostThatDeclinesTimeInfoGetsThePlainSwitch) {

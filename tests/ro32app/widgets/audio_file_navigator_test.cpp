@@ -24,6 +24,18 @@ constexpr int kBandY = 90;
 
 int xOf(int sample) { return 30 + sample / 10; }
 
+// Counts the paint events a widget receives.
+struct PaintCount : QObject {
+    explicit PaintCount(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+    int count = 0;
+};
+
 struct Ruler {
     explicit Ruler(int length = kLength, int fs = kRate, QSize size = QSize(600, 120))
     {
@@ -347,6 +359,26 @@ private slots:
         QCOMPARE(ruler.log.values("seek"), (QVariantList{1000, 1000, 1000}));
         QVERIFY(!ruler.navigator.pastEnd());
         QVERIFY(ruler.navigator.loop());
+    }
+
+    void onlyAMovedPositionIsPaintedAgain()
+    {
+        // The window sends the position every tick, also while nothing
+        // plays; a ruler shown on screen repaints only when it moved.
+        Ruler ruler;
+        ruler.drag(xOf(1000), {xOf(3000)});
+        ruler.navigator.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&ruler.navigator));
+        PaintCount paints(&ruler.navigator);
+        ruler.navigator.setCurrentSample(2000);
+        QTRY_VERIFY(paints.count > 0);
+        paints.count = 0;
+        for (int tick = 0; tick < 3; ++tick)
+            ruler.navigator.setCurrentSample(2000);
+        QTest::qWait(50);
+        QCOMPARE(paints.count, 0);
+        ruler.navigator.setCurrentSample(2100);
+        QTRY_VERIFY(paints.count > 0);
     }
 
     void theBandShowsTheRangeAndThePlayedPart()

@@ -223,6 +223,24 @@ private slots:
         ORVELAN_EXPECT_COLOUR(display.paint(), probe.x(), probe.y(), colour, 3);
     }
 
+    void theBackgroundOutsideTheDiscIsTheDisplaysOwn()
+    {
+        // The display paints its whole area itself, nothing behind it is
+        // painted first: the corners carry the palette's background, also
+        // after the palette changes.
+        Fixture display;
+        display.add(uniform(1.0f), Qt::blue);
+        display.widget.setActivePattern(0);
+        for (const QColor& colour : {QColor(10, 200, 30), QColor(250, 240, 10)}) {
+            QPalette palette = display.widget.palette();
+            palette.setColor(QPalette::Window, colour);
+            display.widget.setPalette(palette);
+            const QImage image = display.paint();
+            ORVELAN_EXPECT_COLOUR(image, 2, 2, colour, 0);
+            ORVELAN_EXPECT_COLOUR(image, kSide - 3, kSide - 3, colour, 0);
+        }
+    }
+
     void disabledDisplayShowsItsCurvesUnderTheVeil()
     {
         Fixture display;

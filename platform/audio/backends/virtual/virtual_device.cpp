@@ -210,6 +210,7 @@ int VirtualAudioDevice::start() {
   latePeriods_.store(0);
   totalLatenessNs_.store(0);
   worstLatenessNs_.store(0);
+  worstSwitchNs_.store(0);
   resetRequests_.store(0);
   pendingRate_.store(0.0);
   overlapsArmed_.store(0);
@@ -326,7 +327,8 @@ void VirtualAudioDevice::deliverPeriod() {
   writeInputs();
 
   time_.samplePosition = position_.load(std::memory_order_relaxed);
-  time_.systemTimeNs = monotonicNs();
+  const std::int64_t switchStartNs = monotonicNs();
+  time_.systemTimeNs = switchStartNs;
   time_.sampleRate = rate_.load(std::memory_order_relaxed);
   if (overlapsArmed_.load(std::memory_order_relaxed) > 0) {
     overlapsArmed_.fetch_sub(1);
@@ -338,6 +340,10 @@ void VirtualAudioDevice::deliverPeriod() {
   } else {
     callSwitch(index_, time_);
   }
+  // Only this thread writes it while the stream runs.
+  const std::int64_t switchNs = monotonicNs() - switchStartNs;
+  if (switchNs > worstSwitchNs_.load(std::memory_order_relaxed))
+    worstSwitchNs_.store(switchNs, std::memory_order_relaxed);
 
   readOutputs();
   index_ ^= 1;

@@ -126,6 +126,9 @@ class VirtualAudioDevice final : public AudioDriver {
   std::int64_t outputReadyCalls() const { return outputReadyCalls_.load(); }
   // Paced clock: periods skipped because their slot had passed, and lateness.
   ClockStats clockStats() const;
+  // The longest the host's buffer switch took since the stream was started
+  // (any clock): what a period's processing costs at worst.
+  std::int64_t worstSwitchNs() const { return worstSwitchNs_.load(std::memory_order_relaxed); }
 
  private:
   enum class State { Created, Initialized, BuffersReady, Running };
@@ -194,6 +197,7 @@ class VirtualAudioDevice final : public AudioDriver {
   std::atomic<std::int64_t> latePeriods_{0};
   std::atomic<std::int64_t> totalLatenessNs_{0};
   std::atomic<std::int64_t> worstLatenessNs_{0};
+  std::atomic<std::int64_t> worstSwitchNs_{0};
 };
 
 }  // namespace orvelan::audio
