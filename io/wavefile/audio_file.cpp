@@ -1,8 +1,10 @@
 #include "wavefile/audio_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "dsp.h"
 
@@ -21,6 +23,8 @@ constexpr int kChannelTypes[] = {vxTypeFlag, vxTypeFlag, vxTypeFlag, vxTypeInt32
 enum ChannelParameter { kStartParameter = 0, kStopParameter = 1, kPauseParameter = 2, kPositionParameter = 3 };
 
 constexpr int kFileNameLength = 33;
+// How long a start waits for the disk thread's first buffer of a take.
+constexpr std::chrono::milliseconds kFirstBufferBound{500};
 
 void zeroChannels(float** channels, int from, int to, int frames)
 {
@@ -151,6 +155,14 @@ int CAudioFile::startStreaming(bool threaded)
         }
     }
     startDisk();
+    // Playback from the top starts with the file, not with the blocks of
+    // silence the audio thread would play while the disk thread reads the
+    // first buffer; a disk slower than the bound still starts, late.
+    if (threaded_ && mode == kPlayback) {
+        const auto until = std::chrono::steady_clock::now() + kFirstBufferBound;
+        while (!ring_.nextReadFilled() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     ring_.setStreaming(true);
     runState_.store(kRunning, std::memory_order_release);
     return kWaveOk;

@@ -200,6 +200,14 @@ void CAudioBuffer::prefill()
     }
 }
 
+bool CAudioBuffer::nextReadFilled()
+{
+    std::lock_guard lock(dataMutex_);
+    if (buffers_.empty()) return false;
+    const int index = current_ < 0 ? next_ : current_;
+    return state_[index].load(std::memory_order_acquire) == kFilled;
+}
+
 const std::uint8_t* CAudioBuffer::partialData() const
 {
     return current_ < 0 ? nullptr : buffers_[static_cast<std::size_t>(current_)].data();

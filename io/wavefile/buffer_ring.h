@@ -86,6 +86,8 @@ public:
     void resetCounters();
     // Playback: hands all four buffers to the disk to be read in order.
     void prefill();
+    // The buffer the next read plays from has come back from the disk.
+    bool nextReadFilled();
     // Recording, after the disk thread has stopped: the used bytes of the
     // current buffer (none after an overrun).
     const std::uint8_t* partialData() const;

@@ -201,6 +201,39 @@ TEST(FileBlockThreads, RecordThenPlayBackBitExact)
         }
 }
 
+// A start waits for the disk thread's first buffer, so the first block the
+// audio thread plays is the take's (from the start sample), not silence;
+// and so is the first block after a stop and a new start.
+TEST(FileBlockThreads, AStartPlaysTheTakeFromItsFirstBlock)
+{
+    ScratchDir dir;
+    const int channels = 32, frames = 256, blocks = 40;
+    const std::string path = dir.path("take.wav");
+    {
+        CAudioFile recorder;
+        configureRecorder(recorder, channels, frames);
+        ASSERT_EQ(recorder.openFile(path, CAudioFile::kRecord), 0);
+        ASSERT_EQ(recorder.startStreaming(true), 0);
+        recordBlocks(recorder, channels, frames, 0, blocks, true);
+        recorder.stopStreaming();
+    }
+    CAudioFile player;
+    configurePlayer(player, channels, frames);
+    ASSERT_EQ(player.openFile(path, CAudioFile::kPlay), 0);
+    const std::int64_t start = 2 * frames + 7;
+    ASSERT_EQ(player.setStartSample(start), 0);
+    Planar out(channels, frames);
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(player.startStreaming(true), 0) << round;
+        for (int b = 0; b < 3; ++b) {
+            player.process(nullptr, out.pointers.data(), frames);
+            ASSERT_TRUE(out.holdsRun(start + std::int64_t{b} * frames)) << "round " << round << ", block " << b;
+        }
+        EXPECT_EQ(player.silentBlocks(), 0u) << round;
+        player.stopStreaming();
+    }
+}
+
 TEST(FileBlockThreads, StopFlushesEverythingHandedOverToAStalledDisk)
 {
     ScratchDir dir;
