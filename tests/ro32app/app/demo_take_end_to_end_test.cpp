@@ -172,8 +172,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(graph->fileReader().currentPosition() >= kRunFrames, kStreamBoundMs);
         // Played before Stop; the stream may run a few blocks more.
         const qint64 playedBeforeStop = graph->fileReader().currentPosition();
-        // The reader hands out silence until the disk has read its first
-        // buffer; those blocks lead the take and do not advance the file.
+        // A start waits (bounded) for the disk's first buffer, so the take
+        // normally starts with the file; blocks of silence from a disk slower
+        // than that bound lead the take and do not advance the file.
         const qint64 leadBlocks = qint64(graph->fileReader().silentBlocks());
         QCOMPARE(graph->recorder(kOutputSink).droppedBlocks(), 0u);
         window->transport()->stopButton()->click();
