@@ -113,6 +113,19 @@ void recordBlocks(CAudioFile& recorder, int channels, int frames, int from, int 
     audio.join();
 }
 
+// Records blocks 0 to blocks-1 of the counting signal into a file, the
+// threaded way, and finishes it.
+void recordTake(const std::string& path, int channels, int frames, int blocks)
+{
+    CAudioFile recorder;
+    configureRecorder(recorder, channels, frames);
+    ASSERT_EQ(recorder.openFile(path, CAudioFile::kRecord), 0);
+    ASSERT_EQ(recorder.startStreaming(true), 0);
+    recordBlocks(recorder, channels, frames, 0, blocks, true);
+    recorder.stopStreaming();
+    EXPECT_EQ(recorder.ioStatus(), 0);
+}
+
 // Starts a recording whose disk waits before every job until diskOpen.
 void startGatedRecorder(CAudioFile& recorder, const std::string& path, int channels, int frames, std::atomic<bool>& diskOpen)
 {
@@ -163,15 +176,7 @@ TEST(FileBlockThreads, RecordThenPlayBackBitExact)
             SCOPED_TRACE(std::to_string(channels) + " channels, " + std::to_string(frames) + " frames");
             const std::string path = dir.path("take.wav");
             const int blocks = 57;
-            {
-                CAudioFile recorder;
-                configureRecorder(recorder, channels, frames);
-                ASSERT_EQ(recorder.openFile(path, CAudioFile::kRecord), 0);
-                ASSERT_EQ(recorder.startStreaming(true), 0);
-                recordBlocks(recorder, channels, frames, 0, blocks, true);
-                recorder.stopStreaming();
-                EXPECT_EQ(recorder.ioStatus(), 0);
-            }
+            recordTake(path, channels, frames, blocks);
             ASSERT_EQ(blockStarts(path, channels, frames), startsOf(0, blocks, frames));
 
             // Playback from a start sample: the audio thread takes every
@@ -209,14 +214,7 @@ TEST(FileBlockThreads, AStartPlaysTheTakeFromItsFirstBlock)
     ScratchDir dir;
     const int channels = 32, frames = 256, blocks = 40;
     const std::string path = dir.path("take.wav");
-    {
-        CAudioFile recorder;
-        configureRecorder(recorder, channels, frames);
-        ASSERT_EQ(recorder.openFile(path, CAudioFile::kRecord), 0);
-        ASSERT_EQ(recorder.startStreaming(true), 0);
-        recordBlocks(recorder, channels, frames, 0, blocks, true);
-        recorder.stopStreaming();
-    }
+    recordTake(path, channels, frames, blocks);
     CAudioFile player;
     configurePlayer(player, channels, frames);
     ASSERT_EQ(player.openFile(path, CAudioFile::kPlay), 0);
@@ -282,14 +280,7 @@ TEST(FileBlockThreads, TransportRacingTheAudioThread)
     ScratchDir dir;
     const std::string path = dir.path("race.wav");
     const int channels = 4, frames = 64, blocks = 200;
-    {
-        CAudioFile recorder;
-        configureRecorder(recorder, channels, frames);
-        ASSERT_EQ(recorder.openFile(path, CAudioFile::kRecord), 0);
-        ASSERT_EQ(recorder.startStreaming(true), 0);
-        recordBlocks(recorder, channels, frames, 0, blocks, true);
-        recorder.stopStreaming();
-    }
+    recordTake(path, channels, frames, blocks);
     CAudioFile player;
     configurePlayer(player, channels, frames);
     ASSERT_EQ(player.openFile(path, CAudioFile::kPlay), 0);
