@@ -1,5 +1,7 @@
 #include "support/recording_host.h"
 
+#include <pthread.h>
+
 namespace orvelan::audio::testing {
 
 namespace {
@@ -61,6 +63,7 @@ void RecordingHost::reset() {
   lastIndex = -1;
   halvesAlternate = true;
   resetRequests = 0;
+  callsWithAsyncCancel = 0;
   changedRate = 0.0;
   answersTimeInfo = true;
   followsBufferSize = false;
@@ -88,6 +91,10 @@ bool RecordingHost::calledOn(std::thread::id thread) {
 }
 
 void RecordingHost::noteThread() {
+  int type = PTHREAD_CANCEL_DEFERRED;
+  pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, &type);
+  pthread_setcanceltype(type, nullptr);
+  if (type != PTHREAD_CANCEL_DEFERRED) callsWithAsyncCancel.fetch_add(1);
   std::lock_guard lock(threadsMutex);
   threads.insert(std::this_thread::get_id());
 }

@@ -33,6 +33,9 @@ struct RecordingHost {
   std::atomic<std::int64_t> bufferSizeChanges{0};
   std::atomic<long> lastBufferSize{0};
   std::atomic<std::int64_t> lastSamplePosition{-1};
+  // Callbacks that ran where the calling thread could be cancelled at any
+  // instruction (an asynchronous cancel type).
+  std::atomic<int> callsWithAsyncCancel{0};
 
   // Threads that made any callback (kept under a mutex: tests only).
   std::mutex threadsMutex;

@@ -30,23 +30,29 @@ void quiet(const char*) {}
 // called from inside the host's switch only asks the stream to end.
 thread_local const JackAudioDriver* tInCycle = nullptr;
 
-// JACK ends its process thread with an asynchronous cancel when the client
-// is deactivated or closed. Struck inside our cycle (in the middle of a
-// library call, or in a sanitizer build inside the runtime's own
-// bookkeeping, where the unwinding aborts the program) it does harm, so the
-// cycle runs with the cancel deferred. It cannot stay deferred: JACK waits
-// for the next period in a raw futex call, no cancellation point, and the
-// close would hang. Switching back to asynchronous at the cycle's end acts
-// on a cancel that came meanwhile there, in a plain frame. Not done by a
-// destructor: a cancel acted on inside one terminates the program.
-void deferCancellation() { pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, nullptr); }
-void allowCancellation() { pthread_setcanceltype(PTHREAD_CANCEL_ASYNCHRONOUS, nullptr); }
+// JACK ends its threads (the process thread, and the one that brings the
+// server's notifications) with an asynchronous cancel when the client is
+// deactivated or closed. Struck inside one of our callbacks (in the middle
+// of a library call, or in a sanitizer build inside the runtime's own
+// bookkeeping, where the unwinding aborts the program) it does harm, so
+// every callback runs with the cancel deferred. It cannot stay deferred:
+// JACK waits for the next period in a raw futex call, no cancellation
+// point, and the close would hang. Putting the thread's own type back at
+// the callback's end acts on a cancel that came meanwhile there, in a
+// plain frame. Not done by a destructor: a cancel acted on inside one
+// terminates the program.
+int deferCancellation() {
+  int previous = PTHREAD_CANCEL_DEFERRED;
+  pthread_setcanceltype(PTHREAD_CANCEL_DEFERRED, &previous);
+  return previous;
+}
+void restoreCancellation(int previous) { pthread_setcanceltype(previous, nullptr); }
 
 }  // namespace
 
 struct JackEvents {
   static int process(jack_nframes_t frames, void* self) {
-    deferCancellation();
+    const int cancelType = deferCancellation();
     auto* driver = static_cast<JackAudioDriver*>(self);
     // Set before running_ is looked at, so stop() either sees the cycle and
     // waits for it, or the cycle sees the stream stopped and leaves the
@@ -55,7 +61,7 @@ struct JackEvents {
     if (!driver->running_.load()) {
       driver->inCycle_.store(false);
       driver->silenceOutputs(frames);
-      allowCancellation();
+      restoreCancellation(cancelType);
       return 0;
     }
     tInCycle = driver;
@@ -66,26 +72,32 @@ struct JackEvents {
     const std::int64_t took = monotonicNs() - begin;
     if (took > driver->worstCycleNs_.load(std::memory_order_relaxed))
       driver->worstCycleNs_.store(took, std::memory_order_relaxed);
-    allowCancellation();
+    restoreCancellation(cancelType);
     return 0;
   }
   static int sampleRate(jack_nframes_t rate, void* self) {
+    const int cancelType = deferCancellation();
     static_cast<JackAudioDriver*>(self)->pendingRate_.store(double(rate));
+    restoreCancellation(cancelType);
     return 0;
   }
   static int xrun(void* self) {
+    const int cancelType = deferCancellation();
     static_cast<JackAudioDriver*>(self)->xruns_.fetch_add(1);
+    restoreCancellation(cancelType);
     return 0;
   }
   // The process thread is gone with the server, so this thread is the
   // stream's last: it tells the host to reopen, and wakes the reaper to
   // close the dead client (which cannot be done on this thread).
   static void shutdown(jack_status_t, const char*, void* self) {
+    const int cancelType = deferCancellation();
     auto* driver = static_cast<JackAudioDriver*>(self);
     driver->serverGone_.store(true);
     if (driver->running_.exchange(false) && driver->callbacks_.message && !driver->resetSent_.exchange(true))
       driver->callbacks_.message(kResetRequest, 0, nullptr, nullptr);
     driver->reap_.release();
+    restoreCancellation(cancelType);
   }
 };
 
